@@ -1,0 +1,1 @@
+vorlix_library(vorlix_base_log base SOURCES log.cpp LIBS Threads::Threads)
