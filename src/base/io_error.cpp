@@ -1,0 +1,107 @@
+#include "base/io_error.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vorlix::base {
+
+const char* kind_name(IoErrorKind kind) {
+    switch (kind) {
+        case IoErrorKind::NotFound: return "NotFound";
+        case IoErrorKind::PermissionDenied: return "PermissionDenied";
+        case IoErrorKind::ConnectionRefused: return "ConnectionRefused";
+        case IoErrorKind::ConnectionReset: return "ConnectionReset";
+        case IoErrorKind::ConnectionAborted: return "ConnectionAborted";
+        case IoErrorKind::NotConnected: return "NotConnected";
+        case IoErrorKind::AddrInUse: return "AddrInUse";
+        case IoErrorKind::AddrNotAvailable: return "AddrNotAvailable";
+        case IoErrorKind::BrokenPipe: return "BrokenPipe";
+        case IoErrorKind::AlreadyExists: return "AlreadyExists";
+        case IoErrorKind::WouldBlock: return "WouldBlock";
+        case IoErrorKind::InvalidInput: return "InvalidInput";
+        case IoErrorKind::InvalidData: return "InvalidData";
+        case IoErrorKind::TimedOut: return "TimedOut";
+        case IoErrorKind::WriteZero: return "WriteZero";
+        case IoErrorKind::Interrupted: return "Interrupted";
+        case IoErrorKind::Unsupported: return "Unsupported";
+        case IoErrorKind::UnexpectedEof: return "UnexpectedEof";
+        case IoErrorKind::OutOfMemory: return "OutOfMemory";
+        case IoErrorKind::Other: return "Other";
+    }
+    return "Other";
+}
+
+namespace {
+IoErrorKind kind_of_errno(int code) {
+    switch (code) {
+        case ENOENT: return IoErrorKind::NotFound;
+        case EACCES:
+        case EPERM: return IoErrorKind::PermissionDenied;
+        case ECONNREFUSED: return IoErrorKind::ConnectionRefused;
+        case ECONNRESET: return IoErrorKind::ConnectionReset;
+        case ECONNABORTED: return IoErrorKind::ConnectionAborted;
+        case ENOTCONN: return IoErrorKind::NotConnected;
+        case EADDRINUSE: return IoErrorKind::AddrInUse;
+        case EADDRNOTAVAIL: return IoErrorKind::AddrNotAvailable;
+        case EPIPE: return IoErrorKind::BrokenPipe;
+        case EEXIST: return IoErrorKind::AlreadyExists;
+        case EAGAIN: return IoErrorKind::WouldBlock;
+        case EINVAL: return IoErrorKind::InvalidInput;
+        case ETIMEDOUT: return IoErrorKind::TimedOut;
+        case EINTR: return IoErrorKind::Interrupted;
+        case ENOSYS:
+        case EOPNOTSUPP: return IoErrorKind::Unsupported;
+        case ENOMEM: return IoErrorKind::OutOfMemory;
+        default: return IoErrorKind::Other;
+    }
+}
+}  // namespace
+
+IoError IoError::from_errno(int code) {
+    return IoError(kind_of_errno(code), code, std::strerror(code));
+}
+
+IoError IoError::custom(IoErrorKind kind, std::string message) {
+    return IoError(kind, std::nullopt, std::move(message));
+}
+
+std::string IoError::display() const {
+    if (os_code_) return message_ + " (os error " + std::to_string(*os_code_) + ")";
+    return message_;
+}
+
+std::string IoError::debug() const {
+    if (os_code_) {
+        return "Os { code: " + std::to_string(*os_code_) + ", kind: " + kind_name(kind_) +
+               ", message: " + debug_quote(message_) + " }";
+    }
+    return std::string("Custom { kind: ") + kind_name(kind_) + ", error: " + debug_quote(message_) +
+           " }";
+}
+
+std::string debug_quote(std::string_view text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"': out += "\\\""; break;
+            case '\\': out += "\\\\"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            case '\t': out += "\\t"; break;
+            case '\0': out += "\\0"; break;
+            default:
+                if (c < 0x20 || c == 0x7f) {
+                    char buf[16];
+                    std::snprintf(buf, sizeof buf, "\\u{%x}", c);
+                    out += buf;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+}  // namespace vorlix::base

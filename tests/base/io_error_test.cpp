@@ -1,0 +1,29 @@
+#include "base/io_error.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace vorlix::base {
+namespace {
+
+TEST(IoError, OsErrorsShowTheirTextCodeAndKind) {
+    auto e = IoError::from_errno(ENOENT);
+    EXPECT_EQ(e.kind(), IoErrorKind::NotFound);
+    EXPECT_EQ(e.display(), "No such file or directory (os error 2)");
+    EXPECT_EQ(e.debug(), "Os { code: 2, kind: NotFound, message: \"No such file or directory\" }");
+}
+
+TEST(IoError, CustomErrorsShowTheirOwnText) {
+    auto e = IoError::custom(IoErrorKind::TimedOut, "connection timed out");
+    EXPECT_EQ(e.display(), "connection timed out");
+    EXPECT_EQ(e.debug(), "Custom { kind: TimedOut, error: \"connection timed out\" }");
+}
+
+TEST(DebugQuote, EscapesQuotesBackslashesAndControls) {
+    EXPECT_EQ(debug_quote("a\"b\\c\r\n\x01"), "\"a\\\"b\\\\c\\r\\n\\u{1}\"");
+    EXPECT_EQ(debug_quote("ch> µ"), "\"ch> µ\"");
+}
+
+}  // namespace
+}  // namespace vorlix::base
