@@ -1,0 +1,354 @@
+#include "instrument/errors.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vorlix::instrument {
+
+namespace {
+
+using base::debug_quote;
+
+template <class... Fs>
+struct Overloaded : Fs... {
+    using Fs::operator()...;
+};
+
+std::string wrap(const char* name, const std::string& inner) {
+    return std::string(name) + "(" + inner + ")";
+}
+
+std::string family_text(InstrumentFamily family) { return std::string(display_name(family)); }
+std::string family_debug(InstrumentFamily family) { return std::string(debug_name(family)); }
+
+}  // namespace
+
+// ---- SerialError -----------------------------------------------------------
+
+SerialError SerialError::from_errno(int code) {
+    SerialError error;
+    error.description = std::strerror(code);
+    switch (code) {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO: error.kind = SerialErrorKind::NoDevice; break;
+        case EINVAL: error.kind = SerialErrorKind::InvalidInput; break;
+        default:
+            error.kind = SerialErrorKind::Io;
+            error.io_kind = base::IoError::from_errno(code).kind();
+            break;
+    }
+    return error;
+}
+
+std::string SerialError::debug() const {
+    std::string kind_text;
+    switch (kind) {
+        case SerialErrorKind::NoDevice: kind_text = "NoDevice"; break;
+        case SerialErrorKind::InvalidInput: kind_text = "InvalidInput"; break;
+        case SerialErrorKind::Unknown: kind_text = "Unknown"; break;
+        case SerialErrorKind::Io: kind_text = wrap("Io", base::kind_name(io_kind)); break;
+    }
+    return "SerialError { kind: " + kind_text + ", description: " + debug_quote(description) +
+           " }";
+}
+
+// ---- ErrorRef --------------------------------------------------------------
+
+ErrorRef ErrorRef::captured(std::string display, std::string debug) {
+    return ErrorRef(Captured{std::move(display), std::move(debug)});
+}
+
+std::string ErrorRef::display() const {
+    return std::visit(Overloaded{[](const Captured& c) { return c.display; },
+                                 [](const auto* error) { return error->display(); }},
+                      target_);
+}
+
+std::string ErrorRef::debug() const {
+    return std::visit(Overloaded{[](const Captured& c) { return c.debug; },
+                                 [](const auto* error) { return error->debug(); }},
+                      target_);
+}
+
+std::optional<ErrorRef> ErrorRef::source() const {
+    if (const auto* error = acquisition_error()) return error->source();
+    return std::nullopt;
+}
+
+const base::IoError* ErrorRef::io_error() const {
+    const auto* p = std::get_if<const base::IoError*>(&target_);
+    return p ? *p : nullptr;
+}
+
+const AcquisitionError* ErrorRef::acquisition_error() const {
+    const auto* p = std::get_if<const AcquisitionError*>(&target_);
+    return p ? *p : nullptr;
+}
+
+// ---- RawScanError ----------------------------------------------------------
+
+std::string RawScanError::display() const {
+    return std::visit(
+        Overloaded{
+            [](const InvalidRequest& e) { return "invalid scan request: " + e.message; },
+            [](const MissingStart&) {
+                return std::string("raw scan is missing its opening brace");
+            },
+            [](const Length& e) {
+                return "raw frame has " + std::to_string(e.actual) + " bytes; expected " +
+                       std::to_string(e.expected);
+            },
+            [](const Alignment& e) {
+                char hex[3];
+                std::snprintf(hex, sizeof hex, "%02x", static_cast<unsigned>(e.found));
+                return "sample " + std::to_string(e.index) + " has alignment byte 0x" + hex +
+                       "; expected 0x78";
+            },
+            [](const MissingEnd&) { return std::string("raw scan is missing its closing brace"); },
+        },
+        value);
+}
+
+std::string RawScanError::debug() const {
+    return std::visit(
+        Overloaded{
+            [](const InvalidRequest& e) { return wrap("InvalidRequest", debug_quote(e.message)); },
+            [](const MissingStart&) { return std::string("MissingStart"); },
+            [](const Length& e) {
+                return "Length { expected: " + std::to_string(e.expected) +
+                       ", actual: " + std::to_string(e.actual) + " }";
+            },
+            [](const Alignment& e) {
+                return "Alignment { index: " + std::to_string(e.index) +
+                       ", found: " + std::to_string(e.found) + " }";
+            },
+            [](const MissingEnd&) { return std::string("MissingEnd"); },
+        },
+        value);
+}
+
+// ---- TransportError --------------------------------------------------------
+
+const base::IoError* TransportError::io_error() const {
+    const auto* io = get_if<Io>();
+    return io ? &io->error : nullptr;
+}
+
+std::string TransportError::display() const {
+    return std::visit(
+        Overloaded{
+            [](const Io& e) { return "serial transport: " + e.error.display(); },
+            [](const ResponseTooLong& e) {
+                return "serial response exceeds " + std::to_string(e.limit) + " bytes";
+            },
+            [](const InvalidCommand&) {
+                return std::string("a shell command must be one nonempty printable ASCII line");
+            },
+            [](const CommandRejected& e) {
+                return "device rejected " + debug_quote(e.command) + ": " + e.response;
+            },
+            [](const Protocol& e) { return e.error.display(); },
+        },
+        value);
+}
+
+std::string TransportError::debug() const {
+    return std::visit(
+        Overloaded{
+            [](const Io& e) { return wrap("Io", e.error.debug()); },
+            [](const ResponseTooLong& e) {
+                return wrap("ResponseTooLong", std::to_string(e.limit));
+            },
+            [](const InvalidCommand&) { return std::string("InvalidCommand"); },
+            [](const CommandRejected& e) {
+                return "CommandRejected { command: " + debug_quote(e.command) +
+                       ", response: " + debug_quote(e.response) + " }";
+            },
+            [](const Protocol& e) { return wrap("Protocol", e.error.debug()); },
+        },
+        value);
+}
+
+std::optional<ErrorRef> TransportError::source() const {
+    if (const auto* io = io_error()) return ErrorRef(*io);
+    if (const auto* protocol = get_if<Protocol>()) return protocol->error.source();
+    return std::nullopt;
+}
+
+// ---- IdentityError ---------------------------------------------------------
+
+std::string display(IdentityError error) {
+    switch (error) {
+        case IdentityError::Unknown:
+            return "unsupported device identity; expected tinySA_v\u2026 or tinySA4_v\u2026 in "
+                   "version/info";
+        case IdentityError::Conflicting:
+            return "conflicting device identity: replies identify both tinySA Basic and Ultra";
+        case IdentityError::ConflictingRevision:
+            return "conflicting device identity: replies identify multiple tinySA Ultra "
+                   "revisions";
+    }
+    return {};
+}
+
+std::string debug(IdentityError error) {
+    switch (error) {
+        case IdentityError::Unknown: return "Unknown";
+        case IdentityError::Conflicting: return "Conflicting";
+        case IdentityError::ConflictingRevision: return "ConflictingRevision";
+    }
+    return {};
+}
+
+// ---- OpenError -------------------------------------------------------------
+
+std::string OpenError::display() const {
+    return std::visit(
+        Overloaded{
+            [](const Config& e) { return e.error.display(); },
+            [](const Tcp& e) { return "TCP connection: " + e.error.display(); },
+            [](const Serial& e) { return "serial connection: " + e.error.display(); },
+        },
+        value);
+}
+
+std::string OpenError::debug() const {
+    return std::visit(
+        Overloaded{
+            [](const Config& e) { return wrap("Config", e.error.debug()); },
+            [](const Tcp& e) { return wrap("Tcp", e.error.debug()); },
+            [](const Serial& e) { return wrap("Serial", e.error.debug()); },
+        },
+        value);
+}
+
+std::optional<ErrorRef> OpenError::source() const {
+    return std::visit(
+        Overloaded{
+            [](const Config& e) -> std::optional<ErrorRef> {
+                const config::ConfigError& config = e.error;
+                if (const auto* io = config.io_error()) return ErrorRef(*io);
+                if (const auto* toml = config.parse_error()) {
+                    return ErrorRef::captured(toml->display(), toml->debug());
+                }
+                if (const auto* toml = config.serialize_error()) {
+                    return ErrorRef::captured(toml->display(), toml->debug());
+                }
+                return std::nullopt;
+            },
+            [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
+            [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
+        },
+        value);
+}
+
+// ---- AcquisitionError ------------------------------------------------------
+
+AcquisitionError::Recovery::Recovery(AcquisitionError primary_error, TransportError recovery_error)
+    : primary(std::make_unique<AcquisitionError>(std::move(primary_error))),
+      recovery(std::move(recovery_error)) {}
+
+AcquisitionError::Recovery::Recovery(const Recovery& other)
+    : primary(std::make_unique<AcquisitionError>(*other.primary)), recovery(other.recovery) {}
+
+AcquisitionError::Recovery& AcquisitionError::Recovery::operator=(const Recovery& other) {
+    if (this != &other) {
+        primary = std::make_unique<AcquisitionError>(*other.primary);
+        recovery = other.recovery;
+    }
+    return *this;
+}
+
+// The primary goes first, before the members are destroyed.
+AcquisitionError::Recovery::~Recovery() { primary.reset(); }
+
+bool AcquisitionError::Recovery::operator==(const Recovery& other) const {
+    if ((primary == nullptr) != (other.primary == nullptr)) return false;
+    if (primary && !(*primary == *other.primary)) return false;
+    return recovery == other.recovery;
+}
+
+std::string AcquisitionError::display() const {
+    return std::visit(
+        Overloaded{
+            [](const Transport& e) { return e.error.display(); },
+            [](const Protocol& e) { return e.error.display(); },
+            [](const MissingIdentity&) {
+                return std::string("the instrument returned an empty version or info reply");
+            },
+            [](const Device& e) { return instrument::display(e.error); },
+            [](const UnexpectedModel& e) {
+                return "configured model " + family_text(e.expected) + " does not match detected " +
+                       family_text(e.actual);
+            },
+            [](const MissingCommand& e) {
+                return family_text(e.model) + " firmware does not advertise required command " +
+                       debug_quote(e.command);
+            },
+            [](const MissingZeroReadback& e) {
+                return "could not confirm the raw-level offset after configuring zero " +
+                       std::to_string(e.requested);
+            },
+            [](const ZeroReadbackMismatch& e) {
+                return "raw-level offset readback is " + std::to_string(e.actual) +
+                       " dB after requesting " + std::to_string(e.requested) + " dB";
+            },
+            [](const SweepReadbackMismatch& e) {
+                return "ZS406 did not confirm the requested Ultra sweep " +
+                       std::to_string(e.requested_start) + "\u2013" +
+                       std::to_string(e.requested_stop) +
+                       " Hz; readback was " + debug_quote(e.response);
+            },
+            [](const Recovery& e) {
+                return e.primary->display() + "; additionally, resume failed: " +
+                       e.recovery.display();
+            },
+        },
+        value);
+}
+
+std::string AcquisitionError::debug() const {
+    return std::visit(
+        Overloaded{
+            [](const Transport& e) { return wrap("Transport", e.error.debug()); },
+            [](const Protocol& e) { return wrap("Protocol", e.error.debug()); },
+            [](const MissingIdentity&) { return std::string("MissingIdentity"); },
+            [](const Device& e) { return wrap("Device", instrument::debug(e.error)); },
+            [](const UnexpectedModel& e) {
+                return "UnexpectedModel { expected: " + family_debug(e.expected) +
+                       ", actual: " + family_debug(e.actual) + " }";
+            },
+            [](const MissingCommand& e) {
+                return "MissingCommand { model: " + family_debug(e.model) +
+                       ", command: " + debug_quote(e.command) + " }";
+            },
+            [](const MissingZeroReadback& e) {
+                return "MissingZeroReadback { requested: " + std::to_string(e.requested) + " }";
+            },
+            [](const ZeroReadbackMismatch& e) {
+                return "ZeroReadbackMismatch { requested: " + std::to_string(e.requested) +
+                       ", actual: " + std::to_string(e.actual) + " }";
+            },
+            [](const SweepReadbackMismatch& e) {
+                return "SweepReadbackMismatch { requested_start: " +
+                       std::to_string(e.requested_start) +
+                       ", requested_stop: " + std::to_string(e.requested_stop) +
+                       ", response: " + debug_quote(e.response) + " }";
+            },
+            [](const Recovery& e) {
+                return "Recovery { primary: " + e.primary->debug() +
+                       ", recovery: " + e.recovery.debug() + " }";
+            },
+        },
+        value);
+}
+
+std::optional<ErrorRef> AcquisitionError::source() const {
+    if (const auto* transport = get_if<Transport>()) return transport->error.source();
+    if (const auto* recovery = get_if<Recovery>()) return ErrorRef(*recovery->primary);
+    return std::nullopt;
+}
+
+}  // namespace vorlix::instrument
