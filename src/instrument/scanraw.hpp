@@ -1,0 +1,71 @@
+#pragma once
+// One sweep as the instrument sends it in reply to "scanraw": "{", then per
+// point the byte "x" and a little-endian 16-bit raw level in 1/32 dB, then
+// "}". Reading takes the frame off the shell connection; decoding turns it
+// into samples. Data bytes may be any value, "{", "}" and ">" included, so the
+// frame is measured by its record count and never searched for a delimiter.
+
+#include <cstddef>
+#include <cstdint>
+#include <expected>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "config/record.hpp"
+#include "instrument/errors.hpp"
+#include "instrument/types.hpp"
+
+namespace vorlix::instrument {
+
+class ShellConnection;
+
+using FrequencyAxis = config::FrequencyAxis;
+
+inline constexpr std::uint8_t scanraw_start = '{';
+inline constexpr std::uint8_t scanraw_end = '}';
+inline constexpr std::uint8_t scanraw_alignment = 'x';
+inline constexpr std::size_t scanraw_record_len = 3;
+// Frame bytes are taken in chunks of at most this size, one progress report each.
+inline constexpr std::size_t scanraw_chunk_len = 4096;
+inline constexpr std::uint16_t max_zero_offset = 2047;
+
+// points × 3 + 2 for a valid request, else the request check's message.
+std::expected<std::size_t, std::string> expected_scanraw_len(const ScanRequest& request);
+
+// "scanraw {start_hz} {stop_hz} {points}".
+std::string scanraw_command(const ScanRequest& request);
+
+// The percentage a worker posts for `received` of `total` frame bytes: 20
+// before the frame, 95 once it is complete.
+std::uint64_t scanraw_progress_percent(std::uint64_t received, std::uint64_t total);
+
+// Decodes one 3-byte record at `index`; fails only on its alignment byte.
+std::expected<Sample, RawScanError> decode_scanraw_sample(std::span<const std::uint8_t, 3> record,
+                                                          std::size_t index, const ScanRequest& request,
+                                                          std::uint16_t zero_offset, FrequencyAxis axis);
+
+// Checks the frame as a whole (request, offset, braces, length), then every
+// record; the first failure decides and no partial sweep is returned.
+std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const std::uint8_t> frame,
+                                                                const ScanRequest& request,
+                                                                std::uint16_t zero_offset,
+                                                                FrequencyAxis axis);
+
+// Receives (frame bytes so far, the opening brace included; frame length).
+using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;
+
+// Sends the command and reads the framed reply up to its prompt, without any
+// pause; returns the frame from "{" to "}". Failures are the exchange's.
+std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
+    ShellConnection& shell, const ScanRequest& request, const ScanrawProgress& progress);
+
+// The whole acquisition of one sweep: read_scanraw_bytes, then decode_scanraw.
+// An exchange failure comes back as AcquisitionError::Transport, a frame that
+// does not decode as AcquisitionError::Protocol.
+std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
+    ShellConnection& shell, const ScanRequest& request, std::uint16_t zero_offset, FrequencyAxis axis,
+    const ScanrawProgress& progress);
+
+}  // namespace vorlix::instrument

@@ -1,0 +1,211 @@
+#include "scan_csv/writer.hpp"
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <ctime>
+#include <system_error>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+namespace vorlix::scan_csv {
+
+namespace {
+
+constexpr std::size_t BUFFER_BYTES = 8192;
+// The longest line: two numbers, a comma and a line feed.
+constexpr std::size_t MAX_LINE_CHARS = 2 * MAX_NUMBER_CHARS + 2;
+
+base::IoError last_os_error() { return base::IoError::from_errno(errno); }
+
+// Owns the open descriptor of a file being written; unless committed, the
+// file is closed and removed when this goes away.
+class PendingFile {
+public:
+    PendingFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    ~PendingFile() {
+        if (fd_ >= 0) ::close(fd_);
+        if (!committed_) {
+            std::error_code ignored;
+            std::filesystem::remove(path_, ignored);
+        }
+    }
+
+    std::expected<void, base::IoError> write_all(const char* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t n = ::write(fd_, data, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return std::unexpected(last_os_error());
+            }
+            if (n == 0) {
+                return std::unexpected(base::IoError::custom(base::IoErrorKind::WriteZero,
+                                                             "failed to write whole buffer"));
+            }
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return {};
+    }
+
+    std::expected<void, base::IoError> sync() {
+        if (::fsync(fd_) != 0) return std::unexpected(last_os_error());
+        return {};
+    }
+
+    // Closes the file and keeps it. A close after a successful fsync cannot
+    // lose data any more, so its result is not looked at.
+    std::filesystem::path commit() {
+        ::close(fd_);
+        fd_ = -1;
+        committed_ = true;
+        return std::move(path_);
+    }
+
+private:
+    int fd_;
+    std::filesystem::path path_;
+    bool committed_ = false;
+};
+
+// Fills a fixed buffer line by line and hands it to the file when the next
+// line might not fit.
+class LineBuffer {
+public:
+    explicit LineBuffer(PendingFile& file) : file_(file) {}
+
+    std::expected<void, base::IoError> append(std::string_view text) {
+        if (auto ok = make_room(text.size()); !ok) return ok;
+        std::memcpy(buffer_ + used_, text.data(), text.size());
+        used_ += text.size();
+        return {};
+    }
+
+    std::expected<void, base::IoError> append_sample(const instrument::Sample& sample) {
+        if (auto ok = make_room(MAX_LINE_CHARS); !ok) return ok;
+        char* p = buffer_ + used_;
+        p = format_number(p, sample.frequency_mhz);
+        *p++ = ',';
+        p = format_number(p, sample.level_dbm);
+        *p++ = '\n';
+        used_ = static_cast<std::size_t>(p - buffer_);
+        return {};
+    }
+
+    std::expected<void, base::IoError> flush() {
+        auto ok = file_.write_all(buffer_, used_);
+        used_ = 0;
+        return ok;
+    }
+
+private:
+    std::expected<void, base::IoError> make_room(std::size_t size) {
+        if (BUFFER_BYTES - used_ >= size) return {};
+        return flush();
+    }
+
+    PendingFile& file_;
+    char buffer_[BUFFER_BYTES];
+    std::size_t used_ = 0;
+};
+
+// Creates the first free "{prefix}_{stamp}_{n}.csv" without ever opening an
+// existing file.
+std::expected<PendingFile, base::IoError> create_unique(const config::OutputConfig& output,
+                                                        std::string_view stamp) {
+    for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
+        std::filesystem::path path = std::filesystem::path(output.directory) /
+                                     fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
+        int fd;
+        do {
+            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd >= 0) return std::expected<PendingFile, base::IoError>(std::in_place, fd, std::move(path));
+        if (errno != EEXIST) return std::unexpected(last_os_error());
+    }
+    return std::unexpected(base::IoError::custom(base::IoErrorKind::AlreadyExists,
+                                                 "could not allocate a unique scan filename"));
+}
+
+}  // namespace
+
+char* format_number(char* out, double value) {
+    // Plain notation with no precision gives the shortest round-trip digits.
+    const auto result = std::to_chars(out, out + MAX_NUMBER_CHARS, value, std::chars_format::fixed);
+    return result.ptr;
+}
+
+std::string format_number(double value) {
+    char text[MAX_NUMBER_CHARS];
+    return std::string(text, format_number(text, value));
+}
+
+std::string format_scan_timestamp(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto micros = duration_cast<microseconds>(when.time_since_epoch()).count();
+    // Floor division so that a time before the epoch still gets 0..999999.
+    auto seconds = micros / 1'000'000;
+    auto fraction = micros % 1'000'000;
+    if (fraction < 0) {
+        fraction += 1'000'000;
+        seconds -= 1;
+    }
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    ::localtime_r(&t, &local);
+    char date[32];
+    const std::size_t len = std::strftime(date, sizeof date, "%Y%m%d %H_%M_%S", &local);
+    return fmt::format("{}_{:06}", std::string_view(date, len), fraction);
+}
+
+namespace {
+
+std::expected<void, base::IoError> create_directory(const config::OutputConfig& output) {
+    std::error_code ec;
+    std::filesystem::create_directories(output.directory, ec);
+    if (ec) return std::unexpected(base::IoError::from_errno(ec.value()));
+    return {};
+}
+
+std::expected<std::filesystem::path, base::IoError> write_into_directory(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
+    std::string_view stamp) {
+    auto created = create_unique(output, stamp);
+    if (!created) return std::unexpected(std::move(created.error()));
+    PendingFile& file = *created;
+
+    LineBuffer buffer(file);
+    if (output.include_header) {
+        if (auto ok = buffer.append(CSV_HEADER); !ok) return std::unexpected(ok.error());
+    }
+    for (const instrument::Sample& sample : samples) {
+        if (auto ok = buffer.append_sample(sample); !ok) return std::unexpected(ok.error());
+    }
+    if (auto ok = buffer.flush(); !ok) return std::unexpected(ok.error());
+    if (auto ok = file.sync(); !ok) return std::unexpected(ok.error());
+    return file.commit();
+}
+
+}  // namespace
+
+std::expected<std::filesystem::path, base::IoError> write_scan_csv(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output) {
+    if (auto ok = create_directory(output); !ok) return std::unexpected(ok.error());
+    // One stamp for every attempt of this save.
+    return write_into_directory(samples, output,
+                                format_scan_timestamp(std::chrono::system_clock::now()));
+}
+
+std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
+    std::string_view stamp) {
+    if (auto ok = create_directory(output); !ok) return std::unexpected(ok.error());
+    return write_into_directory(samples, output, stamp);
+}
+
+}  // namespace vorlix::scan_csv

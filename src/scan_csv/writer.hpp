@@ -1,0 +1,45 @@
+#pragma once
+// Saving one sweep as a CSV scan file: two columns, frequency in MHz and level
+// in dBm, under a fresh time-stamped name that never replaces an existing
+// file. A write that fails part-way leaves no file behind.
+
+#include <chrono>
+#include <expected>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "base/io_error.hpp"
+#include "config/record.hpp"
+#include "instrument/types.hpp"
+
+namespace vorlix::scan_csv {
+
+inline constexpr std::string_view CSV_HEADER = "frequency_MHz,level_dBm\n";
+// How many numbered names one time stamp may take before the save gives up.
+inline constexpr unsigned MAX_NAME_ATTEMPTS = 100;
+
+// Writes the samples under "{prefix}_{local time stamp}_{n}.csv" in
+// output.directory (created with its parents) and returns the joined path.
+std::expected<std::filesystem::path, base::IoError> write_scan_csv(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output);
+
+// The same with the time stamp fixed by the caller, so that two saves can be
+// made to compete for one name.
+std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
+    std::string_view stamp);
+
+// Local wall-clock time as "YYYYmmdd HH_MM_SS_ffffff" (microseconds).
+std::string format_scan_timestamp(std::chrono::system_clock::time_point when);
+
+// The shortest text that reads back as the same double, never in exponent
+// form and without a fraction for whole values ("240", "-87.46875", "0.5").
+// Returns the end of the text written into `out`, which must hold
+// MAX_NUMBER_CHARS bytes.
+inline constexpr std::size_t MAX_NUMBER_CHARS = 400;
+char* format_number(char* out, double value);
+std::string format_number(double value);
+
+}  // namespace vorlix::scan_csv

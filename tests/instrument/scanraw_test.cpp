@@ -1,0 +1,168 @@
+#include "instrument/scanraw.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scanraw_frames.hpp"
+
+namespace vorlix::instrument {
+namespace {
+
+using testing_frames::frame_of;
+
+constexpr ScanRequest default_range{240'000'000, 800'000'000, 10001, 1};
+
+TEST(ScanrawLength, FromRequest) {
+    EXPECT_EQ(expected_scanraw_len({0, 10, 101, 1}), 305u);
+    EXPECT_EQ(expected_scanraw_len(default_range), 30005u);
+    EXPECT_EQ(expected_scanraw_len({0, 10, 1000001, 1}), 3000005u);
+    const auto bad = expected_scanraw_len({0, 10, 1, 1});
+    ASSERT_FALSE(bad.has_value());
+    EXPECT_EQ(bad.error(), "points must be 2..=1000001 and repeat 1..=1000");
+    EXPECT_EQ(scanraw_command({100000, 5400000000, 450, 3}), "scanraw 100000 5400000000 450");
+}
+
+TEST(ScanrawDecode, Levels) {
+    struct Case {
+        std::uint16_t raw;
+        std::uint16_t offset;
+        double dbm;
+    };
+    const Case cases[] = {
+        {4096, 128, 0.0}, {0, 128, -128.0}, {1234, 128, -89.4375}, {65535, 0, 2047.96875},
+        {0, 2047, -2047.0}, {5568, 174, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.raw);
+        const auto samples = decode_scanraw(frame_of({c.raw, c.raw}), {0, 10, 2, 1}, c.offset,
+                                            FrequencyAxis::Firmware);
+        ASSERT_TRUE(samples.has_value()) << samples.error().display();
+        EXPECT_EQ((*samples)[0].level_dbm, c.dbm);
+        EXPECT_EQ((*samples)[1].level_dbm, c.dbm);
+    }
+}
+
+// Frequencies compared exactly: the firmware axis must reproduce the
+// instrument's 32-bit float product, ties rounded to even included.
+TEST(ScanrawDecode, FrequencyAxes) {
+    struct Case {
+        const char* name;
+        ScanRequest request;
+        FrequencyAxis axis;
+        std::size_t index;
+        double mhz;
+    };
+    const ScanRequest from_zero{0, 800'000'000, 101, 1};
+    const Case cases[] = {
+        {"firmware_first", default_range, FrequencyAxis::Firmware, 0, 240.0},
+        {"firmware_step", default_range, FrequencyAxis::Firmware, 1, 240.055994},
+        {"firmware_exact_product", default_range, FrequencyAxis::Firmware, 300, 256.7982},
+        {"firmware_middle_rounded", default_range, FrequencyAxis::Firmware, 5000, 519.969984},
+        {"firmware_last_rounded", default_range, FrequencyAxis::Firmware, 10000, 799.939968},
+        {"firmware_from_zero_last", from_zero, FrequencyAxis::Firmware, 100, 792.079232},
+        {"firmware_from_zero_step", from_zero, FrequencyAxis::Firmware, 1, 7.920792},
+        {"firmware_flat_range", {5'000'000, 5'000'000, 3, 1}, FrequencyAxis::Firmware, 2, 5.0},
+        {"inclusive_first", default_range, FrequencyAxis::Inclusive, 0, 240.0},
+        {"inclusive_middle", default_range, FrequencyAxis::Inclusive, 5000, 520.0},
+        {"inclusive_last", default_range, FrequencyAxis::Inclusive, 10000, 800.0},
+        {"inclusive_from_zero", from_zero, FrequencyAxis::Inclusive, 1, 8.0},
+        {"inclusive_order_of_operations", {0, 10, 4, 1}, FrequencyAxis::Inclusive, 1,
+         (10.0 * 1.0) / 3.0 / 1e6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::uint16_t> raws(c.request.points, 0);
+        const auto samples = decode_scanraw(frame_of(raws), c.request, 128, c.axis);
+        ASSERT_TRUE(samples.has_value()) << samples.error().display();
+        ASSERT_EQ(samples->size(), c.request.points);
+        EXPECT_EQ((*samples)[c.index].frequency_mhz, c.mhz);
+
+        const std::uint8_t record[3] = {'x', 0, 16};
+        const auto one = decode_scanraw_sample(std::span<const std::uint8_t, 3>(record), c.index,
+                                               c.request, 128, c.axis);
+        ASSERT_TRUE(one.has_value());
+        EXPECT_EQ(one->frequency_mhz, c.mhz);
+        EXPECT_EQ(one->level_dbm, 0.0);
+    }
+}
+
+TEST(ScanrawDecode, FirmwareFrequenciesNondecreasing) {
+    std::vector<std::uint16_t> raws(default_range.points, 0);
+    const auto samples = decode_scanraw(frame_of(raws), default_range, 128, FrequencyAxis::Firmware);
+    ASSERT_TRUE(samples.has_value());
+    for (std::size_t i = 1; i < samples->size(); ++i) {
+        ASSERT_LE((*samples)[i - 1].frequency_mhz, (*samples)[i].frequency_mhz) << i;
+    }
+}
+
+// Levels whose bytes are the frame's delimiters or the prompt's last byte.
+TEST(ScanrawDecode, DelimiterBytesInsideRecords) {
+    const std::uint16_t brace_pair = '{' | ('}' << 8);
+    const std::uint16_t closing = '}' | ('}' << 8);
+    const std::uint16_t prompt_tail = '>' | ('x' << 8);
+    const auto samples = decode_scanraw(frame_of({brace_pair, prompt_tail, closing}), {0, 30, 3, 1}, 0,
+                                        FrequencyAxis::Firmware);
+    ASSERT_TRUE(samples.has_value()) << samples.error().display();
+    EXPECT_EQ((*samples)[0].level_dbm, brace_pair / 32.0);
+    EXPECT_EQ((*samples)[1].level_dbm, prompt_tail / 32.0);
+    EXPECT_EQ((*samples)[2].level_dbm, closing / 32.0);
+    EXPECT_EQ((*samples)[2].frequency_mhz, 20e-6);
+}
+
+TEST(ScanrawDecode, FrameErrorsInOrder) {
+    const ScanRequest two{0, 10, 2, 1};
+    const ScanRequest ten{0, 100, 10, 1};
+    auto good = frame_of({1, 2});
+    auto wrong_start = good;
+    wrong_start[0] = '[';
+    const std::vector<std::uint8_t> short_frame(good.begin(), good.end() - 1);
+    auto no_end = good;
+    no_end.back() = ']';
+    auto bad_alignment = frame_of(std::vector<std::uint16_t>(10, 0));
+    bad_alignment[1 + 3 * 7] = 0x79;
+    bad_alignment[1 + 3 * 9] = 0x00;
+    auto first_record_lf = good;
+    first_record_lf[1] = 0x0a;
+
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> frame;
+        ScanRequest request;
+        std::uint16_t offset;
+        RawScanError error;
+    };
+    const Case cases[] = {
+        {"request_before_frame", {}, {0, 10, 1, 1}, 128,
+         RawScanError::InvalidRequest{"points must be 2..=1000001 and repeat 1..=1000"}},
+        {"order_before_frame", {}, {11, 10, 2, 1}, 128,
+         RawScanError::InvalidRequest{"start frequency must not exceed stop frequency"}},
+        {"offset_2048", good, two, 2048, RawScanError::InvalidRequest{"zero offset must be 0..=2047"}},
+        {"empty", {}, two, 128, RawScanError::MissingStart{}},
+        {"start_before_length", wrong_start, two, 128, RawScanError::MissingStart{}},
+        {"length_before_end", short_frame, two, 128, RawScanError::Length{8, 7}},
+        {"too_long", frame_of({1, 2, 3}), two, 128, RawScanError::Length{8, 11}},
+        {"missing_end", no_end, two, 128, RawScanError::MissingEnd{}},
+        {"first_bad_record_wins", bad_alignment, ten, 128, RawScanError::Alignment{7, 0x79}},
+        {"record_zero", first_record_lf, two, 128, RawScanError::Alignment{0, 0x0a}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto result = decode_scanraw(c.frame, c.request, c.offset, FrequencyAxis::Firmware);
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error(), c.error) << result.error().debug();
+    }
+    EXPECT_TRUE(decode_scanraw(good, two, 2047, FrequencyAxis::Inclusive).has_value());
+}
+
+TEST(ScanrawDecode, ProgressPercent) {
+    EXPECT_EQ(scanraw_progress_percent(305, 305), 95u);
+    EXPECT_EQ(scanraw_progress_percent(0, 305), 20u);
+    EXPECT_EQ(scanraw_progress_percent(4097, 30005), 30u);
+    EXPECT_EQ(scanraw_progress_percent(20481, 30005), 71u);
+}
+
+}  // namespace
+}  // namespace vorlix::instrument

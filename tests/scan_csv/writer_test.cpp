@@ -1,0 +1,207 @@
+#include "scan_csv/writer.hpp"
+
+#include <cfloat>
+#include <charconv>
+#include <csignal>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+namespace fs = std::filesystem;
+using vorlix::config::OutputConfig;
+using vorlix::instrument::Sample;
+using namespace vorlix::scan_csv;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        char name[] = "/tmp/vorlix-csv-XXXXXX";
+        path_ = ::mkdtemp(name);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        fs::remove_all(path_, ignored);
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+std::string read_all(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::vector<std::string> names_in(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+OutputConfig output_in(const fs::path& dir, bool header = false) {
+    return OutputConfig{dir.string(), "scan", header};
+}
+
+constexpr std::string_view STAMP = "20261209 09_27_58_123456";
+
+}  // namespace
+
+TEST(FormatNumber, ShortestPlainForm) {
+    const struct {
+        double value;
+        std::string_view text;
+    } cases[] = {
+        {240.0, "240"},
+        {240.001234, "240.001234"},
+        {-87.46875, "-87.46875"},
+        {0.5, "0.5"},
+        {-50.0, "-50"},
+        {0.0, "0"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {1e21, "1000000000000000000000"},
+        {1e-7, "0.0000001"},
+        {5400.0001, "5400.0001"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(format_number(c.value), c.text) << c.value;
+}
+
+TEST(FormatNumber, ExtremesFitAndReadBack) {
+    for (double value : {DBL_MAX, -DBL_MAX, DBL_MIN, 4.9406564584124654e-324, -1.2345678901234567e-300,
+                         800.0 - 55.99 * 1e-6}) {
+        const std::string text = format_number(value);
+        EXPECT_LE(text.size(), MAX_NUMBER_CHARS);
+        EXPECT_EQ(text.find_first_of("eE"), std::string::npos) << text;
+        double back = 0;
+        std::from_chars(text.data(), text.data() + text.size(), back);
+        EXPECT_EQ(back, value) << text;
+    }
+}
+
+TEST(ScanTimestamp, LocalTimeWithMicroseconds) {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 9;
+    local.tm_hour = 9;
+    local.tm_min = 27;
+    local.tm_sec = 58;
+    local.tm_isdst = -1;
+    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local)) +
+                      std::chrono::microseconds(123456);
+    EXPECT_EQ(format_scan_timestamp(when), STAMP);
+    EXPECT_EQ(format_scan_timestamp(when - std::chrono::microseconds(123455)),
+              "20261209 09_27_58_000001");
+}
+
+TEST(WriteScanCsv, FileBytes) {
+    const std::vector<Sample> sweep = {{100.0, -50.0}, {240.001234, -87.46875}, {0.5, 0.0}};
+    const struct {
+        bool header;
+        std::vector<Sample> samples;
+        std::string expected;
+    } cases[] = {
+        {false, sweep, "100,-50\n240.001234,-87.46875\n0.5,0\n"},
+        {true, sweep, "frequency_MHz,level_dBm\n100,-50\n240.001234,-87.46875\n0.5,0\n"},
+        {false, {}, ""},
+        {true, {}, "frequency_MHz,level_dBm\n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        auto path = write_scan_csv_stamped(c.samples, output_in(dir.path(), c.header), STAMP);
+        ASSERT_TRUE(path.has_value()) << path.error().display();
+        EXPECT_EQ(*path, dir.path() / "scan_20261209 09_27_58_123456_0.csv");
+        EXPECT_EQ(read_all(*path), c.expected);
+    }
+}
+
+TEST(WriteScanCsv, LargeSweepCrossesBufferBoundaries) {
+    TempDir dir;
+    std::vector<Sample> sweep;
+    std::string expected;
+    for (int i = 0; i < 5000; ++i) {
+        const double f = 240.0 + i * 0.056, level = -120.0 + i * 0.03125;
+        sweep.push_back({f, level});
+        expected += format_number(f) + "," + format_number(level) + "\n";
+    }
+    auto path = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    ASSERT_TRUE(path.has_value());
+    EXPECT_GT(expected.size(), 3 * 8192u);
+    EXPECT_EQ(read_all(*path), expected);
+}
+
+TEST(WriteScanCsv, TakenNamesAreSkippedAndNeverTouched) {
+    TempDir dir;
+    const std::string base = "scan_" + std::string(STAMP) + "_";
+    for (int n : {0, 1, 3}) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv")) << "old";
+    const std::vector<Sample> sweep = {{1.0, 2.0}};
+    auto first = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    auto second = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    auto third = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    ASSERT_TRUE(first && second && third);
+    EXPECT_EQ(first->filename(), base + "2.csv");
+    EXPECT_EQ(second->filename(), base + "4.csv");
+    EXPECT_EQ(third->filename(), base + "5.csv");
+    for (int n : {0, 1, 3}) EXPECT_EQ(read_all(dir.path() / (base + std::to_string(n) + ".csv")), "old");
+}
+
+TEST(WriteScanCsv, AllHundredNamesTaken) {
+    TempDir dir;
+    const std::string base = "scan_" + std::string(STAMP) + "_";
+    for (int n = 0; n < 100; ++n) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv"));
+    auto result = write_scan_csv_stamped({}, output_in(dir.path()), STAMP);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().kind(), vorlix::base::IoErrorKind::AlreadyExists);
+    EXPECT_EQ(result.error().display(), "could not allocate a unique scan filename");
+    EXPECT_EQ(names_in(dir.path()).size(), 100u);
+}
+
+TEST(WriteScanCsv, DirectoryHandling) {
+    TempDir dir;
+    const std::vector<Sample> sweep = {{1.0, 2.0}};
+    // A missing nested directory is made with its parents.
+    const fs::path nested = dir.path() / "a" / "b" / "c";
+    auto made = write_scan_csv(sweep, output_in(nested));
+    ASSERT_TRUE(made.has_value()) << made.error().display();
+    EXPECT_EQ(made->parent_path(), nested);
+    EXPECT_TRUE(std::regex_match(made->filename().string(),
+                                 std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}_\d{6}_0\.csv)")))
+        << *made;
+    // An existing directory is used as it is.
+    auto again = write_scan_csv(sweep, output_in(nested));
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(names_in(nested).size(), 2u);
+    // A directory path that is a file fails before anything is written.
+    std::ofstream(dir.path() / "plain") << "x";
+    auto blocked = write_scan_csv(sweep, output_in(dir.path() / "plain" / "sub"));
+    ASSERT_FALSE(blocked.has_value());
+    EXPECT_EQ(read_all(dir.path() / "plain"), "x");
+}
+
+TEST(WriteScanCsv, FailedWriteLeavesNoFile) {
+    TempDir dir;
+    std::vector<Sample> sweep(20000, Sample{240.001234, -87.46875});
+    // A file-size limit makes a write fail part-way, as a full disk would.
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 10000;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    auto result = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().os_code(), EFBIG);
+    EXPECT_TRUE(names_in(dir.path()).empty());
+}
