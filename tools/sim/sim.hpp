@@ -79,6 +79,8 @@ struct Options {
     // lines separated by "\n", sent with "\r\n".
     std::optional<std::string> version_text;
     std::optional<std::string> info_text;
+    // When set, every received command line is appended to this file.
+    std::string log_path;
 };
 
 // What the instrument holds right now (shared by all sessions of a server,
@@ -96,10 +98,10 @@ struct InstrumentState {
 
 class Server {
 public:
-    // Listens on 127.0.0.1, port chosen by the system; serves one connection
-    // at a time, each a fresh shell session that starts with the greeting.
-    // nullptr when the socket cannot be set up.
-    static std::unique_ptr<Server> start_tcp(Options options);
+    // Listens on 127.0.0.1 (port 0: chosen by the system); serves one
+    // connection at a time, each a fresh shell session that starts with the
+    // greeting. nullptr when the socket cannot be set up.
+    static std::unique_ptr<Server> start_tcp(Options options, std::uint16_t port = 0);
     // A pseudo-terminal pair; the program opens slave_path(). The pty is one
     // continuous shell session: the greeting is queued at once. nullptr on
     // failure.
@@ -123,8 +125,9 @@ public:
 
     // scanraw replies served (including faulty ones), over all sessions.
     std::uint64_t sweeps_served() const;
-    // The bytes of the last scanraw reply exactly as sent after the echo's
-    // "\r\n" and before the prompt: garbage (if any), "{", records, "}".
+    // The bytes of the last scanraw reply as composed after the echo's "\r\n"
+    // and before the prompt: garbage (if any), "{", the records, "}" (unless a
+    // fault left it out). A disconnect fault may cut it short on the wire.
     std::vector<std::uint8_t> last_frame() const;
     std::uint64_t sessions_started() const;
     InstrumentState state() const;

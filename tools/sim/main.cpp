@@ -1,0 +1,92 @@
+// vorlix-sim: serves the simulated instrument until SIGINT or SIGTERM.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "sim/sim.hpp"
+
+namespace {
+
+constexpr const char* usage =
+    "usage: vorlix-sim [--tcp PORT | --pty] [--model basic|zs405|zs406|zs407] [--seed N]\n"
+    "                  [--omit-revision] [--fault NAME[=ARG]]... [--log FILE]\n";
+
+bool parse_model(std::string_view text, vorlix::sim::Model& model) {
+    using vorlix::sim::Model;
+    if (text == "basic") model = Model::Basic;
+    else if (text == "zs405") model = Model::UltraZS405;
+    else if (text == "zs406") model = Model::UltraZS406;
+    else if (text == "zs407") model = Model::UltraZS407;
+    else return false;
+    return true;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "vorlix-sim: %s\n%s", message.c_str(), usage);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    vorlix::sim::Options options;
+    bool pty = false;
+    long tcp_port = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        const bool has_value = i + 1 < argc;
+        if (arg == "--pty") {
+            pty = true;
+        } else if (arg == "--omit-revision") {
+            options.omit_revision = true;
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(usage, stdout);
+            return 0;
+        } else if (!has_value) {
+            return fail("missing value or unknown option: " + std::string(arg));
+        } else if (arg == "--tcp") {
+            char* end = nullptr;
+            tcp_port = std::strtol(argv[++i], &end, 10);
+            if (*end != '\0' || tcp_port < 0 || tcp_port > 65535) return fail("bad port");
+        } else if (arg == "--model") {
+            if (!parse_model(argv[++i], options.model)) return fail("unknown model");
+        } else if (arg == "--seed") {
+            char* end = nullptr;
+            options.seed = std::strtoull(argv[++i], &end, 10);
+            if (*end != '\0') return fail("bad seed");
+        } else if (arg == "--fault") {
+            std::string error;
+            if (!vorlix::sim::apply_fault(argv[++i], options.faults, error)) return fail(error);
+        } else if (arg == "--log") {
+            options.log_path = argv[++i];
+        } else {
+            return fail("unknown option: " + std::string(arg));
+        }
+    }
+
+    // Block the stop signals before the serving thread starts, so it inherits
+    // the mask and only sigwait below receives them.
+    sigset_t stop_signals;
+    sigemptyset(&stop_signals);
+    sigaddset(&stop_signals, SIGINT);
+    sigaddset(&stop_signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+    auto server = pty ? vorlix::sim::Server::start_pty(options)
+                      : vorlix::sim::Server::start_tcp(options, static_cast<std::uint16_t>(tcp_port));
+    if (!server) {
+        std::fprintf(stderr, "vorlix-sim: cannot start: %s\n", std::strerror(errno));
+        return 1;
+    }
+    if (pty)
+        std::printf("%s\n", server->slave_path().c_str());
+    else
+        std::printf("listening on 127.0.0.1:%u\n", static_cast<unsigned>(server->port()));
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stop_signals, &signal);
+    return 0;
+}
