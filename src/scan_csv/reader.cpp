@@ -1,0 +1,284 @@
+#include "scan_csv/reader.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace vorlix::scan_csv {
+namespace {
+
+using instrument::Sample;
+
+bool is_ascii(std::string_view text) {
+    // Eight bytes at a time: scan files are plain ASCII, so this is the only
+    // check most lines ever get.
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080ULL) return false;
+    }
+    for (; i < text.size(); ++i) {
+        if (static_cast<unsigned char>(text[i]) & 0x80) return false;
+    }
+    return true;
+}
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_utf8(std::string_view text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    while (p < end) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        int extra;
+        unsigned char lo = 0x80, hi = 0xBF;  // bounds of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            extra = 1;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            extra = 2;
+            if (c == 0xE0) lo = 0xA0;
+            if (c == 0xED) hi = 0x9F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            extra = 3;
+            if (c == 0xF0) lo = 0x90;
+            if (c == 0xF4) hi = 0x8F;
+        } else {
+            return false;
+        }
+        if (end - p <= extra) return false;
+        if (p[1] < lo || p[1] > hi) return false;
+        for (int k = 2; k <= extra; ++k) {
+            if ((p[k] & 0xC0) != 0x80) return false;
+        }
+        p += extra + 1;
+    }
+    return true;
+}
+
+bool is_white_space(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+// Decodes the character starting at `p` of valid UTF-8; returns its length.
+std::size_t decode(const unsigned char* p, char32_t& out) {
+    if (p[0] < 0x80) {
+        out = p[0];
+        return 1;
+    }
+    if (p[0] < 0xE0) {
+        out = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
+        return 2;
+    }
+    if (p[0] < 0xF0) {
+        out = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        return 3;
+    }
+    out = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+          (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
+    return 4;
+}
+
+// Trims Unicode white space from both ends of valid UTF-8 text.
+std::string_view trim(std::string_view text) {
+    const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end) {
+        char32_t c;
+        std::size_t len = decode(data + begin, c);
+        if (!is_white_space(c)) break;
+        begin += len;
+    }
+    while (end > begin) {
+        std::size_t start = end - 1;
+        while (start > begin && (data[start] & 0xC0) == 0x80) --start;
+        char32_t c;
+        decode(data + start, c);
+        if (!is_white_space(c)) break;
+        end = start;
+    }
+    return text.substr(begin, end - begin);
+}
+
+bool equals_lower(std::string_view text, std::string_view lower) {
+    return text.size() == lower.size() &&
+           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
+               return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
+           });
+}
+
+// For a decimal text that overflowed or underflowed: whether its magnitude
+// is above one (overflow) rather than below (underflow). Out-of-range
+// values are hundreds of decades away from one, so a rough exponent is
+// enough.
+bool magnitude_above_one(std::string_view body) {
+    std::size_t exp_at = body.find_first_of("eE");
+    std::string_view mantissa = body.substr(0, exp_at);
+    std::size_t point = mantissa.find('.');
+    std::string_view whole = mantissa.substr(0, point);
+    std::string_view fraction = point == std::string_view::npos ? "" : mantissa.substr(point + 1);
+    std::int64_t decade;
+    std::size_t first = whole.find_first_not_of('0');
+    if (first != std::string_view::npos) {
+        decade = static_cast<std::int64_t>(whole.size() - first) - 1;
+    } else {
+        std::size_t nonzero = fraction.find_first_not_of('0');
+        decade = nonzero == std::string_view::npos ? 0 : -static_cast<std::int64_t>(nonzero) - 1;
+    }
+    std::int64_t exponent = 0;
+    if (exp_at != std::string_view::npos) {
+        std::string_view digits = body.substr(exp_at + 1);
+        bool negative = !digits.empty() && digits[0] == '-';
+        if (!digits.empty() && (digits[0] == '-' || digits[0] == '+')) digits.remove_prefix(1);
+        for (char d : digits) exponent = std::min<std::int64_t>(exponent * 10 + (d - '0'), 1'000'000'000);
+        if (negative) exponent = -exponent;
+    }
+    return decade + exponent >= 0;
+}
+
+std::optional<double> parse_decimal(std::string_view text) {
+    bool negative = false;
+    std::string_view body = text;
+    if (!body.empty() && (body[0] == '+' || body[0] == '-')) {
+        negative = body[0] == '-';
+        body.remove_prefix(1);
+    }
+    if (body.empty()) return std::nullopt;
+    double value;
+    char first = body[0];
+    if ((first >= '0' && first <= '9') || first == '.') {
+        auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value,
+                                         std::chars_format::general);
+        if (ptr != body.data() + body.size()) return std::nullopt;
+        if (ec == std::errc::result_out_of_range) {
+            value = magnitude_above_one(body) ? std::numeric_limits<double>::infinity() : 0.0;
+        } else if (ec != std::errc()) {
+            return std::nullopt;
+        }
+    } else if (equals_lower(body, "inf") || equals_lower(body, "infinity")) {
+        value = std::numeric_limits<double>::infinity();
+    } else if (equals_lower(body, "nan")) {
+        value = std::numeric_limits<double>::quiet_NaN();
+    } else {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+std::expected<std::string, base::IoError> read_whole_file(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::unexpected(base::IoError::from_errno(errno));
+    // One spare byte past the reported size lets the final read see the end
+    // of the file without growing the buffer.
+    struct stat info{};
+    std::size_t guess = 65536;
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) guess = static_cast<std::size_t>(info.st_size) + 1;
+    std::string bytes(guess, '\0');
+    std::size_t used = 0;
+    for (;;) {
+        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            int code = errno;
+            ::close(fd);
+            return std::unexpected(base::IoError::from_errno(code));
+        }
+        if (n == 0) break;
+        used += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(used);
+    return bytes;
+}
+
+}  // namespace
+
+base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view message) {
+    std::string text = "invalid scan CSV";
+    if (line) text += " at line " + std::to_string(*line);
+    text += ": ";
+    text += message;
+    return base::IoError::custom(base::IoErrorKind::InvalidData, std::move(text));
+}
+
+std::expected<double, std::string> parse_number(std::string_view field, std::string_view column) {
+    std::string_view trimmed = trim(field);
+    if (auto value = parse_decimal(trimmed)) return *value;
+    std::string message = "invalid ";
+    message += column;
+    message += " number `";
+    message += trimmed;
+    message += '`';
+    return std::unexpected(std::move(message));
+}
+
+std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_view text) {
+    std::vector<Sample> samples;
+    samples.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    bool header_taken = false;
+    std::uint64_t line_number = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t eol = text.find('\n', pos);
+        std::string_view line;
+        if (eol == std::string_view::npos) {
+            line = text.substr(pos);
+            pos = text.size();
+        } else {
+            line = text.substr(pos, eol - pos);
+            pos = eol + 1;
+            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        }
+        ++line_number;
+        if (!is_ascii(line) && !is_utf8(line)) {
+            return std::unexpected(base::IoError::custom(base::IoErrorKind::InvalidData,
+                                                         "stream did not contain valid UTF-8"));
+        }
+        std::string_view row = trim(line);
+        if (row.empty()) continue;
+        if (samples.empty() && !header_taken && row == csv_header) {
+            header_taken = true;
+            continue;
+        }
+        std::size_t comma = row.find(',');
+        if (comma == std::string_view::npos || row.find(',', comma + 1) != std::string_view::npos) {
+            return std::unexpected(scan_csv_error(line_number, "expected exactly two columns"));
+        }
+        auto frequency = parse_number(row.substr(0, comma), "frequency");
+        if (!frequency) return std::unexpected(scan_csv_error(line_number, frequency.error()));
+        auto level = parse_number(row.substr(comma + 1), "level");
+        if (!level) return std::unexpected(scan_csv_error(line_number, level.error()));
+        if (!std::isfinite(*frequency) || !std::isfinite(*level)) {
+            return std::unexpected(scan_csv_error(line_number, "values must be finite"));
+        }
+        if (!samples.empty() && samples.back().frequency_mhz > *frequency) {
+            return std::unexpected(
+                scan_csv_error(line_number, "frequencies must be in nondecreasing order"));
+        }
+        samples.push_back(Sample{*frequency, *level});
+    }
+    if (samples.empty()) return std::unexpected(scan_csv_error(std::nullopt, "file contains no samples"));
+    return samples;
+}
+
+std::expected<std::vector<Sample>, base::IoError> read_scan_csv(const std::filesystem::path& path) {
+    auto bytes = read_whole_file(path);
+    if (!bytes) return std::unexpected(std::move(bytes.error()));
+    return parse_scan_csv(*bytes);
+}
+
+}  // namespace vorlix::scan_csv

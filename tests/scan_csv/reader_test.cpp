@@ -1,0 +1,133 @@
+#include "scan_csv/reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace vorlix::scan_csv {
+namespace {
+
+using instrument::Sample;
+
+struct ParseCase {
+    const char* name;
+    std::string text;
+    std::vector<Sample> samples;  // expected when error is empty
+    std::string error;
+};
+
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
+std::vector<ParseCase> parse_cases() {
+    return {
+        {"plain", "240,-87.46875\n240.001234,-50\n", {{240, -87.46875}, {240.001234, -50}}, ""},
+        {"header_first", "frequency_MHz,level_dBm\n100,-50\n", {{100, -50}}, ""},
+        {"last_line_without_feed", "1,2\n3,4", {{1, 2}, {3, 4}}, ""},
+        {"crlf_like_lf", "frequency_MHz,level_dBm\r\n1,2\r\n3,4\r\n", {{1, 2}, {3, 4}}, ""},
+        {"blank_lines_and_spaces_skipped", "\n   \n frequency_MHz,level_dBm \n\t\n1.5 , -80\n\n",
+         {{1.5, -80}}, ""},
+        {"unicode_space_trimmed", "\u3000""1,2\u00a0\n", {{1, 2}}, ""},
+        {"equal_frequencies", "5,1\n5,2\n", {{5, 1}, {5, 2}}, ""},
+        {"junk_after_exponent", "+1e2,-.5\n1e3,0\n1e400e,0\n", {}, "invalid scan CSV at line 3: invalid frequency number `1e400e`"},
+        {"accepted_forms", "+1e2,-.5\n1E+3,5e-1\n", {{100, -0.5}, {1000, 0.5}}, ""},
+        {"tiny_underflows_to_zero", "1,1e-400\n", {{1, 0.0}}, ""},
+        {"header_after_sample", "1,2\nfrequency_MHz,level_dBm\n", {},
+         "invalid scan CSV at line 2: invalid frequency number `frequency_MHz`"},
+        {"second_header", "frequency_MHz,level_dBm\nfrequency_MHz,level_dBm\n", {},
+         "invalid scan CSV at line 2: invalid frequency number `frequency_MHz`"},
+        {"header_case_matters", "Frequency_MHz,level_dBm\n1,2\n", {},
+         "invalid scan CSV at line 1: invalid frequency number `Frequency_MHz`"},
+        {"semicolon", "1.5;-80\n", {}, "invalid scan CSV at line 1: expected exactly two columns"},
+        {"trailing_comma", "1,2,\n", {}, "invalid scan CSV at line 1: expected exactly two columns"},
+        {"three_columns", "1,2\n3,4,5\n", {}, "invalid scan CSV at line 2: expected exactly two columns"},
+        {"line_counts_blank_lines", "1,2\n\n  \n3,4\nbad\n", {},
+         "invalid scan CSV at line 5: expected exactly two columns"},
+        {"frequency_first", "x,y\n", {}, "invalid scan CSV at line 1: invalid frequency number `x`"},
+        {"level_trimmed_in_message", "1,  -8x0 \n", {},
+         "invalid scan CSV at line 1: invalid level number `-8x0`"},
+        {"empty_level", "1,\n", {}, "invalid scan CSV at line 1: invalid level number ``"},
+        {"double_sign", "+-1,2\n", {}, "invalid scan CSV at line 1: invalid frequency number `+-1`"},
+        {"hex_refused", "0x10,2\n", {}, "invalid scan CSV at line 1: invalid frequency number `0x10`"},
+        {"nan_payload_refused", "nan(1),2\n", {},
+         "invalid scan CSV at line 1: invalid frequency number `nan(1)`"},
+        {"inf_word", "1,2\n2,-Infinity\n", {}, "invalid scan CSV at line 2: values must be finite"},
+        {"nan_word", "NaN,2\n", {}, "invalid scan CSV at line 1: values must be finite"},
+        {"overflow_is_infinite", "1e400,2\n", {}, "invalid scan CSV at line 1: values must be finite"},
+        {"decreasing", "2,0\n1,0\n", {},
+         "invalid scan CSV at line 2: frequencies must be in nondecreasing order"},
+        {"empty_file", "", {}, "invalid scan CSV: file contains no samples"},
+        {"only_header", "frequency_MHz,level_dBm\n", {}, "invalid scan CSV: file contains no samples"},
+        {"only_blank_lines", "\n \r\n\t\n", {}, "invalid scan CSV: file contains no samples"},
+        {"bad_utf8_after_good_lines", "1,2\n3,\xff\n", {}, "stream did not contain valid UTF-8"},
+        {"format_error_before_bad_utf8", "1\n\xc0\xaf\n", {},
+         "invalid scan CSV at line 1: expected exactly two columns"},
+        {"surrogate_refused", "1,2\n\xed\xa0\x80\n", {}, "stream did not contain valid UTF-8"},
+    };
+}
+
+class ParseTable : public testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTable, ReadsSamplesOrReportsTheFirstProblem) {
+    const ParseCase& c = GetParam();
+    auto result = parse_scan_csv(c.text);
+    if (c.error.empty()) {
+        ASSERT_TRUE(result.has_value()) << result.error().display();
+        EXPECT_EQ(*result, c.samples);
+    } else {
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().display(), c.error);
+        EXPECT_EQ(result.error().kind(), base::IoErrorKind::InvalidData);
+        EXPECT_FALSE(result.error().os_code().has_value());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Csv, ParseTable, testing::ValuesIn(parse_cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ParseNumber, TrimsAndNamesTheColumn) {
+    EXPECT_EQ(parse_number(" 2.5\t", "level"), 2.5);
+    EXPECT_EQ(parse_number("-0", "level").value(), 0.0);
+    EXPECT_TRUE(std::signbit(parse_number("-0", "level").value()));
+    EXPECT_TRUE(std::isinf(parse_number("inf", "level").value()));
+    EXPECT_EQ(parse_number(" 1 2 ", "frequency").error(), "invalid frequency number `1 2`");
+    EXPECT_EQ(parse_number("-", "level").error(), "invalid level number `-`");
+    EXPECT_EQ(parse_number(".", "level").error(), "invalid level number `.`");
+}
+
+TEST(ScanCsvError, PutsTheLineBeforeTheMessage) {
+    EXPECT_EQ(scan_csv_error(7, "expected exactly two columns").display(),
+              "invalid scan CSV at line 7: expected exactly two columns");
+    EXPECT_EQ(scan_csv_error(std::nullopt, "file contains no samples").display(),
+              "invalid scan CSV: file contains no samples");
+}
+
+class ReadFile : public testing::Test {
+protected:
+    std::string path_ = testing::TempDir() + "reader_test_" + std::to_string(::getpid()) + ".csv";
+    void TearDown() override { std::remove(path_.c_str()); }
+};
+
+TEST_F(ReadFile, ReadsAFileFromDisk) {
+    std::ofstream(path_, std::ios::binary) << "frequency_MHz,level_dBm\n100,-50\n100.5,-49.25\n";
+    auto result = read_scan_csv(path_);
+    ASSERT_TRUE(result.has_value()) << result.error().display();
+    EXPECT_EQ(*result, (std::vector<Sample>{{100, -50}, {100.5, -49.25}}));
+}
+
+TEST_F(ReadFile, KeepsTheOperatingSystemErrorWithoutALine) {
+    auto missing = read_scan_csv(path_ + ".missing");
+    ASSERT_FALSE(missing.has_value());
+    EXPECT_EQ(missing.error(), base::IoError::from_errno(ENOENT));
+    auto directory = read_scan_csv(testing::TempDir());
+    ASSERT_FALSE(directory.has_value());
+    EXPECT_EQ(directory.error(), base::IoError::from_errno(EISDIR));
+}
+
+}  // namespace
+}  // namespace vorlix::scan_csv
