@@ -1,0 +1,15 @@
+#pragma once
+// The single-scan worker: one complete acquisition from opening the link to
+// the saved CSV file, reported only through the AcquisitionShared record.
+
+#include "config/record.hpp"
+#include "instrument/types.hpp"
+#include "workers/shared.hpp"
+
+namespace vorlix::workers {
+
+// Runs on the worker's own thread and returns when the run has ended; the
+// outcome is the record's phase (Complete or Failed) and its texts.
+void run_acquisition(config::Config config, AcquisitionHandle shared, instrument::ScanRequest request);
+
+}  // namespace vorlix::workers

@@ -1,0 +1,176 @@
+#include "workers/live.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include <fmt/format.h>
+
+#include "instrument/scanraw.hpp"
+#include "instrument/shell.hpp"
+#include "instrument/sweep_setup.hpp"
+#include "scan_csv/writer.hpp"
+#include "workers/setup.hpp"
+
+namespace vorlix::workers {
+
+using instrument::AcquisitionError;
+using instrument::ShellConnection;
+
+namespace {
+
+bool stop_was_requested(const LiveHandle& shared) {
+    return shared->with_lock([](LiveShared& r) { return r.stop_requested; });
+}
+
+// Marks the capture failed at once and stops it after the current sweep.
+void fail_during_loop(const LiveHandle& shared, std::string message) {
+    shared->with_lock([&](LiveShared& r) {
+        r.error = std::move(message);
+        r.phase = ScanPhase::Failed;
+    });
+    request_live_stop(shared);
+}
+
+// Checks the sweep and, when it passes, folds it in, all in one lock so the
+// user interface never sees half of it. Returns the rejection, if any.
+std::optional<std::string> accept_sweep(const LiveHandle& shared, Sweep sweep) {
+    return shared->with_lock([&](LiveShared& r) -> std::optional<std::string> {
+        if (auto rejection = check_live_sweep(sweep, r.history)) return rejection;
+        apply_sweep(r, std::move(sweep));
+        return std::nullopt;
+    });
+}
+
+// Writes a pending save, or the first sweep when the user asked before one
+// existed. The buffer is taken under the lock and written outside it.
+void serve_save(const LiveHandle& shared, const config::OutputConfig& output) {
+    std::optional<Sweep> buffer = shared->with_lock([](LiveShared& r) {
+        std::optional<Sweep> taken = std::exchange(r.pending_save, std::nullopt);
+        if (!taken && r.save_on_first_sweep) {
+            taken = trace_points(r, r.trace_mode);
+            if (taken) r.save_on_first_sweep = false;
+        }
+        return taken;
+    });
+    if (!buffer) return;
+    auto saved = scan_csv::write_scan_csv(*buffer, output);
+    if (saved) {
+        shared->with_lock([&](LiveShared& r) {
+            r.status = fmt::format("Saved {}; live capture continues", saved->string());
+        });
+    } else {
+        fail_during_loop(shared, saved.error().display());
+    }
+}
+
+// Sweeps until a stop is requested (by the user, or by a rejected sweep or a
+// failed save) or the link fails.
+std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const config::Config& config,
+                                                 const instrument::ScanRequest& request,
+                                                 const PreparedScan& prepared, const LiveHandle& shared) {
+    // The live record has no progress gauge.
+    const instrument::ScanrawProgress no_progress = [](std::uint64_t, std::uint64_t) {};
+    while (!stop_was_requested(shared)) {
+        auto sweep = instrument::read_scanraw_frame(shell, request, prepared.zero_offset,
+                                                    config.scan.frequency_axis, no_progress);
+        if (!sweep) return std::unexpected(std::move(sweep.error()));
+        if (auto rejection = accept_sweep(shared, std::move(*sweep))) {
+            fail_during_loop(shared, std::move(*rejection));
+        } else {
+            serve_save(shared, config.output);
+        }
+    }
+    return {};
+}
+
+// The final save of the trace that is selected when the capture ends.
+std::expected<void, std::string> finish(const LiveHandle& shared, const config::OutputConfig& output) {
+    std::optional<Sweep> buffer =
+        shared->with_lock([](LiveShared& r) { return trace_points(r, r.trace_mode); });
+    if (!buffer) {
+        shared->with_lock([](LiveShared& r) {
+            r.phase = ScanPhase::Complete;
+            r.status = "Live capture stopped before the first complete sweep";
+        });
+        return {};
+    }
+    auto saved = scan_csv::write_scan_csv(*buffer, output);
+    if (!saved) return std::unexpected(io_failure_text(saved.error()));
+    shared->with_lock([&](LiveShared& r) {
+        r.phase = ScanPhase::Complete;
+        r.status = fmt::format("Saved {} and stopped live capture", saved->string());
+    });
+    return {};
+}
+
+std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
+                                         const config::Config& config,
+                                         const instrument::ScanRequest& request,
+                                         const LiveHandle& shared) {
+    auto opened = open_checked_connection(config, request);
+    if (!opened) return std::unexpected(std::move(opened.error()));
+    shell.emplace(std::move(*opened));
+
+    const StatusSink post = [&shared](Status status) { set_live_status(shared, std::move(status)); };
+    auto prepared = prepare_instrument(*shell, config, request, post);
+    if (!prepared) return std::unexpected(prepared.error().display());
+
+    const Pacing pacing = pacing_from(config);
+    std::expected<void, AcquisitionError> outcome;
+    const instrument::SweepPacing sweep_pacing{pacing.command_delay, pacing.settle_delay,
+                                               prepared->profile};
+    if (auto set_up = instrument::configure_sweep(*shell, request, config.scan.legacy_pre_scan,
+                                                  config.serial.scan_delay_ms, sweep_pacing);
+        !set_up) {
+        outcome = std::unexpected(std::move(set_up.error()));
+    } else {
+        set_live_status(shared, Status::Text{"Live capture running"});
+        outcome = sweep_loop(*shell, config, request, *prepared, shared);
+    }
+
+    auto resumed = resume_after(*shell, pacing, std::move(outcome));
+    if (!resumed) return std::unexpected(resumed.error().display());
+    if (auto failed_in_loop = live_error_text(shared)) {
+        return std::unexpected(live_failure_text(*failed_in_loop));
+    }
+    return finish(shared, config.output);
+}
+
+}  // namespace
+
+std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHistory& history) {
+    if (sweep.empty()) return "a live sweep cannot be empty";
+    for (std::size_t i = 0; i < sweep.size(); ++i) {
+        if (!std::isfinite(sweep[i].frequency_mhz) || !std::isfinite(sweep[i].level_dbm)) {
+            return fmt::format("live sweep contains a non-finite value at point {}", i);
+        }
+    }
+    if (history.empty()) return std::nullopt;
+    const Sweep& newest = history.back();
+    if (sweep.size() != newest.size()) {
+        return fmt::format("live sweep has {} points; expected {}", sweep.size(), newest.size());
+    }
+    for (std::size_t i = 0; i < sweep.size(); ++i) {
+        if (sweep[i].frequency_mhz != newest[i].frequency_mhz) {
+            return fmt::format("live sweep frequency changed at point {}: expected {} MHz, got {} MHz", i,
+                               scan_csv::format_number(newest[i].frequency_mhz),
+                               scan_csv::format_number(sweep[i].frequency_mhz));
+        }
+    }
+    return std::nullopt;
+}
+
+void run_live_capture(config::Config config, LiveHandle shared, instrument::ScanRequest request) {
+    if (live_phase(shared) == ScanPhase::Ready) reset_live_shared(shared);
+    std::optional<ShellConnection> shell;
+    auto outcome = capture(shell, config, request, shared);
+    shell.reset();
+    if (!outcome) {
+        shared->with_lock([&](LiveShared& r) {
+            r.error = std::move(outcome.error());
+            r.phase = ScanPhase::Failed;
+        });
+    }
+}
+
+}  // namespace vorlix::workers
