@@ -54,6 +54,8 @@ std::string SerialError::debug() const {
            " }";
 }
 
+std::optional<ErrorRef> SerialError::source() const { return std::nullopt; }
+
 // ---- ErrorRef --------------------------------------------------------------
 
 ErrorRef ErrorRef::captured(std::string display, std::string debug) {

@@ -56,6 +56,7 @@ struct SerialError {
     std::string display() const { return description; }
     // SerialError { kind: Io(PermissionDenied), description: "Permission denied" }
     std::string debug() const;
+    std::optional<class ErrorRef> source() const;  // always none
     bool operator==(const SerialError&) const = default;
 };
 
