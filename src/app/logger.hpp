@@ -83,10 +83,6 @@ private:
     std::shared_ptr<const Matcher> matcher_;  // compiled text_pattern_
 };
 
-// The log file's name for a program started as `program` (the first
-// command-line element): its stem, a time stamp, suffix "log".
-std::string log_file_name(std::string_view program);
-
 // "ERROR [vorlix::scan] text\n"; "<unnamed>" stands for an empty module.
 std::string format_log_line(const base::Record& record);
 
@@ -114,7 +110,9 @@ private:
 };
 
 // Parses the filter, creates `config.directory` with its parents, opens the
-// log file there and installs it as the facade's sink; a background thread
+// log file there (named after the stem of `program`, the first command-line
+// element, and the local time: "vorlix_2026-12-09_09-27-58.log", with "_1",
+// "_2", … added when another run took that name) and installs it as the facade's sink; a background thread
 // flushes the file every second. Only one logger may be live at a time.
 std::expected<LoggerHandle, LoggerError> init_logger(const config::LoggingConfig& config,
                                                      std::string_view program);

@@ -1,0 +1,4 @@
+# Services of the program's entry and event loop: the log file, the port
+# list, the configuration write-back and the program's error.
+vorlix_library(vorlix_app_logger app SOURCES logger.cpp
+               LIBS vorlix_base vorlix_config_core spdlog::spdlog fmt::fmt Threads::Threads)
