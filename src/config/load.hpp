@@ -3,6 +3,7 @@
 
 #include <expected>
 #include <filesystem>
+#include <string_view>
 
 #include "config/error.hpp"
 #include "config/record.hpp"
@@ -29,5 +30,9 @@ std::expected<Config, ConfigError> load_config_text(std::string_view bytes);
 // The embedded defaults alone, as the start without a file reads them.
 // Aborts the process if they cannot be read.
 Config embedded_config();
+
+// embedded_config() for another default text: a text that does not parse or
+// read stops the process with "embedded configuration must be valid: …".
+Config config_from_defaults(std::string_view defaults_text);
 
 }  // namespace vorlix::config

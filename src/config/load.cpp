@@ -1,0 +1,104 @@
+#include "config/load.hpp"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "config/defaults.hpp"
+#include "config/merge.hpp"
+#include "config/toml_value.hpp"
+#include "config/typed_read.hpp"
+#include "config/utf8.hpp"
+#include "config/validate.hpp"
+
+namespace vorlix::config {
+
+namespace {
+
+// The whole file, or the I/O error that stopped the open or a read.
+std::expected<std::string, base::IoError> read_file(const std::filesystem::path& path) {
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return std::unexpected(base::IoError::from_errno(errno));
+
+    std::string bytes;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            bytes.append(chunk, static_cast<std::size_t>(n));
+        } else if (n == 0) {
+            break;
+        } else if (errno != EINTR) {
+            const int code = errno;
+            ::close(fd);
+            return std::unexpected(base::IoError::from_errno(code));
+        }
+    }
+    ::close(fd);
+    return bytes;
+}
+
+}  // namespace
+
+std::filesystem::path config_path() {
+    // Taken byte for byte: a path need not be valid text.
+    if (const char* value = std::getenv("VORLIX_CONFIG")) return std::filesystem::path(value);
+    return std::filesystem::path("config.toml");
+}
+
+std::expected<Config, ConfigError> load_config() { return load_config_from(config_path()); }
+
+std::expected<Config, ConfigError> load_config_from(const std::filesystem::path& path) {
+    auto bytes = read_file(path);
+    if (!bytes) {
+        // A missing file is the normal first run: the defaults alone.
+        if (bytes.error().kind() == base::IoErrorKind::NotFound) return embedded_config();
+        return std::unexpected(ConfigError::io(std::move(bytes.error())));
+    }
+    return load_config_text(*bytes);
+}
+
+std::expected<Config, ConfigError> load_config_text(std::string_view bytes) {
+    if (!is_valid_utf8(bytes)) {
+        return std::unexpected(ConfigError::io(
+            base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8")));
+    }
+    auto merged = parse_toml(EMBEDDED_DEFAULTS);
+    if (!merged) return std::unexpected(ConfigError::parse(std::move(merged.error())));
+    auto user = parse_toml(bytes);
+    if (!user) return std::unexpected(ConfigError::parse(std::move(user.error())));
+    merge_toml(*merged, std::move(*user));
+
+    auto config = deserialize_from_value(*merged);
+    if (!config) return std::unexpected(ConfigError::parse(std::move(config.error())));
+    if (auto valid = validate_config(*config); !valid) return std::unexpected(std::move(valid.error()));
+    return std::move(*config);
+}
+
+Config embedded_config() { return config_from_defaults(EMBEDDED_DEFAULTS); }
+
+Config config_from_defaults(std::string_view defaults_text) {
+    auto document = parse_toml(defaults_text);
+    std::expected<Config, TomlError> config =
+        document ? deserialize_from_document(*document) : std::unexpected(std::move(document.error()));
+    if (!config) {
+        // A broken built-in text is a defect of the program, never of the
+        // user's input, so there is nothing to recover to.
+        const std::string message = "embedded configuration must be valid: " + config.error().debug() + "\n";
+        std::fputs(message.c_str(), stderr);
+        std::fflush(stderr);
+        std::abort();
+    }
+    return std::move(*config);
+}
+
+}  // namespace vorlix::config

@@ -1,0 +1,106 @@
+#include "config/toml_value.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace vorlix::config {
+
+namespace {
+// The longest numeric literal the TOML parser accepts.
+constexpr std::size_t max_toml_number_length = 126;
+
+// The requested line of the text without its line end; empty past the end.
+std::string line_of(std::string_view text, std::size_t line) {
+    std::size_t start = 0;
+    for (std::size_t n = 1; n < line; ++n) {
+        const std::size_t nl = text.find('\n', start);
+        if (nl == std::string_view::npos) return {};
+        start = nl + 1;
+    }
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view content = text.substr(start, end - start);
+    if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
+    return std::string(content);
+}
+
+std::string two_digits(unsigned value) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02u", value % 100);
+    return buf;
+}
+
+std::string date_text(const toml::date& d) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04u-", static_cast<unsigned>(d.year));
+    return buf + two_digits(d.month) + "-" + two_digits(d.day);
+}
+
+std::string time_text(const toml::time& t) {
+    std::string out = two_digits(t.hour) + ":" + two_digits(t.minute) + ":" + two_digits(t.second);
+    if (t.nanosecond != 0) {
+        char buf[16];
+        std::snprintf(buf, sizeof buf, "%09u", static_cast<unsigned>(t.nanosecond));
+        std::string fraction = buf;
+        while (fraction.back() == '0') fraction.pop_back();
+        out += "." + fraction;
+    }
+    return out;
+}
+
+std::string offset_text(const toml::time_offset& o) {
+    if (o.minutes == 0) return "Z";
+    int minutes = o.minutes;
+    std::string out = minutes < 0 ? "-" : "+";
+    if (minutes < 0) minutes = -minutes;
+    return out + two_digits(static_cast<unsigned>(minutes / 60)) + ":" +
+           two_digits(static_cast<unsigned>(minutes % 60));
+}
+}  // namespace
+
+std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
+    try {
+        return toml::parse(text);
+    } catch (const toml::parse_error& e) {
+        const auto& pos = e.source().begin;
+        const std::size_t line = pos.line == 0 ? 1 : pos.line;
+        return std::unexpected(
+            TomlError::syntax(std::string(e.description()), line, pos.column, line_of(text, line)));
+    }
+}
+
+std::string shortest_float(double value, FloatStyle style) {
+    if (std::isnan(value)) return style == FloatStyle::Toml ? "nan" : "NaN";
+    if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+    // Fixed notation of the largest doubles needs about 310 characters.
+    char buf[400];
+    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    std::string out(buf, result.ptr);
+    if (style == FloatStyle::Toml && out.size() > max_toml_number_length) {
+        // Beyond this length our own reader refuses the literal, and a file
+        // we write must always load again.
+        const auto sci = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+        return std::string(buf, sci.ptr);
+    }
+    if (out.find('.') == std::string::npos) out += ".0";
+    return out;
+}
+
+bool is_datetime(const toml::node& node) {
+    return node.is_date() || node.is_time() || node.is_date_time();
+}
+
+std::string datetime_text(const toml::node& node) {
+    if (const auto* d = node.as_date()) return date_text(d->get());
+    if (const auto* t = node.as_time()) return time_text(t->get());
+    if (const auto* dt = node.as_date_time()) {
+        const toml::date_time& v = dt->get();
+        std::string out = date_text(v.date) + "T" + time_text(v.time);
+        if (v.offset) out += offset_text(*v.offset);
+        return out;
+    }
+    return {};
+}
+
+}  // namespace vorlix::config

@@ -1,0 +1,114 @@
+#include "config/utf8.hpp"
+
+namespace vorlix::config {
+
+namespace {
+struct Prefix {
+    std::size_t length;  // bytes the character needs
+    std::size_t valid;   // leading bytes that are a well-formed start of it
+    char32_t code;       // the decoded value when valid == length
+};
+
+// How far the bytes at pos form a well-formed character. The second byte's
+// range carries the overlong, surrogate and ceiling checks, as in the table
+// of well-formed sequences.
+Prefix scan_prefix(std::string_view bytes, std::size_t pos) {
+    const auto lead = static_cast<unsigned char>(bytes[pos]);
+    if (lead < 0x80) return {1, 1, lead};
+    std::size_t length = 0;
+    char32_t code = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        code = lead & 0x0F;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        code = lead & 0x07;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return {1, 0, 0};
+    }
+    std::size_t valid = 1;
+    while (valid < length && pos + valid < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[pos + valid]);
+        const unsigned char lo = valid == 1 ? low : 0x80;
+        const unsigned char hi = valid == 1 ? high : 0xBF;
+        if (c < lo || c > hi) break;
+        code = (code << 6) | (c & 0x3F);
+        ++valid;
+    }
+    return {length, valid, code};
+}
+}  // namespace
+
+std::optional<char32_t> decode_utf8(std::string_view bytes, std::size_t& pos) {
+    if (pos >= bytes.size()) return std::nullopt;
+    const Prefix p = scan_prefix(bytes, pos);
+    if (p.valid != p.length) return std::nullopt;
+    pos += p.length;
+    return p.code;
+}
+
+bool is_valid_utf8(std::string_view bytes) {
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        if (!decode_utf8(bytes, pos)) return false;
+    }
+    return true;
+}
+
+std::string lossy_utf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const Prefix p = scan_prefix(bytes, pos);
+        if (p.valid == p.length) {
+            out.append(bytes.substr(pos, p.length));
+            pos += p.length;
+        } else {
+            // One replacement for the whole ill-formed prefix.
+            out += "\xEF\xBF\xBD";
+            pos += p.valid == 0 ? 1 : p.valid;
+        }
+    }
+    return out;
+}
+
+bool is_unicode_whitespace(char32_t c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+           c == 0x205F || c == 0x3000;
+}
+
+std::string_view trim_unicode_whitespace(std::string_view text) {
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t next = begin;
+        auto c = decode_utf8(text, next);
+        if (!c || !is_unicode_whitespace(*c)) break;
+        begin = next;
+    }
+    std::size_t end = begin;
+    std::size_t pos = begin;
+    while (pos < text.size()) {
+        std::size_t next = pos;
+        auto c = decode_utf8(text, next);
+        if (!c) {
+            next = pos + 1;
+            end = next;
+        } else if (!is_unicode_whitespace(*c)) {
+            end = next;
+        }
+        pos = next;
+    }
+    return text.substr(begin, end - begin);
+}
+
+}  // namespace vorlix::config

@@ -1,0 +1,188 @@
+// Every fault a configuration file can hold, from the text the user writes to
+// the exact text the user reads.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "config/load.hpp"
+
+namespace vorlix::config {
+namespace {
+
+struct Case {
+    const char* name;
+    const char* text;
+    const char* message;  // the ConfigError display text
+};
+
+
+const Case cases[] = {
+    // Syntax errors come first, wherever the other faults are.
+    {"syntax_before_unknown_key", "aaa = 1\nb = ",
+     "invalid configuration: TOML parse error at line 2, column 5\n  |\n2 | b = \n  |     ^\n"
+     "Error while parsing key-value pair: encountered end-of-file\n"},
+    // Sorted walk order decides between several faults.
+    {"bad_baudrate_sorts_before_zzz", "zzz = 1\nbaudrate = -1",
+     "invalid configuration: invalid value: integer `-1`, expected u32\nin `baudrate`\n"},
+    {"aaa_sorts_before_bad_baudrate", "aaa = 1\nbaudrate = -1",
+     "invalid configuration: unknown field `aaa`, expected one of `port`, `baudrate`, `start_frequency`, "
+     "`stop_frequency`, `points`, `repeat`, `connection`, `serial`, `scan`, `ui`, `output`, `logging`\n"},
+    {"unknown_key_in_scan", "[scan]\nfoo = 1\nzzz = 2",
+     "invalid configuration: unknown field `foo`, expected one of `device_model`, `enable_ultra_mode`, "
+     "`auto_zero_offset`, `zero_offset`, `frequency_step_mhz`, `points_step`, `min_points`, `max_points`, "
+     "`max_repeat`, `frequency_axis`, `legacy_pre_scan`\nin `scan`\n"},
+    {"auto_zero_offset_sorts_before_foo", "[scan]\nfoo = 1\nauto_zero_offset = 1",
+     "invalid configuration: invalid type: integer `1`, expected a boolean\nin `scan.auto_zero_offset`\n"},
+    {"serial_keys_sorted", "[serial]\ntimeout_ms = -1\nbaudrates = 5",
+     "invalid configuration: invalid type: integer `5`, expected a sequence\nin `serial.baudrates`\n"},
+    {"two_name_list", "[logging]\nlevel = 1",
+     "invalid configuration: unknown field `level`, expected `filter` or `directory`\nin `logging`\n"},
+    {"case_sensitive_key", "[connection]\nBackend = \"tcp\"",
+     "invalid configuration: unknown field `Backend`, expected one of `backend`, `tcp_address`, "
+     "`tcp_timeout_ms`\nin `connection`\n"},
+    // Value descriptions.
+    {"float_keeps_point", "[serial]\ntimeout_ms = 3000.0",
+     "invalid configuration: invalid type: floating point `3000.0`, expected u64\nin `serial.timeout_ms`\n"},
+    {"float_fraction", "points = 1.5",
+     "invalid configuration: invalid type: floating point `1.5`, expected usize\nin `points`\n"},
+    {"float_plain_decimal", "points = 1e20",
+     "invalid configuration: invalid type: floating point `100000000000000000000.0`, expected usize\n"
+     "in `points`\n"},
+    {"float_inf", "points = -inf", "invalid configuration: invalid type: floating point `-inf`, expected usize\nin `points`\n"},
+    {"float_nan", "points = nan", "invalid configuration: invalid type: floating point `NaN`, expected usize\nin `points`\n"},
+    {"integer_for_string", "port = 5", "invalid configuration: invalid type: integer `5`, expected a string\nin `port`\n"},
+    {"string_debug_form", "[scan]\nzero_offset = \"a\\\"b\\n\"",
+     "invalid configuration: invalid type: string \"a\\\"b\\n\", expected u16\nin `scan.zero_offset`\n"},
+    {"boolean_for_float", "[ui]\nchart_min_dbm = true",
+     "invalid configuration: invalid type: boolean `true`, expected f64\nin `ui.chart_min_dbm`\n"},
+    {"datetime_as_string", "points = 1979-05-27",
+     "invalid configuration: invalid type: string \"1979-05-27\", expected usize\nin `points`\n"},
+    {"array_for_path", "[output]\ndirectory = []",
+     "invalid configuration: invalid type: sequence, expected path string\nin `output.directory`\n"},
+    {"table_for_sequence", "[serial]\npreferred_ports = {}",
+     "invalid configuration: invalid type: map, expected a sequence\nin `serial.preferred_ports`\n"},
+    {"number_for_table", "serial = 5", "invalid configuration: invalid type: integer `5`, expected struct SerialConfig\nin `serial`\n"},
+    {"text_for_table", "logging = \"x\"",
+     "invalid configuration: invalid type: string \"x\", expected struct LoggingConfig\nin `logging`\n"},
+    // Integer widths.
+    {"u16_overflow", "[scan]\nzero_offset = 65536",
+     "invalid configuration: invalid value: integer `65536`, expected u16\nin `scan.zero_offset`\n"},
+    {"u32_overflow", "baudrate = 4294967296",
+     "invalid configuration: invalid value: integer `4294967296`, expected u32\nin `baudrate`\n"},
+    {"sequence_element", "[serial]\nbaudrates = [9600, -1]",
+     "invalid configuration: invalid value: integer `-1`, expected u32\nin `serial.baudrates`\n"},
+    {"negative_u64", "[ui]\npoll_interval_ms = -5",
+     "invalid configuration: invalid value: integer `-5`, expected u64\nin `ui.poll_interval_ms`\n"},
+    {"binding_element", "[ui.bindings]\nzoom_in = [\"a\", 1]",
+     "invalid configuration: invalid type: integer `1`, expected a string\nin `ui.bindings.zoom_in`\n"},
+    // Enumerations in every form.
+    {"capitalised_variant", "[connection]\nbackend = \"TCP\"",
+     "invalid configuration: unknown variant `TCP`, expected `serial` or `tcp`\nin `connection.backend`\n"},
+    {"three_variants", "[scan]\ndevice_model = \"Auto\"",
+     "invalid configuration: unknown variant `Auto`, expected one of `auto`, `basic`, `ultra`\n"
+     "in `scan.device_model`\n"},
+    {"integer_variant", "[connection]\nbackend = 1",
+     "invalid configuration: invalid type: unit variant, expected string only\nin `connection.backend`\n"},
+    {"array_variant", "[scan]\nfrequency_axis = []",
+     "invalid configuration: invalid type: unit variant, expected string only\nin `scan.frequency_axis`\n"},
+    {"empty_variant_table", "[connection]\nbackend = {}",
+     "invalid configuration: wanted exactly 1 element, found 0 elements\nin `connection.backend`\n"},
+    {"two_key_variant_table", "[connection]\nbackend = {tcp = {}, serial = {}}",
+     "invalid configuration: wanted exactly 1 element, more than 1 element\nin `connection.backend`\n"},
+    {"unknown_variant_key", "[connection]\nbackend = {udp = {}}",
+     "invalid configuration: unknown variant `udp`, expected `serial` or `tcp`\nin `connection.backend`\n"},
+    {"variant_with_table_data", "[connection]\nbackend = {tcp = {a = 1}}",
+     "invalid configuration: expected empty table\nin `connection.backend`\n"},
+    {"variant_with_array_data", "[connection]\nbackend = {tcp = [1]}",
+     "invalid configuration: expected empty array\nin `connection.backend`\n"},
+    {"variant_with_scalar", "[connection]\nbackend = {tcp = 1.5}",
+     "invalid configuration: expected table, found float\nin `connection.backend`\n"},
+    // Positional form of a record.
+    {"positional_too_long", "logging = [\"info\", \".\", \"x\"]",
+     "invalid configuration: invalid length 3, expected fewer elements in array\nin `logging`\n"},
+    {"positional_empty", "logging = []",
+     "invalid configuration: invalid length 0, expected struct LoggingConfig with 2 elements\nin `logging`\n"},
+    {"positional_element_fault", "logging = [1, \".\"]",
+     "invalid configuration: invalid type: integer `1`, expected a string\nin `logging`\n"},
+    {"array_of_tables_scan", "[[scan]]\ndevice_model = \"auto\"\nlegacy_pre_scan = true",
+     "invalid configuration: wanted exactly 1 element, more than 1 element\nin `scan`\n"},
+    // Validation, rule by rule, in order.
+    {"empty_baudrates", "[serial]\nbaudrates = []", "invalid configuration: serial.baudrates must contain nonzero values"},
+    {"zero_baudrate", "[serial]\nbaudrates = [0, 115200]", "invalid configuration: serial.baudrates must contain nonzero values"},
+    {"duplicates_before_membership", "[serial]\nbaudrates = [9600, 9600]",
+     "invalid configuration: serial.baudrates must not contain duplicates"},
+    {"baudrate_not_listed", "[serial]\nbaudrates = [9600]", "invalid configuration: baudrate must be in serial.baudrates"},
+    {"stop_below_10", "start_frequency = 0\nstop_frequency = 9",
+     "invalid configuration: frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz"},
+    {"start_after_stop", "start_frequency = 900",
+     "invalid configuration: frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz"},
+    {"stop_above_5400", "stop_frequency = 5401",
+     "invalid configuration: frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz"},
+    {"max_points_too_big", "[scan]\nmax_points = 1000002",
+     "invalid configuration: scan point bounds must satisfy 2 <= min_points <= max_points <= 1000001"},
+    {"min_points_1", "[scan]\nmin_points = 1",
+     "invalid configuration: scan point bounds must satisfy 2 <= min_points <= max_points <= 1000001"},
+    {"points_outside", "points = 100", "invalid configuration: points must be within scan.min_points and scan.max_points"},
+    {"max_repeat_1001", "[scan]\nmax_repeat = 1001",
+     "invalid configuration: repeat must be within 1..=scan.max_repeat, which cannot exceed 1000"},
+    {"repeat_0", "repeat = 0", "invalid configuration: repeat must be within 1..=scan.max_repeat, which cannot exceed 1000"},
+    {"frequency_step_0", "[scan]\nfrequency_step_mhz = 0",
+     "invalid configuration: scan keyboard steps must be positive and within their bounds"},
+    {"points_step_above_max", "[scan]\npoints_step = 1000002\nmax_points = 1000001",
+     "invalid configuration: scan keyboard steps must be positive and within their bounds"},
+    {"zero_offset_2048", "[scan]\nzero_offset = 2048",
+     "invalid configuration: scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)"},
+    {"zero_offset_65535", "[scan]\nzero_offset = 65535",
+     "invalid configuration: scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)"},
+    {"serial_timeout_0", "[serial]\ntimeout_ms = 0", "invalid configuration: serial.timeout_ms must be in 1..=600000"},
+    {"tcp_timeout_big", "[connection]\ntcp_timeout_ms = 600001",
+     "invalid configuration: connection.tcp_timeout_ms must be in 1..=600000"},
+    {"tcp_port_0", "[connection]\ntcp_address = \"127.0.0.1:0\"",
+     "invalid configuration: connection.tcp_address must be a numeric IP:port with a nonzero port"},
+    {"tcp_host_name", "[connection]\ntcp_address = \"localhost:7355\"",
+     "invalid configuration: connection.tcp_address must be a numeric IP:port with a nonzero port"},
+    {"scan_delay_60001", "[serial]\nscan_delay_ms = 60001", "invalid configuration: serial command delays cannot exceed 60000 ms"},
+    {"response_255", "[serial]\nmax_response_bytes = 255",
+     "invalid configuration: serial.max_response_bytes must be in 256..=16777216"},
+    {"poll_0", "[ui]\npoll_interval_ms = 0", "invalid configuration: ui.poll_interval_ms must be in 1..=1000"},
+    {"equal_chart_bounds", "[ui]\nchart_min_dbm = 0", "invalid configuration: UI chart bounds must be finite and increasing"},
+    {"infinite_chart_bound", "[ui]\nchart_max_dbm = inf", "invalid configuration: UI chart bounds must be finite and increasing"},
+    {"empty_binding_list", "[ui.bindings]\nreset_view = []",
+     "invalid configuration: each UI plot action must have at least one binding"},
+    {"q_reserved", "[ui.bindings]\nzoom_out = [\"q\"]",
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+    {"capitalised_word", "[ui.bindings]\npan_left = [\"Left\"]",
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+    {"empty_binding", "[ui.bindings]\nzoom_out = [\"\"]",
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+    {"c1_control", "[ui.bindings]\nzoom_out = [\"\\u0085\"]",
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+    {"overlap_across_actions", "[ui.bindings]\nzoom_in = [\"h\"]",
+     "invalid configuration: UI plot bindings must not overlap"},
+    {"overlap_before_later_form_fault", "[ui.bindings]\nzoom_in = [\"-\"]\npan_left = [\"xy\"]",
+     "invalid configuration: UI plot bindings must not overlap"},
+    {"prefix_65", "[output]\nfilename_prefix = \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"",
+     "invalid configuration: output.filename_prefix must contain 1\u201364 ASCII letters, digits, underscores or hyphens"},
+    {"prefix_dot", "[output]\nfilename_prefix = \"a.b\"",
+     "invalid configuration: output.filename_prefix must contain 1\u201364 ASCII letters, digits, underscores or hyphens"},
+    {"empty_log_directory", "[logging]\ndirectory = \"\"", "invalid configuration: output and logging directories must not be empty"},
+    {"blank_filter", "[logging]\nfilter = \" \\t\\u3000\"", "invalid configuration: logging.filter must not be empty"},
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class Messages : public testing::TestWithParam<Case> {};
+
+TEST_P(Messages, ExactText) {
+    const Case& c = GetParam();
+    auto result = load_config_text(c.text);
+    ASSERT_FALSE(result.has_value()) << c.text;
+    EXPECT_EQ(result.error().display(), c.message);
+}
+
+INSTANTIATE_TEST_SUITE_P(Config, Messages, testing::ValuesIn(cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace vorlix::config
