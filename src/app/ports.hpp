@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "config/record.hpp"
+#include "instrument/errors.hpp"
 
 namespace vorlix::app {
 
@@ -35,17 +36,9 @@ struct PortEntry {
     bool operator==(const PortEntry&) const = default;
 };
 
-// A failed enumeration, with the serial-port library's message.
-struct PortError {
-    enum class Kind : std::uint8_t { Unknown, NoDevice, InvalidInput, Io };
-    Kind kind = Kind::Unknown;
-    std::string description;
-
-    std::string display() const { return description; }
-    // Error { kind: Unknown, description: "…" }
-    std::string debug() const;
-    bool operator==(const PortError&) const = default;
-};
+// A failed enumeration: the serial layer's error (a kind and the library's
+// description), the same type a failed port open reports.
+using PortError = instrument::SerialError;
 
 using PortList = std::vector<PortEntry>;
 using PortEnumerator = std::function<std::expected<PortList, PortError>()>;

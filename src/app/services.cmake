@@ -2,3 +2,5 @@
 # list, the configuration write-back and the program's error.
 vorlix_library(vorlix_app_logger app SOURCES logger.cpp
                LIBS vorlix_base vorlix_config_core spdlog::spdlog fmt::fmt Threads::Threads)
+vorlix_library(vorlix_app_ports app SOURCES ports.cpp
+               LIBS vorlix_base vorlix_instrument_link PkgConfig::SERIALPORT)
