@@ -1,0 +1,94 @@
+#pragma once
+// The program's own key event. The terminal backend translates what the
+// terminal library reports into this, so menus, editors and screens are
+// driven (and tested) by plain values and never see a terminal key code.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+namespace vorlix::tui {
+
+enum class KeyCode : std::uint8_t {
+    Char,  // a character key; the character is in `ch`
+    Enter,
+    Esc,
+    Backspace,
+    Delete,
+    Insert,
+    Left,
+    Right,
+    Up,
+    Down,
+    Home,
+    End,
+    PageUp,
+    PageDown,
+    Tab,
+    BackTab,
+    F,  // a function key; its number is in `f`
+};
+
+enum class KeyKind : std::uint8_t { Press, Repeat, Release };
+
+struct KeyEvent {
+    KeyCode code = KeyCode::Char;
+    char32_t ch = 0;     // the character of a Char key, else 0
+    std::uint8_t f = 0;  // the number of an F key, else 0
+    KeyKind kind = KeyKind::Press;
+
+    static constexpr KeyEvent key(KeyCode code) { return KeyEvent{code, 0, 0, KeyKind::Press}; }
+    static constexpr KeyEvent character(char32_t c) { return KeyEvent{KeyCode::Char, c, 0, KeyKind::Press}; }
+    static constexpr KeyEvent function(std::uint8_t n) { return KeyEvent{KeyCode::F, 0, n, KeyKind::Press}; }
+
+    constexpr bool is_char(char32_t c) const { return code == KeyCode::Char && ch == c; }
+    bool operator==(const KeyEvent&) const = default;
+};
+
+// The terminal changed size; the next frame is drawn at the new size.
+struct ResizeEvent {
+    bool operator==(const ResizeEvent&) const = default;
+};
+
+using Event = std::variant<KeyEvent, ResizeEvent>;
+
+// What one wide-character read of the terminal library returned: a
+// character, a function-key code, or nothing (time-out).
+enum class ReadStatus : std::uint8_t { Character, FunctionKey, Nothing };
+
+// The terminal library's function-key codes that we translate. These values
+// are part of its stable interface; the backend checks them against the
+// library's own definitions at compile time.
+namespace curses_key {
+inline constexpr int down = 0402;
+inline constexpr int up = 0403;
+inline constexpr int left = 0404;
+inline constexpr int right = 0405;
+inline constexpr int home = 0406;
+inline constexpr int backspace = 0407;
+inline constexpr int f0 = 0410;  // F(n) is f0 + n, n up to 63
+inline constexpr int delete_char = 0512;
+inline constexpr int insert_char = 0513;
+inline constexpr int page_down = 0522;
+inline constexpr int page_up = 0523;
+inline constexpr int enter = 0527;
+inline constexpr int back_tab = 0541;
+inline constexpr int end = 0550;
+inline constexpr int resize = 0632;
+}  // namespace curses_key
+
+// Translates one read. Control characters count as their bare key (Ctrl+Q
+// is "q"), since modifiers are never looked at; codes that no screen can use
+// give nothing.
+std::optional<Event> translate_read(ReadStatus status, std::uint32_t value);
+
+// A function key the library knows only by its terminal-description name,
+// such as "kLFT5" (Ctrl+Left) or "kDN3": the bare key of that name.
+std::optional<KeyEvent> key_from_extended_name(std::string_view name);
+
+// A short readable name for test output and logs: "Char('q')", "Left", "F(5)".
+std::string describe(const KeyEvent& key);
+
+}  // namespace vorlix::tui
