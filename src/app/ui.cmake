@@ -3,5 +3,5 @@
 vorlix_library(vorlix_app_ui_state app
                SOURCES ui_error.cpp number_input.cpp plot_view.cpp ui_state.cpp
                        screens/menu_lists.cpp
-               LIBS vorlix_base vorlix_workers_shared vorlix_tui)
+               LIBS vorlix_base vorlix_workers_shared vorlix_tui_core)
 target_compile_definitions(vorlix_app_ui_state PRIVATE VORLIX_GIT_HASH="${VORLIX_GIT_HASH}")

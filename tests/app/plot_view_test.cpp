@@ -158,3 +158,89 @@ TEST(FormatFrequency, DecimalsFollowTheSpan) {
 
 }  // namespace
 }  // namespace vorlix::app
+
+namespace vorlix::app {
+namespace {
+
+using tui::KeyCode;
+using tui::KeyEvent;
+
+TEST(BindingMatches, NamedKeysAndSingleCharacters) {
+    struct Case {
+        KeyEvent key;
+        std::vector<std::string> bindings;
+        bool matches;
+    } cases[] = {
+        {KeyEvent::key(KeyCode::Home), {"home"}, true},
+        {KeyEvent::character(U'h'), {"home"}, false},
+        {KeyEvent::key(KeyCode::Left), {"left", "h"}, true},
+        {KeyEvent::character(U'h'), {"left", "h"}, true},
+        {KeyEvent::key(KeyCode::Right), {"right"}, true},
+        {KeyEvent::key(KeyCode::Right), {"left"}, false},
+        {KeyEvent::character(U'l'), {"left"}, false},
+        {KeyEvent::character(U'+'), {"+", "="}, true},
+        {KeyEvent::character(U'='), {"+", "="}, true},
+        {KeyEvent::character(U'H'), {"h"}, false},
+        {KeyEvent::character(U'a'), {"ab"}, false},
+        {KeyEvent::character(U'a'), {""}, false},
+        {KeyEvent::character(U'\u00e9'), {"\u00e9"}, true},
+        {KeyEvent::character(U'\u00e9'), {"\u00e9x"}, false},
+        {KeyEvent::key(KeyCode::Enter), {"+"}, false},
+        {KeyEvent::key(KeyCode::Home), {"0"}, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(binding_matches(c.key, c.bindings), c.matches) << tui::describe(c.key);
+    }
+}
+
+UiState plot_state(std::optional<PlotView> plot) {
+    UiState s({}, config::Config{}, "c");
+    s.screen = Screen::Plot;
+    s.plot = std::move(plot);
+    return s;
+}
+
+TEST(HandlePlotKey, ActionsOnTheDefaultBindings) {
+    const PlotView view("p", at({100, 100.5, 101, 102}));
+    struct Case {
+        std::vector<KeyEvent> keys;
+        bool consumed;
+        double view_min, view_max;
+    } cases[] = {
+        {{KeyEvent::character(U'+')}, true, 100.5, 101.5},
+        {{KeyEvent::character(U'=')}, true, 100.5, 101.5},
+        {{KeyEvent::character(U'+'), KeyEvent::character(U'-')}, true, 100, 102},
+        {{KeyEvent::character(U'+'), KeyEvent::key(KeyCode::Left)}, true, 100.25, 101.25},
+        {{KeyEvent::character(U'+'), KeyEvent::character(U'l')}, true, 100.75, 101.75},
+        {{KeyEvent::character(U'+'), KeyEvent::character(U'0')}, true, 100, 102},
+        {{KeyEvent::character(U'+'), KeyEvent::key(KeyCode::Home)}, true, 100, 102},
+        {{KeyEvent::character(U'm')}, false, 100, 102},
+        {{KeyEvent::character(U'r')}, false, 100, 102},
+        {{KeyEvent::key(KeyCode::Up)}, false, 100, 102},
+    };
+    for (const auto& c : cases) {
+        UiState s = plot_state(view);
+        bool consumed = false;
+        for (const KeyEvent& k : c.keys) consumed = handle_plot_key(s, k);
+        EXPECT_EQ(consumed, c.consumed) << tui::describe(c.keys.back());
+        EXPECT_NEAR(s.plot->viewport.view_min, c.view_min, 1e-12) << tui::describe(c.keys.back());
+        EXPECT_NEAR(s.plot->viewport.view_max, c.view_max, 1e-12) << tui::describe(c.keys.back());
+    }
+}
+
+TEST(HandlePlotKey, BoundKeyIsConsumedWithoutAPlotAndFirstActionWins) {
+    UiState none = plot_state(std::nullopt);
+    EXPECT_TRUE(handle_plot_key(none, KeyEvent::character(U'+')));
+    EXPECT_FALSE(handle_plot_key(none, KeyEvent::character(U'x')));
+
+    // The same key in two lists: zoom_in is tested first.
+    UiState s = plot_state(PlotView("p", at({100, 100.5, 101, 102})));
+    s.config.ui.bindings.zoom_in = {"m"};
+    s.config.ui.bindings.pan_left = {"m"};
+    EXPECT_TRUE(handle_plot_key(s, KeyEvent::character(U'm')));
+    EXPECT_NEAR(s.plot->viewport.view_min, 100.5, 1e-12);
+    EXPECT_NEAR(s.plot->viewport.view_max, 101.5, 1e-12);
+}
+
+}  // namespace
+}  // namespace vorlix::app
