@@ -3,6 +3,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -95,8 +96,24 @@ struct Server::Impl {
         }
     }
 
+    // A hang-up discards what the slave has not read yet, so the line is only
+    // dropped once the peer has taken the bytes sent before it (or after 2 s).
+    // The kernel moves written bytes into the slave's queue a little later,
+    // so the queue must stay empty for a while before it counts as read.
+    void drain_before_hangup() const {
+        int empty_checks = 0;
+        for (int i = 0; i < 200 && empty_checks < 5; ++i) {
+            int queued = 0;
+            if (::ioctl(slave_hold_fd, TIOCINQ, &queued) != 0) return;
+            empty_checks = queued == 0 ? empty_checks + 1 : 0;
+            pollfd stop{wake[0], POLLIN, 0};
+            if (::poll(&stop, 1, 10) != 0) return;
+        }
+    }
+
     void run_pty() {
         if (serve(master_fd) == End::Closed) {
+            drain_before_hangup();
             // Closing the master hangs the line up for whoever holds the slave.
             ::close(master_fd);
             ::close(slave_hold_fd);
