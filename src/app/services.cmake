@@ -4,3 +4,4 @@ vorlix_library(vorlix_app_logger app SOURCES logger.cpp
                LIBS vorlix_base vorlix_config_core spdlog::spdlog fmt::fmt Threads::Threads)
 vorlix_library(vorlix_app_ports app SOURCES ports.cpp
                LIBS vorlix_base vorlix_instrument_link PkgConfig::SERIALPORT)
+vorlix_library(vorlix_app_write_back app SOURCES write_back.cpp LIBS vorlix_base vorlix_config_core)

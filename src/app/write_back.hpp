@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "base/io_error.hpp"
+#include "config/error.hpp"
+#include "config/record.hpp"
 
 namespace vorlix::app {
 
@@ -33,5 +35,11 @@ std::uint64_t next_temp_file_counter();
 // file stays untouched unless the rename happened.
 std::expected<void, base::IoError> replace_file(const std::filesystem::path& path,
                                                 std::string_view text);
+
+// Renders the whole configuration and replaces the file at `path` with it.
+// A value TOML cannot hold gives ConfigError Serialize (nothing is written);
+// every file-system failure of replace_file gives ConfigError Io.
+std::expected<void, config::ConfigError> write_back_config(const config::Config& config,
+                                                           const std::filesystem::path& path);
 
 }  // namespace vorlix::app
