@@ -1,0 +1,1 @@
+vorlix_fuzzer(fuzz_config SOURCES config_load.cpp LIBS vorlix_config)
