@@ -3,6 +3,6 @@
 # Only the ncurses backend talks to a real terminal, so everything else is
 # tested without one.
 vorlix_library(vorlix_tui_core tui
-               SOURCES core/style.cpp core/utf8.cpp core/text.cpp core/buffer.cpp
+               SOURCES core/style.cpp core/utf8.cpp core/text.cpp core/buffer.cpp core/layout.cpp core/wrap.cpp
                        keys.cpp
                LIBS vorlix_base)
