@@ -5,3 +5,6 @@ vorlix_library(vorlix_app_logger app SOURCES logger.cpp
 vorlix_library(vorlix_app_ports app SOURCES ports.cpp
                LIBS vorlix_base vorlix_instrument_link PkgConfig::SERIALPORT)
 vorlix_library(vorlix_app_write_back app SOURCES write_back.cpp LIBS vorlix_base vorlix_config_core)
+vorlix_library(vorlix_app_error app SOURCES app_error.cpp
+               LIBS vorlix_base vorlix_config_core vorlix_instrument_link vorlix_app_logger
+                    vorlix_app_ports)
