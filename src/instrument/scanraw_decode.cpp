@@ -40,13 +40,38 @@ public:
           last_index_f64_(static_cast<double>(request.points - 1)),
           start_f64_(static_cast<double>(request.start_hz)) {}
 
+    bool firmware() const { return firmware_; }
+
+    // Any index, with the saturating conversion the firmware implies.
     double mhz(std::size_t index) const {
         if (firmware_) {
             const float product = static_cast<float>(index) * step_f32_;
             const std::uint64_t hz = start_hz_ + truncate_saturating(product);
             return static_cast<double>(hz) / hz_per_mhz;
         }
-        const double hz = (span_f64_ * static_cast<double>(index)) / last_index_f64_ + start_f64_;
+        return inclusive_mhz(static_cast<double>(index));
+    }
+
+    // Whether every index below `points` maps below 2^53 Hz. There the
+    // firmware arithmetic needs no integer step at all: the float product of
+    // two integral floats is itself integral, so truncating it changes
+    // nothing, and start plus offset is exact in a double. The product grows
+    // with the index, so the last index bounds them all.
+    bool fast_path_exact(std::uint64_t points) const {
+        const float last = static_cast<float>(points - 1) * step_f32_;
+        const std::uint64_t max_offset = truncate_saturating(last);
+        constexpr std::uint64_t limit = std::uint64_t{1} << 53;
+        return max_offset < limit && start_hz_ < limit - max_offset;
+    }
+
+    // The firmware axis for an index that `fast_path_exact` covers.
+    double firmware_mhz_fast(std::int32_t index) const {
+        const float product = static_cast<float>(index) * step_f32_;
+        return (start_f64_ + static_cast<double>(product)) / hz_per_mhz;
+    }
+
+    double inclusive_mhz(double index) const {
+        const double hz = (span_f64_ * index) / last_index_f64_ + start_f64_;
         return hz / hz_per_mhz;
     }
 
@@ -141,8 +166,22 @@ std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const 
     const double offset = static_cast<double>(zero_offset);
     std::vector<Sample> samples;
     samples.reserve(points);
-    for (std::size_t i = 0; i < points; ++i, record += scanraw_record_len) {
-        samples.push_back(Sample{map.mhz(i), level_dbm(record[1], record[2], offset)});
+    // Indices stay below 2^31 (the request check caps points), so they
+    // convert as signed values, a single instruction where unsigned is not.
+    const auto points_signed = static_cast<std::int32_t>(points);
+    if (map.firmware() && map.fast_path_exact(points)) {
+        for (std::int32_t i = 0; i < points_signed; ++i, record += scanraw_record_len) {
+            samples.push_back(Sample{map.firmware_mhz_fast(i), level_dbm(record[1], record[2], offset)});
+        }
+    } else if (map.firmware()) {
+        for (std::size_t i = 0; i < points; ++i, record += scanraw_record_len) {
+            samples.push_back(Sample{map.mhz(i), level_dbm(record[1], record[2], offset)});
+        }
+    } else {
+        for (std::int32_t i = 0; i < points_signed; ++i, record += scanraw_record_len) {
+            samples.push_back(
+                Sample{map.inclusive_mhz(static_cast<double>(i)), level_dbm(record[1], record[2], offset)});
+        }
     }
     return samples;
 }

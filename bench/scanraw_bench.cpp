@@ -1,0 +1,216 @@
+// Cost of the largest sweep: decoding a 1,000,001-point frame against a plain
+// copy of the same bytes, and reading it off a loopback TCP connection
+// through the shell layer against raw socket reads of the same reply.
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "config/record.hpp"
+#include "instrument/scanraw.hpp"
+#include "instrument/shell.hpp"
+#include "instrument/transport.hpp"
+
+namespace {
+
+using namespace vorlix::instrument;
+
+constexpr ScanRequest largest{240'000'000, 800'000'000, 1'000'001, 1};
+
+std::vector<std::uint8_t> make_frame(std::uint64_t points) {
+    std::vector<std::uint8_t> frame;
+    frame.reserve(points * 3 + 2);
+    frame.push_back('{');
+    for (std::uint64_t i = 0; i < points; ++i) {
+        const auto raw = static_cast<std::uint16_t>(2000 + (i * 7919) % 3000);
+        frame.push_back('x');
+        frame.push_back(static_cast<std::uint8_t>(raw & 0xff));
+        frame.push_back(static_cast<std::uint8_t>(raw >> 8));
+    }
+    frame.push_back('}');
+    return frame;
+}
+
+const std::vector<std::uint8_t>& largest_frame() {
+    static const std::vector<std::uint8_t> frame = make_frame(largest.points);
+    return frame;
+}
+
+void report_points(benchmark::State& state, std::uint64_t points, std::size_t bytes) {
+    const auto iterations = static_cast<std::int64_t>(state.iterations());
+    state.SetBytesProcessed(iterations * static_cast<std::int64_t>(bytes));
+    state.counters["ns_per_point"] = benchmark::Counter(
+        static_cast<double>(points) * static_cast<double>(iterations),
+        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_DecodeScanraw(benchmark::State& state) {
+    const auto& frame = largest_frame();
+    const auto axis = state.range(0) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
+    for (auto _ : state) {
+        auto samples = decode_scanraw(frame, largest, 128, axis);
+        benchmark::DoNotOptimize(samples);
+    }
+    state.SetLabel(state.range(0) ? "firmware axis" : "inclusive axis");
+    report_points(state, largest.points, frame.size());
+}
+BENCHMARK(BM_DecodeScanraw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_MemcpyFrame(benchmark::State& state) {
+    const auto& frame = largest_frame();
+    std::vector<std::uint8_t> copy(frame.size());
+    for (auto _ : state) {
+        std::memcpy(copy.data(), frame.data(), frame.size());
+        benchmark::DoNotOptimize(copy.data());
+        benchmark::ClobberMemory();
+    }
+    report_points(state, largest.points, frame.size());
+}
+BENCHMARK(BM_MemcpyFrame)->Unit(benchmark::kMillisecond);
+
+// A loopback peer that answers each line ended by "\r" with the echo, the
+// frame and the prompt, as the instrument does for "scanraw".
+class FrameSender {
+public:
+    FrameSender() {
+        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        socklen_t len = sizeof addr;
+        if (::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+            ::listen(listener_, 1) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+            return;
+        }
+        port_ = ntohs(addr.sin_port);
+        const std::string echo = scanraw_command(largest) + "\r\n";
+        reply_.assign(echo.begin(), echo.end());
+        reply_.insert(reply_.end(), largest_frame().begin(), largest_frame().end());
+        const std::string tail = "\r\nch> ";
+        reply_.insert(reply_.end(), tail.begin(), tail.end());
+        thread_ = std::thread([this] { serve(); });
+    }
+
+    ~FrameSender() {
+        ::shutdown(listener_, SHUT_RDWR);
+        ::close(listener_);
+        if (thread_.joinable()) {
+            thread_.join();
+        }
+    }
+
+    std::uint16_t port() const { return port_; }
+    std::size_t reply_size() const { return reply_.size(); }
+
+private:
+    void serve() {
+        for (;;) {
+            const int fd = ::accept(listener_, nullptr, nullptr);
+            if (fd < 0) {
+                return;
+            }
+            char byte = 0;
+            while (::recv(fd, &byte, 1, 0) == 1) {
+                if (byte != '\r') {
+                    continue;
+                }
+                std::size_t sent = 0;
+                while (sent < reply_.size()) {
+                    const ssize_t n = ::send(fd, reply_.data() + sent, reply_.size() - sent, MSG_NOSIGNAL);
+                    if (n <= 0) {
+                        break;
+                    }
+                    sent += static_cast<std::size_t>(n);
+                }
+            }
+            ::close(fd);
+        }
+    }
+
+    int listener_ = -1;
+    std::uint16_t port_ = 0;
+    std::vector<std::uint8_t> reply_;
+    std::thread thread_;
+};
+
+void BM_ReadScanrawFrameTcp(benchmark::State& state) {
+    FrameSender sender;
+    vorlix::config::Config config;
+    config.connection.backend = vorlix::config::Backend::Tcp;
+    config.connection.tcp_address = "127.0.0.1:" + std::to_string(sender.port());
+    auto transport = open_transport(config);
+    if (!transport) {
+        state.SkipWithError(transport.error().display().c_str());
+        return;
+    }
+    ShellConnection shell(std::move(*transport), 65536);
+    std::uint64_t reports = 0;
+    for (auto _ : state) {
+        auto samples = read_scanraw_frame(shell, largest, 128, FrequencyAxis::Firmware,
+                                          [&](std::uint64_t, std::uint64_t) { ++reports; });
+        if (!samples) {
+            state.SkipWithError(samples.error().display().c_str());
+            return;
+        }
+        benchmark::DoNotOptimize(samples);
+    }
+    benchmark::DoNotOptimize(reports);
+    report_points(state, largest.points, sender.reply_size());
+}
+BENCHMARK(BM_ReadScanrawFrameTcp)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same reply taken with plain recv calls into one buffer: the ceiling the
+// shell layer is measured against.
+void BM_RawLoopbackReply(benchmark::State& state) {
+    FrameSender sender;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = htons(sender.port());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        state.SkipWithError("connect failed");
+        ::close(fd);
+        return;
+    }
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    std::vector<std::uint8_t> buffer(sender.reply_size());
+    for (auto _ : state) {
+        const char request[] = "scanraw\r";
+        if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) != sizeof request - 1) {
+            state.SkipWithError("send failed");
+            break;
+        }
+        std::size_t got = 0;
+        while (got < buffer.size()) {
+            const ssize_t n = ::recv(fd, buffer.data() + got, buffer.size() - got, 0);
+            if (n <= 0) {
+                state.SkipWithError("recv failed");
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    ::close(fd);
+    report_points(state, largest.points, sender.reply_size());
+}
+BENCHMARK(BM_RawLoopbackReply)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
