@@ -59,19 +59,27 @@ std::optional<ErrorRef> SerialError::source() const { return std::nullopt; }
 // ---- ErrorRef --------------------------------------------------------------
 
 ErrorRef ErrorRef::captured(std::string display, std::string debug) {
-    return ErrorRef(Captured{std::move(display), std::move(debug)});
+    return ErrorRef(std::make_shared<const Captured>(Captured{std::move(display), std::move(debug)}));
 }
 
 std::string ErrorRef::display() const {
-    return std::visit(Overloaded{[](const Captured& c) { return c.display; },
-                                 [](const auto* error) { return error->display(); }},
-                      target_);
+    switch (target_) {
+        case Target::Io: return static_cast<const base::IoError*>(error_)->display();
+        case Target::Serial: return static_cast<const SerialError*>(error_)->display();
+        case Target::Acquisition: return static_cast<const AcquisitionError*>(error_)->display();
+        case Target::Captured: return captured_->display;
+    }
+    return {};
 }
 
 std::string ErrorRef::debug() const {
-    return std::visit(Overloaded{[](const Captured& c) { return c.debug; },
-                                 [](const auto* error) { return error->debug(); }},
-                      target_);
+    switch (target_) {
+        case Target::Io: return static_cast<const base::IoError*>(error_)->debug();
+        case Target::Serial: return static_cast<const SerialError*>(error_)->debug();
+        case Target::Acquisition: return static_cast<const AcquisitionError*>(error_)->debug();
+        case Target::Captured: return captured_->debug;
+    }
+    return {};
 }
 
 std::optional<ErrorRef> ErrorRef::source() const {
@@ -80,13 +88,11 @@ std::optional<ErrorRef> ErrorRef::source() const {
 }
 
 const base::IoError* ErrorRef::io_error() const {
-    const auto* p = std::get_if<const base::IoError*>(&target_);
-    return p ? *p : nullptr;
+    return target_ == Target::Io ? static_cast<const base::IoError*>(error_) : nullptr;
 }
 
 const AcquisitionError* ErrorRef::acquisition_error() const {
-    const auto* p = std::get_if<const AcquisitionError*>(&target_);
-    return p ? *p : nullptr;
+    return target_ == Target::Acquisition ? static_cast<const AcquisitionError*>(error_) : nullptr;
 }
 
 // ---- RawScanError ----------------------------------------------------------

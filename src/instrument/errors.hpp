@@ -63,9 +63,10 @@ struct SerialError {
 // A borrowed view of an underlying error (see the file comment).
 class ErrorRef {
 public:
-    explicit ErrorRef(const base::IoError& error) : target_(&error) {}
-    explicit ErrorRef(const SerialError& error) : target_(&error) {}
-    explicit ErrorRef(const AcquisitionError& error) : target_(&error) {}
+    explicit ErrorRef(const base::IoError& error) : target_(Target::Io), error_(&error) {}
+    explicit ErrorRef(const SerialError& error) : target_(Target::Serial), error_(&error) {}
+    explicit ErrorRef(const AcquisitionError& error)
+        : target_(Target::Acquisition), error_(&error) {}
     // A cause known only by its texts; it has no cause of its own.
     static ErrorRef captured(std::string display, std::string debug);
 
@@ -78,14 +79,19 @@ public:
     const AcquisitionError* acquisition_error() const;
 
 private:
+    enum class Target : std::uint8_t { Io, Serial, Acquisition, Captured };
     struct Captured {
         std::string display;
         std::string debug;
     };
-    explicit ErrorRef(Captured captured) : target_(std::move(captured)) {}
+    explicit ErrorRef(std::shared_ptr<const Captured> captured)
+        : target_(Target::Captured), captured_(std::move(captured)) {}
 
-    std::variant<const base::IoError*, const SerialError*, const AcquisitionError*, Captured>
-        target_;
+    // A tag and a plain pointer rather than a variant: copies stay trivial
+    // but for the shared captured texts.
+    Target target_;
+    const void* error_ = nullptr;
+    std::shared_ptr<const Captured> captured_;
 };
 
 class RawScanError {
