@@ -110,6 +110,22 @@ TEST(SimFrame, ShowsCarriersAtTheInstrumentsPointSpacingOverANoiseFloor) {
     for (const auto& c : carriers()) EXPECT_TRUE(c.dbm <= -20.0 && c.dbm >= -60.0);
 }
 
+TEST(SimFrame, PlacesPointIAtStartPlusITimesTheTruncatedStep) {
+    // Five points whose span leaves a remainder: only start + i * (span / 5),
+    // remainder dropped, puts the last point right on the carrier and its
+    // neighbour one resolution bandwidth away.
+    const std::uint64_t step = 1'000'000;
+    for (const auto& c : carriers()) {
+        const std::uint64_t start = c.hz - 4 * step;
+        const std::string line = scanraw_line(start, start + 5 * step + 4, 5);
+        Session s;
+        const auto levels = decode(records_of(line, s.run(line), 5), 174);
+        ASSERT_EQ(levels.size(), 5u);
+        EXPECT_NEAR(levels[4], c.dbm, 1.2) << c.hz;
+        EXPECT_LT(levels[3], c.dbm - 9.0) << c.hz;
+    }
+}
+
 TEST(SimFrame, RepeatsForASeedAndVariesBetweenSweeps) {
     const std::string line = scanraw_line(240'000'000, 800'000'000, 450);
     auto sweeps = [&](std::uint64_t seed, std::uint32_t zero) {

@@ -9,6 +9,7 @@
 namespace vorlix::sim {
 
 bool line_matches(std::string_view line, std::string_view command) {
+    if (command.ends_with('$')) return line == command.substr(0, command.size() - 1);
     if (command.empty() || !line.starts_with(command)) return false;
     return line.size() == command.size() || line[command.size()] == ' ';
 }

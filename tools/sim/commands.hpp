@@ -12,7 +12,8 @@
 
 namespace vorlix::sim {
 
-// True when `line` is `command` or starts with it followed by a blank.
+// True when `line` is `command` or starts with it followed by a blank; a
+// command ending in "$" matches only the whole line.
 bool line_matches(std::string_view line, std::string_view command);
 
 std::vector<std::string> split_words(std::string_view line);

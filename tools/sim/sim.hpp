@@ -21,7 +21,8 @@ enum class Model { Basic, UltraZS405, UltraZS406, UltraZS407 };
 
 // Injectable faults; every one is off by default. A "command" below matches a
 // received line when the line equals it or starts with it followed by a
-// blank ("sweep stop" matches "sweep stop 800000000").
+// blank ("sweep stop" matches "sweep stop 800000000"); a command ending in
+// "$" matches only the whole line ("sweep$" matches "sweep" alone).
 struct Faults {
     // The first `blank_times` replies to this command (counted over the
     // server's whole life, all sessions) carry nothing but "\r\n" and the
