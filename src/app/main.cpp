@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "app/app_error.hpp"
 #include "app/cli.hpp"
-#include "base/io_error.hpp"
 
 namespace {
 
@@ -19,10 +19,11 @@ int exit_report(const std::string& debug_form) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    using vorlix::app::AppError;
     using vorlix::app::RunMode;
     const auto args = vorlix::app::arguments(argc, argv);
     const auto mode = vorlix::app::parse_arguments(args);
-    if (!mode) return exit_report("Usage(" + vorlix::base::debug_quote(mode.error()) + ")");
+    if (!mode) return exit_report(AppError{AppError::Usage{mode.error()}}.debug());
     if (mode->kind == RunMode::Kind::Help) {
         // Help never reads the configuration, so it works even when that is broken.
         std::fwrite(vorlix::app::HELP_TEXT.data(), 1, vorlix::app::HELP_TEXT.size(), stdout);
@@ -30,7 +31,7 @@ int main(int argc, char** argv) {
     }
 
     auto loaded = vorlix::app::load_startup_config(stderr);
-    if (!loaded) return exit_report("Config(" + loaded.error().debug() + ")");
+    if (!loaded) return exit_report(AppError{AppError::Config{std::move(loaded.error())}}.debug());
 
     const char* name = mode->kind == RunMode::Kind::Live   ? "live capture"
                        : mode->kind == RunMode::Kind::View ? "viewer"
