@@ -1,4 +1,5 @@
 #include "scan_csv/writer.hpp"
+#include "workers/temp_dir.hpp"
 
 #include <cfloat>
 #include <charconv>
@@ -21,21 +22,7 @@ using namespace vorlix::scan_csv;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        char name[] = "/tmp/vorlix-csv-XXXXXX";
-        path_ = ::mkdtemp(name);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using vorlix::test::TempDir;
 
 std::string read_all(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);

@@ -291,11 +291,7 @@ TEST(LiveCapture, FailuresAndEarlyStops) {
 
         EXPECT_EQ(run.final.phase, c.phase);
         const std::string error = run.final.error.value_or("");
-        if (c.prefix_only) {
-            EXPECT_TRUE(error.starts_with(c.error)) << error;
-        } else {
-            EXPECT_EQ(error, c.error);
-        }
+        EXPECT_TRUE(error_matches(error, c.error, c.prefix_only));
         EXPECT_EQ(run.final.status, c.status);
         EXPECT_EQ(run.final.sweep_count, c.sweeps);
         EXPECT_EQ(server->commands(), c.commands);

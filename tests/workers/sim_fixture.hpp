@@ -13,31 +13,18 @@
 #include <string>
 #include <vector>
 
-#include <stdlib.h>
+#include <gtest/gtest.h>
 
 #include "config/record.hpp"
 #include "instrument/types.hpp"
 #include "sim/sim.hpp"
+#include "workers/temp_dir.hpp"
 
 namespace vorlix::workers::test {
 
 namespace fs = std::filesystem;
 
-class TempDir {
-public:
-    TempDir() {
-        char name[] = "/tmp/vorlix-workers-XXXXXX";
-        path_ = ::mkdtemp(name);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using vorlix::test::TempDir;
 
 enum class Link { Tcp, Pty };
 
@@ -115,6 +102,15 @@ inline std::vector<fs::path> files_in(const fs::path& dir) {
 
 inline bool contains(const std::vector<std::string>& list, std::string_view item) {
     return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+// The stored error text equals `expected`, or with `prefix_only` starts with it.
+inline testing::AssertionResult error_matches(const std::string& actual, const std::string& expected,
+                                              bool prefix_only) {
+    if (prefix_only ? actual.starts_with(expected) : actual == expected) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "error text: \"" << actual << "\"\n"
+                                       << (prefix_only ? "expected to start with: \"" : "expected: \"")
+                                       << expected << "\"";
 }
 
 // Appends `value` unless it repeats the last entry, so polling the same state
