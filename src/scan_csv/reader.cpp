@@ -91,18 +91,31 @@ std::size_t decode(const unsigned char* p, char32_t& out) {
     return 4;
 }
 
-// Trims Unicode white space from both ends of valid UTF-8 text.
+bool is_ascii_space(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
+
+// Trims Unicode white space from both ends of valid UTF-8 text. ASCII bytes,
+// nearly all a scan file holds, are settled without decoding.
 std::string_view trim(std::string_view text) {
     const auto* data = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t begin = 0;
     std::size_t end = text.size();
     while (begin < end) {
+        if (data[begin] < 0x80) {
+            if (!is_ascii_space(data[begin])) break;
+            ++begin;
+            continue;
+        }
         char32_t c;
         std::size_t len = decode(data + begin, c);
         if (!is_white_space(c)) break;
         begin += len;
     }
     while (end > begin) {
+        if (data[end - 1] < 0x80) {
+            if (!is_ascii_space(data[end - 1])) break;
+            --end;
+            continue;
+        }
         std::size_t start = end - 1;
         while (start > begin && (data[start] & 0xC0) == 0x80) --start;
         char32_t c;

@@ -1,0 +1,1 @@
+vorlix_bench(bench_csv SOURCES csv_bench.cpp LIBS vorlix_scan_csv_reader)
