@@ -48,6 +48,7 @@ public:
     ~Peer() { reset(); }
 
     bool ok() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
     // The far end closed or hung up during the last read.
     bool at_end() const { return eof_; }
 

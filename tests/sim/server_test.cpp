@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -52,8 +53,14 @@ TEST(SimServer, ServesTheShellOverAPty) {
     ASSERT_TRUE(server);
     auto peer = Peer::pty(server->slave_path());
     ASSERT_TRUE(peer.ok());
+    // The program claims its port exclusively; the claim must not outlive
+    // its use, or the program could not open the line again.
+    ASSERT_EQ(::ioctl(peer.fd(), TIOCEXCL), 0);
     EXPECT_EQ(peer.read_until("ch> "), greeting);
     EXPECT_EQ(peer.command("version"), "version\r\ntinySA_v1.4-175-g1419a93\r\nch> ");
+    int exclusive = -1;
+    ASSERT_EQ(::ioctl(peer.fd(), TIOCGEXCL, &exclusive), 0);
+    EXPECT_EQ(exclusive, 0);
     const std::string line = "scanraw 0 350000000 1000";
     const std::string reply = peer.command(line);
     ASSERT_EQ(reply.size(), line.size() + 2 + 3002 + 4);

@@ -25,14 +25,15 @@ struct Server::Impl {
             if (fd >= 0) ::close(fd);
     }
 
-    enum class Wait { Ready, Stop };
+    enum class Wait { Ready, Stop, Timeout };
     enum class End { PeerGone, Stop, Closed };
 
     // Waits for `fd` or for the stop signal, whichever comes first.
-    Wait wait(int fd, short events) const {
+    Wait wait(int fd, short events, int timeout_ms = -1) const {
         pollfd fds[2] = {{fd, events, 0}, {wake[0], POLLIN, 0}};
         for (;;) {
-            const int n = ::poll(fds, 2, -1);
+            const int n = ::poll(fds, 2, timeout_ms);
+            if (n == 0) return Wait::Timeout;
             if (n < 0 && errno == EINTR) continue;
             if (n < 0 || fds[1].revents != 0) return Wait::Stop;
             if (fds[0].revents != 0) return Wait::Ready;
@@ -69,7 +70,10 @@ struct Server::Impl {
         if (out.close) return End::Closed;
         char buffer[4096];
         for (;;) {
-            if (wait(fd, POLLIN) == Wait::Stop) return End::Stop;
+            const Wait w = wait(fd, POLLIN, pty ? 100 : -1);
+            if (pty) allow_reopen();
+            if (w == Wait::Stop) return End::Stop;
+            if (w == Wait::Timeout) continue;
             const ssize_t n = ::read(fd, buffer, sizeof buffer);
             if (n == 0) return End::PeerGone;
             if (n < 0) {
@@ -95,6 +99,11 @@ struct Server::Impl {
             if (end == End::Stop) return;
         }
     }
+
+    // A program that opens the slave may claim it exclusively; since the
+    // server's own slave descriptor keeps the line open across the program's
+    // closes, the claim would outlive it and refuse the program's next open.
+    void allow_reopen() const { ::ioctl(slave_hold_fd, TIOCNXCL); }
 
     // A hang-up discards what the slave has not read yet, so the line is only
     // dropped once the peer has taken the bytes sent before it (or after 2 s).
