@@ -14,7 +14,8 @@ std::size_t Line::width() const {
     return total;
 }
 
-Text::Text(std::string_view text, Style s) : style(s) {
+std::vector<Line> Text::split_lines(std::string_view text) {
+    std::vector<Line> lines;
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         std::string_view line = text.substr(0, end);
@@ -23,6 +24,7 @@ Text::Text(std::string_view text, Style s) : style(s) {
         if (end == std::string_view::npos) break;
         text.remove_prefix(end + 1);
     }
+    return lines;
 }
 
 std::size_t Text::width() const {

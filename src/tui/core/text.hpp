@@ -3,6 +3,7 @@
 // list of lines. Widgets receive text in this form; the style of a Text
 // lies under its lines', a Line's under its spans'.
 
+#include <concepts>
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -15,12 +16,17 @@ namespace vorlix::tui {
 
 enum class Alignment : std::uint8_t { Left, Center, Right };
 
+// Anything that reads as text: literals, std::string, std::string_view.
+template <class S>
+concept TextLike = std::convertible_to<const S&, std::string_view>;
+
 struct Span {
     std::string content;
     Style style;
 
     Span() = default;
-    Span(std::string_view text, Style s = {}) : content(text), style(s) {}  // NOLINT: implicit by design
+    template <TextLike S>
+    Span(const S& text, Style s = {}) : content(std::string_view(text)), style(s) {}  // NOLINT: implicit by design
     std::size_t width() const;
     bool operator==(const Span&) const = default;
 };
@@ -31,7 +37,8 @@ struct Line {
     std::optional<Alignment> alignment;  // unset: the widget's alignment
 
     Line() = default;
-    Line(std::string_view text, Style s = {}) : spans{Span(text)}, style(s) {}  // NOLINT: implicit by design
+    template <TextLike S>
+    Line(const S& text, Style s = {}) : spans{Span(text)}, style(s) {}  // NOLINT: implicit by design
     Line(std::vector<Span> s) : spans(std::move(s)) {}  // NOLINT: implicit by design
 
     Line& aligned(Alignment a) {
@@ -49,9 +56,12 @@ struct Text {
     Text() = default;
     // Split at line feeds, each line losing a final carriage return; a final
     // line feed does not start another line, and the empty text has none.
-    Text(std::string_view text, Style s = {});  // NOLINT: implicit by design
+    template <TextLike S>
+    Text(const S& text, Style s = {}) : Text(split_lines(std::string_view(text)), s) {}  // NOLINT: implicit by design
     Text(Line line) : lines{std::move(line)} {}  // NOLINT: implicit by design
-    Text(std::vector<Line> l) : lines(std::move(l)) {}  // NOLINT: implicit by design
+    Text(std::vector<Line> l, Style s = {}) : lines(std::move(l)), style(s) {}  // NOLINT: implicit by design
+
+    static std::vector<Line> split_lines(std::string_view text);
 
     std::size_t width() const;  // of the widest line
     std::size_t height() const { return lines.size(); }
