@@ -4,3 +4,5 @@ vorlix_test(instrument_sweep_setup_test SOURCES sweep_setup_parse_test.cpp sweep
   LIBS vorlix_instrument_protocol)
 vorlix_test(instrument_scanraw_test SOURCES scanraw_test.cpp scanraw_read_test.cpp
   LIBS vorlix_instrument_protocol)
+vorlix_test(instrument_against_sim_test SOURCES against_sim_test.cpp
+  LIBS vorlix_instrument_protocol vorlix_sim_core LABELS threads)

@@ -56,6 +56,7 @@ TEST(ScanrawDecode, FrequencyAxes) {
         double mhz;
     };
     const ScanRequest from_zero{0, 800'000'000, 101, 1};
+    const ScanRequest near_top{18446744073709551000u, 18446744073709551615u, 3, 1};
     const Case cases[] = {
         {"firmware_first", default_range, FrequencyAxis::Firmware, 0, 240.0},
         {"firmware_step", default_range, FrequencyAxis::Firmware, 1, 240.055994},
@@ -65,6 +66,10 @@ TEST(ScanrawDecode, FrequencyAxes) {
         {"firmware_from_zero_last", from_zero, FrequencyAxis::Firmware, 100, 792.079232},
         {"firmware_from_zero_step", from_zero, FrequencyAxis::Firmware, 1, 7.920792},
         {"firmware_flat_range", {5'000'000, 5'000'000, 3, 1}, FrequencyAxis::Firmware, 2, 5.0},
+        {"firmware_near_top_of_range", near_top, FrequencyAxis::Firmware, 2,
+         static_cast<double>(18446744073709551410ull) / 1e6},
+        {"inclusive_near_top_of_range", near_top, FrequencyAxis::Inclusive, 1,
+         (615.0 * 1.0 / 2.0 + static_cast<double>(near_top.start_hz)) / 1e6},
         {"inclusive_first", default_range, FrequencyAxis::Inclusive, 0, 240.0},
         {"inclusive_middle", default_range, FrequencyAxis::Inclusive, 5000, 520.0},
         {"inclusive_last", default_range, FrequencyAxis::Inclusive, 10000, 800.0},
