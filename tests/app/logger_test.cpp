@@ -5,7 +5,9 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <cstdio>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -201,6 +203,41 @@ TEST_F(LogFile, OneLoggerAtATimeAndEachRunItsOwnFile) {
     again->flush();
     EXPECT_EQ(read_all(first), "INFO [a] one\n");
     EXPECT_EQ(read_all(again->file_path()), "INFO [a] two\n");
+}
+
+TEST_F(LogFile, RecordsFromSeveralThreadsArriveWholeAndComplete) {
+    constexpr int threads = 4;
+    constexpr int per_thread = 500;
+    std::filesystem::path file;
+    {
+        auto handle = init_logger({.filter = "debug", .directory = root_.string()}, "vorlix");
+        ASSERT_TRUE(handle.has_value()) << handle.error().display();
+        file = handle->file_path();
+        std::vector<std::thread> workers;
+        for (int t = 0; t < threads; ++t) {
+            workers.emplace_back([t] {
+                for (int i = 0; i < per_thread; ++i) {
+                    base::log(Level::Debug, "vorlix::acquisition",
+                              "worker " + std::to_string(t) + " record " + std::to_string(i));
+                }
+            });
+        }
+        for (auto& w : workers) w.join();
+    }
+    std::istringstream lines(read_all(file));
+    std::vector<int> next(threads, 0);
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        int t = -1;
+        int i = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "DEBUG [vorlix::acquisition] worker %d record %d", &t, &i), 2)
+            << line;
+        ASSERT_TRUE(t >= 0 && t < threads) << line;
+        EXPECT_EQ(i, next[t]++) << "records of one thread keep their order";
+        ++count;
+    }
+    EXPECT_EQ(count, threads * per_thread);
 }
 
 TEST_F(LogFile, StartUpFailuresTouchNothingOrNameTheDirectory) {
