@@ -55,9 +55,13 @@ private:
     Style style_;
 };
 
-// Renders the block when there is one and gives the area its content may
-// use: the widgets' common first step.
-inline Rect render_block(const std::optional<Block>& block, Rect area, Buffer& buf) {
+// The first steps every widget takes: cut the area to the buffer, lay the
+// widget's style over it, draw the block if there is one. Gives the area
+// left for the content; when it is empty there is nothing more to draw.
+inline Rect begin_widget(Rect area, Buffer& buf, const Style& style, const std::optional<Block>& block) {
+    area = area.intersection(buf.area());
+    if (area.is_empty()) return area;
+    buf.set_style(area, style);
     if (!block) return area;
     block->render(area, buf);
     return block->inner(area);

@@ -19,10 +19,7 @@ std::string_view marker_symbol(Marker m) {
 }  // namespace
 
 void Chart::render(Rect area, Buffer& buf) const {
-    area = area.intersection(buf.area());
-    if (area.is_empty()) return;
-    buf.set_style(area, style_);
-    const Rect inner = render_block(block_, area, buf);
+    const Rect inner = begin_widget(area, buf, style_, block_);
     if (inner.is_empty()) return;
 
     const ChartLayout layout = chart_layout(inner, x_axis_, y_axis_);

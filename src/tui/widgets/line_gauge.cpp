@@ -18,10 +18,7 @@ std::uint16_t LineGauge::filled_cells(std::uint16_t width, double ratio) {
 }
 
 void LineGauge::render(Rect area, Buffer& buf) const {
-    area = area.intersection(buf.area());
-    if (area.is_empty()) return;
-    buf.set_style(area, style_);
-    const Rect inner = render_block(block_, area, buf);
+    const Rect inner = begin_widget(area, buf, style_, block_);
     if (inner.is_empty()) return;
 
     const std::uint16_t y = inner.top();

@@ -20,10 +20,7 @@ std::size_t scroll_offset(std::size_t count, std::size_t height, std::optional<s
 }
 
 void List::render(Rect area, Buffer& buf, ListState& state) const {
-    area = area.intersection(buf.area());
-    if (area.is_empty()) return;
-    buf.set_style(area, style_);
-    const Rect inner = render_block(block_, area, buf);
+    const Rect inner = begin_widget(area, buf, style_, block_);
     if (inner.is_empty() || items_.empty()) return;
 
     state.offset = scroll_offset(items_.size(), inner.height, state.selected, state.offset);
