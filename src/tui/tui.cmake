@@ -6,5 +6,5 @@ vorlix_library(vorlix_tui_core tui
                SOURCES core/style.cpp core/utf8.cpp core/text.cpp core/buffer.cpp core/layout.cpp core/wrap.cpp
                        widgets/block.cpp widgets/paragraph.cpp widgets/list.cpp widgets/line_gauge.cpp
                        widgets/chart_layout.cpp widgets/chart.cpp
-                       keys.cpp
+                       keys.cpp terminal.cpp
                LIBS vorlix_base)

@@ -1,0 +1,63 @@
+#include "tui/terminal.hpp"
+
+namespace vorlix::tui {
+
+namespace {
+Rect screen_of(Size size) { return Rect{0, 0, size.width, size.height}; }
+}  // namespace
+
+IoResult<Terminal> Terminal::create(Backend& backend) {
+    auto size = backend.size();
+    if (!size) return std::unexpected(size.error());
+    return Terminal(backend, screen_of(*size));
+}
+
+Terminal::Terminal(Backend& backend, Rect area)
+    : backend_(&backend), area_(area), buffers_{Buffer::empty(area), Buffer::empty(area)} {}
+
+IoResult<> Terminal::clear() {
+    if (auto cleared = backend_->clear(); !cleared) return cleared;
+    // What the screen shows now is blank, whatever was drawn before.
+    buffers_[1 - current_].reset();
+    return {};
+}
+
+IoResult<> Terminal::hide_cursor() {
+    if (auto hidden = backend_->hide_cursor(); !hidden) return hidden;
+    cursor_hidden_ = true;
+    return {};
+}
+
+IoResult<> Terminal::show_cursor() {
+    if (auto shown = backend_->show_cursor(); !shown) return shown;
+    cursor_hidden_ = false;
+    return {};
+}
+
+IoResult<> Terminal::autoresize() {
+    auto size = backend_->size();
+    if (!size) return std::unexpected(size.error());
+    const Rect area = screen_of(*size);
+    if (area == area_) return {};
+    area_ = area;
+    buffers_[0].resize(area);
+    buffers_[1].resize(area);
+    return clear();
+}
+
+IoResult<> Terminal::finish_frame(const std::optional<Position>& cursor) {
+    Buffer& next = buffers_[current_];
+    Buffer& previous = buffers_[1 - current_];
+    if (auto drawn = backend_->draw(next.diff(previous)); !drawn) return drawn;
+    if (cursor) {
+        if (auto shown = show_cursor(); !shown) return shown;
+        if (auto placed = backend_->set_cursor_position(*cursor); !placed) return placed;
+    } else if (auto hidden = hide_cursor(); !hidden) {
+        return hidden;
+    }
+    current_ = 1 - current_;
+    buffers_[current_].reset();
+    return backend_->flush();
+}
+
+}  // namespace vorlix::tui

@@ -1,0 +1,92 @@
+#pragma once
+// The frame-buffer terminal: widgets draw a whole frame into a buffer, and
+// only the cells that differ from the previous frame go to the backend.
+//
+//   auto drawn = terminal.draw([&](Frame& frame) {
+//       frame.render_widget(Paragraph(Text("hello")), frame.area());
+//   });
+//
+// A frame that places no cursor hides it; the terminal remembers that it
+// did, so whoever gives the terminal back can show the cursor again.
+
+#include <array>
+#include <optional>
+#include <utility>
+
+#include "tui/backend/backend.hpp"
+#include "tui/core/buffer.hpp"
+
+namespace vorlix::tui {
+
+class Frame {
+public:
+    explicit Frame(Buffer& buffer) : buffer_(&buffer) {}
+
+    Rect area() const { return buffer_->area(); }
+    Buffer& buffer() { return *buffer_; }
+
+    template <class Widget>
+    void render_widget(const Widget& widget, Rect area) {
+        widget.render(area, *buffer_);
+    }
+    template <class Widget, class State>
+    void render_stateful_widget(const Widget& widget, Rect area, State& state) {
+        widget.render(area, *buffer_, state);
+    }
+
+    // Shows the cursor there after the frame is drawn.
+    void set_cursor_position(Position p) { cursor_ = p; }
+    const std::optional<Position>& cursor_position() const { return cursor_; }
+
+private:
+    Buffer* buffer_;
+    std::optional<Position> cursor_;
+};
+
+class Terminal {
+public:
+    // A terminal over the backend, which must outlive it; sized to the
+    // backend's current size.
+    static IoResult<Terminal> create(Backend& backend);
+
+    Terminal(Terminal&&) = default;
+    Terminal& operator=(Terminal&&) = default;
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    // Draws one frame: follows a change of the terminal's size, lets
+    // `render(Frame&)` fill the frame, sends the changed cells, places or
+    // hides the cursor and flushes.
+    template <class Render>
+    IoResult<> draw(Render&& render) {
+        if (auto resized = autoresize(); !resized) return resized;
+        Frame frame(buffers_[current_]);
+        std::forward<Render>(render)(frame);
+        return finish_frame(frame.cursor_position());
+    }
+
+    // Blanks the screen; the next frame sends all of its cells.
+    IoResult<> clear();
+    IoResult<> hide_cursor();
+    IoResult<> show_cursor();
+    // Whether the cursor was hidden by this terminal and not shown since.
+    bool cursor_hidden() const { return cursor_hidden_; }
+
+    Rect area() const { return area_; }
+    // The frame drawn last, as the screen now shows it.
+    const Buffer& last_frame() const { return buffers_[1 - current_]; }
+    Backend& backend() { return *backend_; }
+
+private:
+    Terminal(Backend& backend, Rect area);
+    IoResult<> autoresize();
+    IoResult<> finish_frame(const std::optional<Position>& cursor);
+
+    Backend* backend_;
+    Rect area_;
+    std::array<Buffer, 2> buffers_;
+    std::size_t current_ = 0;
+    bool cursor_hidden_ = false;
+};
+
+}  // namespace vorlix::tui
