@@ -20,6 +20,7 @@
 #include "app/ui_error.hpp"
 #include "config/record.hpp"
 #include "instrument/types.hpp"
+#include "tui/widgets/list.hpp"
 #include "workers/shared.hpp"
 
 namespace vorlix::app {
@@ -33,13 +34,9 @@ enum class Screen : std::uint8_t {
     Finished = 5,
 };
 
-// The selection of one menu list; `offset` is the first row shown, kept by
-// the drawing so the selection stays visible.
-struct ListState {
-    std::optional<std::size_t> selected;
-    std::size_t offset = 0;
-    bool operator==(const ListState&) const = default;
-};
+// The selection of one menu list; `offset`, the first row shown, is kept
+// by the drawing so the selection stays visible.
+using ListState = tui::ListState;
 
 // A cached menu list: its items as shown, and the look that
 // build_menu_lists gives it for the current column (box title, and whether
