@@ -48,9 +48,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     // Header: points, zero offset, axis and read size; the rest is the reply.
-    const ScanRequest request{static_cast<std::uint64_t>(data[0]) * 1000003,
-                              static_cast<std::uint64_t>(data[0]) * 1000003 + data[1] * 7919ull,
-                              static_cast<std::uint64_t>(data[2] % 64), 1};
+    // The shift reaches starts near 2^64, where the firmware axis leaves the
+    // double-exact range and the span may wrap into an invalid request.
+    const std::uint64_t start = (static_cast<std::uint64_t>(data[0]) * 1000003) << (data[2] >> 2);
+    const ScanRequest request{start, start + data[1] * 7919ull, static_cast<std::uint64_t>(data[2] % 64), 1};
     const std::uint16_t zero_offset = static_cast<std::uint16_t>(data[3] | ((data[4] & 0x0f) << 8));
     const FrequencyAxis axis = (data[5] & 1) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
     const std::size_t max_read = 1 + (data[5] >> 1);
