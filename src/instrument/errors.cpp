@@ -14,6 +14,9 @@ template <class... Fs>
 struct Overloaded : Fs... {
     using Fs::operator()...;
 };
+// clang does not yet deduce aggregate bases without a guide.
+template <class... Fs>
+Overloaded(Fs...) -> Overloaded<Fs...>;
 
 std::string wrap(const char* name, const std::string& inner) {
     return std::string(name) + "(" + inner + ")";
