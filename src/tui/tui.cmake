@@ -8,3 +8,8 @@ vorlix_library(vorlix_tui_core tui
                        widgets/chart_layout.cpp widgets/chart.cpp
                        keys.cpp terminal.cpp
                LIBS vorlix_base)
+
+# The one library that talks to a real terminal; tests never link it.
+vorlix_library(vorlix_tui_ncurses tui
+               SOURCES backend/ncurses_backend.cpp
+               LIBS vorlix_tui_core PkgConfig::NCURSESW)

@@ -1,0 +1,9 @@
+# The take-over runs in a small program of its own under a pseudo-terminal,
+# so the test process's terminal is never touched.
+add_executable(terminal_probe ${VORLIX_DIR}/terminal_probe.cpp)
+target_link_libraries(terminal_probe PRIVATE vorlix_app_terminal Threads::Threads)
+target_include_directories(terminal_probe PRIVATE ${CMAKE_SOURCE_DIR}/src)
+
+vorlix_test(app_terminal_tests SOURCES terminal_test.cpp LIBS vorlix_base)
+target_compile_definitions(app_terminal_tests PRIVATE VORLIX_TERMINAL_PROBE="$<TARGET_FILE:terminal_probe>")
+add_dependencies(app_terminal_tests terminal_probe)
