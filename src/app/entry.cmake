@@ -1,0 +1,7 @@
+# The event loop with its key handling and worker start; it draws through
+# a frame sink and reads keys from an event source, so it runs in tests
+# without a terminal.
+vorlix_library(vorlix_app_loop app SOURCES confirm.cpp keys_dispatch.cpp event_loop.cpp
+               LIBS vorlix_app_screens vorlix_app_ui_state vorlix_app_error vorlix_app_write_back
+                    vorlix_workers_run vorlix_workers_shared vorlix_config_core vorlix_tui_core
+                    fmt::fmt)

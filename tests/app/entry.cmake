@@ -1,0 +1,3 @@
+vorlix_test(app_event_loop_tests
+            SOURCES event_loop_keys_test.cpp event_loop_confirm_test.cpp event_loop_test.cpp
+            LIBS vorlix_app_loop vorlix_config_core)

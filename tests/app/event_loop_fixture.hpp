@@ -1,0 +1,100 @@
+#pragma once
+// What the event-loop tests share: a state built as the entry builds it, a
+// launcher that records the workers it was asked to start instead of
+// starting them, a frame sink that keeps the last frame, and a scratch
+// directory for the written-back configuration.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/confirm.hpp"
+#include "app/event_loop.hpp"
+#include "app/screens/menu_lists.hpp"
+#include "app/ui_state.hpp"
+#include "config/record.hpp"
+#include "tui/core/buffer.hpp"
+#include "workers/temp_dir.hpp"
+
+namespace vorlix::app::test {
+
+using ScratchDir = vorlix::test::TempDir;
+
+inline PortList ports_named(const std::vector<std::string>& names) {
+    PortList list;
+    for (const std::string& n : names) list.push_back(PortEntry{n, PortKind::Unknown, std::nullopt});
+    return list;
+}
+
+// The state of a scan run, with the cached menu widgets the entry builds
+// before the loop starts.
+inline UiState make_state(const config::Config& config, const std::string& config_path,
+                          const std::vector<std::string>& ports = {"/dev/ttyACM0", "/dev/ttyUSB0"}) {
+    UiState state(ports_named(ports), config, config_path);
+    (void)build_menu_widgets(state);
+    return state;
+}
+
+struct StartedWorker {
+    bool live = false;
+    config::Config config;
+    instrument::ScanRequest request;
+};
+
+// Records each start; the records stay as the start left them.
+struct RecordingLauncher {
+    std::vector<StartedWorker> started;
+
+    WorkerLauncher launcher() {
+        return WorkerLauncher{
+            [this](config::Config c, workers::AcquisitionHandle, instrument::ScanRequest r)
+                -> std::expected<void, base::IoError> {
+                started.push_back({false, std::move(c), r});
+                return {};
+            },
+            [this](config::Config c, workers::LiveHandle, instrument::ScanRequest r)
+                -> std::expected<void, base::IoError> {
+                started.push_back({true, std::move(c), r});
+                return {};
+            }};
+    }
+};
+
+class KeepingSink final : public FrameSink {
+public:
+    explicit KeepingSink(tui::Rect area) : area_(area) {}
+
+    tui::IoResult<tui::Rect> frame_area() override { return area_; }
+    tui::IoResult<> present(const tui::Buffer& frame) override {
+        ++frames_;
+        last_ = frame;
+        if (fail_present_) return std::unexpected(*fail_present_);
+        return {};
+    }
+
+    void fail_present(base::IoError e) { fail_present_ = std::move(e); }
+    std::size_t frames() const { return frames_; }
+    const tui::Buffer& last() const { return last_; }
+
+private:
+    tui::Rect area_;
+    tui::Buffer last_;
+    std::size_t frames_ = 0;
+    std::optional<base::IoError> fail_present_;
+};
+
+// The symbols of one row, trailing blanks included.
+inline std::string row_text(const tui::Buffer& b, std::uint16_t y) {
+    std::string out;
+    for (std::uint16_t x = b.area().left(); x < b.area().right(); ++x) out += b.cell(x, y).symbol;
+    return out;
+}
+
+inline bool frame_contains(const tui::Buffer& b, std::string_view text) {
+    for (std::uint16_t y = b.area().top(); y < b.area().bottom(); ++y) {
+        if (row_text(b, y).find(text) != std::string::npos) return true;
+    }
+    return false;
+}
+
+}  // namespace vorlix::app::test
