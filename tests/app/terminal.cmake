@@ -4,6 +4,7 @@ add_executable(terminal_probe ${VORLIX_DIR}/terminal_probe.cpp)
 target_link_libraries(terminal_probe PRIVATE vorlix_app_terminal Threads::Threads)
 target_include_directories(terminal_probe PRIVATE ${CMAKE_SOURCE_DIR}/src)
 
-vorlix_test(app_terminal_tests SOURCES terminal_test.cpp LIBS vorlix_base)
+# The crash handlers must also restore from a worker thread: run under TSan too.
+vorlix_test(app_terminal_tests SOURCES terminal_test.cpp LIBS vorlix_base LABELS threads)
 target_compile_definitions(app_terminal_tests PRIVATE VORLIX_TERMINAL_PROBE="$<TARGET_FILE:terminal_probe>")
 add_dependencies(app_terminal_tests terminal_probe)

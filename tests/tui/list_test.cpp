@@ -94,6 +94,13 @@ TEST(List, HighlightSymbolIndentsEveryRowWhileSomethingIsSelected) {
     EXPECT_TRUE(buffers_equal(b, buffer_with_lines({"one   ", "two   "})));
 }
 
+TEST(List, ItemsFromPlainTexts) {
+    const std::vector<std::string> rates{"9600", "115200"};
+    Buffer b = Buffer::empty(Rect{0, 0, 6, 2});
+    List(rates).render(b.area(), b);
+    EXPECT_TRUE(buffers_equal(b, buffer_with_lines({"9600  ", "115200"})));
+}
+
 TEST(List, EmptyListDrawsOnlyItsBox) {
     const List list = List({}).block(Block::bordered().title("Ports"));
     Buffer b = Buffer::empty(Rect{0, 0, 8, 3});

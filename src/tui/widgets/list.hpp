@@ -29,6 +29,12 @@ std::size_t scroll_offset(std::size_t count, std::size_t height, std::optional<s
 class List {
 public:
     explicit List(std::vector<Line> items) : items_(std::move(items)) {}
+    // One plain item per text.
+    template <TextLike S>
+    explicit List(const std::vector<S>& texts) {
+        items_.reserve(texts.size());
+        for (const S& t : texts) items_.emplace_back(t);
+    }
 
     List& block(Block block) {
         block_ = std::move(block);
