@@ -15,6 +15,23 @@ IoResult<Terminal> Terminal::create(Backend& backend) {
 Terminal::Terminal(Backend& backend, Rect area)
     : backend_(&backend), area_(area), buffers_{Buffer::empty(area), Buffer::empty(area)} {}
 
+IoResult<> Terminal::draw_buffer(const Buffer& frame) {
+    return draw([&](Frame& f) {
+        Buffer& screen = f.buffer();
+        const Rect common = frame.area().intersection(screen.area());
+        for (std::uint16_t y = common.top(); y < common.bottom(); ++y) {
+            for (std::uint16_t x = common.left(); x < common.right(); ++x) {
+                const Cell& cell = frame.cell(x, y);
+                if (cell.skip) continue;  // comes with the wide grapheme to its left
+                const bool wide = x + 1 < frame.area().right() && frame.cell(x + 1, y).skip;
+                if (!screen.set_grapheme(x, y, cell.symbol, wide ? 2 : 1, cell.style())) {
+                    screen.set_grapheme(x, y, " ", 1, cell.style());  // half of it would be off screen
+                }
+            }
+        }
+    });
+}
+
 IoResult<> Terminal::clear() {
     if (auto cleared = backend_->clear(); !cleared) return cleared;
     // What the screen shows now is blank, whatever was drawn before.

@@ -65,6 +65,10 @@ public:
         return finish_frame(frame.cursor_position());
     }
 
+    // Draws a frame prepared elsewhere: the part of `frame` that lies on the
+    // screen (a frame of another size after a resize is cut or padded).
+    IoResult<> draw_buffer(const Buffer& frame);
+
     // Blanks the screen; the next frame sends all of its cells.
     IoResult<> clear();
     IoResult<> hide_cursor();

@@ -86,6 +86,24 @@ TEST(Terminal, FollowsASizeChangeWithAFullRedraw) {
     EXPECT_TRUE(terminal->area().is_empty());
 }
 
+TEST(Terminal, DrawsABufferPreparedElsewhere) {
+    TestBackend backend({4, 2});
+    auto terminal = Terminal::create(backend);
+    ASSERT_TRUE(terminal);
+    Buffer frame = buffer_with_lines({"ab中", "cdef"});
+    frame.set_style(Rect{0, 0, 1, 1}, Style().fg(Color::Red));
+    ASSERT_TRUE(terminal->draw_buffer(frame));
+    EXPECT_TRUE(buffers_equal(backend.screen(), frame));
+
+    // After a resize the frame is cut to the screen; a wide grapheme that
+    // would hang over the edge becomes a blank.
+    backend.resize({3, 1});
+    ASSERT_TRUE(terminal->draw_buffer(frame));
+    Buffer expected = buffer_with_lines({"ab "});
+    expected.set_style(Rect{0, 0, 1, 1}, Style().fg(Color::Red));
+    EXPECT_TRUE(buffers_equal(backend.screen(), expected));
+}
+
 TEST(Terminal, BackendFailuresEndTheFrameAndTheNextOneResends) {
     const base::IoError broken = base::IoError::from_errno(5);
     // A frame calls the backend to draw, to hide the cursor, then to flush.
