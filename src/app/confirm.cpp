@@ -1,5 +1,6 @@
 #include "app/confirm.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -16,6 +17,8 @@ namespace vorlix::app {
 namespace {
 
 constexpr std::uint64_t HZ_PER_MHZ = 1'000'000;
+
+std::atomic<void (*)()> g_spawn_failure_cleanup{nullptr};
 
 // The editors bound the frequencies to 5400 MHz, but a product that does
 // not fit must never wrap into a small, valid-looking range.
@@ -77,7 +80,10 @@ WorkerLauncher WorkerLauncher::threads() {
     return WorkerLauncher{&workers::start_acquisition_worker, &workers::start_live_worker};
 }
 
+void set_spawn_failure_cleanup(void (*cleanup)()) { g_spawn_failure_cleanup = cleanup; }
+
 void spawn_failed(const base::IoError& cause) {
+    if (auto cleanup = g_spawn_failure_cleanup.load()) cleanup();
     const std::string message = "failed to spawn thread: " + cause.debug() + "\n";
     std::fputs(message.c_str(), stderr);
     std::fflush(stderr);

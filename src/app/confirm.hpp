@@ -30,8 +30,10 @@ struct WorkerLauncher {
 };
 
 // A thread that cannot be created leaves no sane way on: the program stops
-// with "failed to spawn thread" after the terminal is given back.
+// with "failed to spawn thread". The cleanup (the entry gives the terminal
+// back there) runs first, so the message lands on the normal screen.
 [[noreturn]] void spawn_failed(const base::IoError& cause);
+void set_spawn_failure_cleanup(void (*cleanup)());
 
 // The request of a configuration's top-level values, frequencies in Hz.
 instrument::ScanRequest scan_request_of(const config::Config& config);

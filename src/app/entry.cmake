@@ -5,3 +5,7 @@ vorlix_library(vorlix_app_loop app SOURCES confirm.cpp keys_dispatch.cpp event_l
                LIBS vorlix_app_screens vorlix_app_ui_state vorlix_app_error vorlix_app_write_back
                     vorlix_workers_run vorlix_workers_shared vorlix_config_core vorlix_tui_core
                     fmt::fmt)
+# The program's whole run, from the command line to the shut-down.
+vorlix_library(vorlix_app_entry app SOURCES entry.cpp
+               LIBS vorlix_app_loop vorlix_app_cli vorlix_app_terminal vorlix_app_logger
+                    vorlix_app_ports vorlix_app_error vorlix_scan_csv_reader vorlix_config_core)

@@ -115,25 +115,17 @@ void refresh_from_workers(UiState& state) {
     }
 }
 
-std::expected<void, AppError> run_event_loop(UiState& state, FrameSink& frames,
+std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& terminal,
                                              tui::EventSource& events, const WorkerLauncher& launch) {
-    tui::Buffer frame;
     for (;;) {
         refresh_from_workers(state);
 
-        auto area = frames.frame_area();
-        if (!area) return std::unexpected(loop_error(area.error().display()));
-        if (frame.area() != *area) {
-            frame.resize(*area);
-        } else {
-            frame.reset();
-        }
-        if (auto drawn = render_ui(state, frame); !drawn) {
-            return std::unexpected(loop_error(drawn.error().display()));
-        }
-        if (auto shown = frames.present(frame); !shown) {
-            return std::unexpected(loop_error(shown.error().display()));
-        }
+        std::optional<UiError> not_drawn;
+        auto drawn = terminal.draw([&](tui::Frame& frame) {
+            if (auto rendered = render_ui(state, frame.buffer()); !rendered) not_drawn = std::move(rendered.error());
+        });
+        if (not_drawn) return std::unexpected(loop_error(not_drawn->display()));
+        if (!drawn) return std::unexpected(loop_error(drawn.error().display()));
 
         if (state.quit) return {};
 

@@ -11,22 +11,9 @@
 #include "app/confirm.hpp"
 #include "app/ui_state.hpp"
 #include "tui/backend/backend.hpp"
-#include "tui/core/buffer.hpp"
-#include "tui/core/rect.hpp"
+#include "tui/terminal.hpp"
 
 namespace vorlix::app {
-
-// Where frames go. The program's one sends the changed cells to the
-// terminal; a test's keeps the last frame to look at.
-class FrameSink {
-public:
-    virtual ~FrameSink() = default;
-
-    // The area the next frame covers: the terminal's size right now.
-    virtual tui::IoResult<tui::Rect> frame_area() = 0;
-    // Shows a complete frame.
-    virtual tui::IoResult<> present(const tui::Buffer& frame) = 0;
-};
 
 // The first half of a turn: the completed or failed single scan, a new
 // live sweep or trace, the end or failure of a live capture.
@@ -34,8 +21,9 @@ void refresh_from_workers(UiState& state);
 
 // Turns until `quit` is set after a frame was drawn (success), or until
 // drawing, waiting or reading fails; that error comes back as Terminal,
-// with the place where it arose.
-std::expected<void, AppError> run_event_loop(UiState& state, FrameSink& frames,
+// with the place where it arose. The program passes the terminal and the
+// keyboard of the ncurses backend; tests a test backend and a key queue.
+std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& terminal,
                                              tui::EventSource& events, const WorkerLauncher& launch);
 
 // "Live {trace} — {n} sweeps".

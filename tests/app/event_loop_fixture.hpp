@@ -1,8 +1,8 @@
 #pragma once
 // What the event-loop tests share: a state built as the entry builds it, a
 // launcher that records the workers it was asked to start instead of
-// starting them, a frame sink that keeps the last frame, and a scratch
-// directory for the written-back configuration.
+// starting them, frame text helpers, and a scratch directory for the
+// written-back configuration.
 
 #include <filesystem>
 #include <string>
@@ -58,29 +58,6 @@ struct RecordingLauncher {
                 return {};
             }};
     }
-};
-
-class KeepingSink final : public FrameSink {
-public:
-    explicit KeepingSink(tui::Rect area) : area_(area) {}
-
-    tui::IoResult<tui::Rect> frame_area() override { return area_; }
-    tui::IoResult<> present(const tui::Buffer& frame) override {
-        ++frames_;
-        last_ = frame;
-        if (fail_present_) return std::unexpected(*fail_present_);
-        return {};
-    }
-
-    void fail_present(base::IoError e) { fail_present_ = std::move(e); }
-    std::size_t frames() const { return frames_; }
-    const tui::Buffer& last() const { return last_; }
-
-private:
-    tui::Rect area_;
-    tui::Buffer last_;
-    std::size_t frames_ = 0;
-    std::optional<base::IoError> fail_present_;
 };
 
 // The symbols of one row, trailing blanks included.

@@ -17,7 +17,6 @@ namespace vorlix::app {
 namespace {
 
 using test::frame_contains;
-using test::KeepingSink;
 using test::make_state;
 using test::RecordingLauncher;
 using tui::KeyCode;
@@ -158,7 +157,9 @@ TEST_F(LoopTest, LiveEndsOnlyAfterTheUsersStopAndCopiesAFailure) {
 
 TEST_F(LoopTest, TheFrameBeforeQuittingIsTheLastOneAndOnlyPressesCount) {
     UiState s = state();
-    KeepingSink sink(tui::Rect{0, 0, 80, 24});
+    tui::TestBackend backend(tui::Size{80, 24});
+    auto terminal = tui::Terminal::create(backend);
+    ASSERT_TRUE(terminal.has_value());
     tui::TestEvents events;
     KeyEvent released = KeyEvent::character(U'q');
     released.kind = tui::KeyKind::Release;
@@ -166,13 +167,14 @@ TEST_F(LoopTest, TheFrameBeforeQuittingIsTheLastOneAndOnlyPressesCount) {
     events.push_key(released);
     events.push_key(KeyEvent::key(KeyCode::Enter));  // to Parameters
     events.push_text("q");
-    auto result = run_event_loop(s, sink, events, recorder.launcher());
+    auto result = run_event_loop(s, *terminal, events, recorder.launcher());
     ASSERT_TRUE(result.has_value()) << result.error().debug();
     EXPECT_TRUE(s.quit);
     // One frame per turn: four events, plus the frame drawn before the quit check.
-    EXPECT_EQ(sink.frames(), 5u);
+    EXPECT_EQ(backend.flushes(), 5u);
     EXPECT_EQ(events.pending(), 0u);
-    EXPECT_TRUE(frame_contains(sink.last(), "Start Frequency"));
+    EXPECT_TRUE(frame_contains(backend.screen(), "Start Frequency"));
+    EXPECT_FALSE(backend.cursor_visible());
 }
 
 TEST_F(LoopTest, FailuresOfDrawingAndInputEndTheLoop) {
@@ -192,12 +194,14 @@ TEST_F(LoopTest, FailuresOfDrawingAndInputEndTheLoop) {
         SCOPED_TRACE(c.name);
         UiState s = state();
         if (c.plot_without_samples) s.screen = Screen::Plot;
-        KeepingSink sink(tui::Rect{0, 0, 80, 24});
+        tui::TestBackend backend(tui::Size{80, 24});
+        auto terminal = tui::Terminal::create(backend);
+        ASSERT_TRUE(terminal.has_value());
         tui::TestEvents events;
         if (c.fail_poll) events.fail_next(base::IoError::custom(base::IoErrorKind::BrokenPipe, "input gone"));
-        if (c.fail_present) sink.fail_present(base::IoError::custom(base::IoErrorKind::BrokenPipe, "output gone"));
+        if (c.fail_present) backend.fail_next(base::IoError::custom(base::IoErrorKind::BrokenPipe, "output gone"));
         events.push_text("q");
-        auto result = run_event_loop(s, sink, events, recorder.launcher());
+        auto result = run_event_loop(s, *terminal, events, recorder.launcher());
         ASSERT_FALSE(result.has_value());
         EXPECT_EQ(result.error().display(), c.display);
         ASSERT_NE(result.error().get_if<AppError::Terminal>(), nullptr);
