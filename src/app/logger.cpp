@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <chrono>
 #include <ctime>
-#include <regex>
 #include <system_error>
 
+#include <re2/re2.h>
 #include <spdlog/pattern_formatter.h>
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
@@ -171,8 +171,17 @@ std::string LoggerError::debug() const {
 
 // ---- LogFilter -----------------------------------------------------------
 
+// RE2 matches in time linear in the text and without recursion, so a long
+// record (a whole rejected reply) can neither stall nor overflow the stack
+// of the thread that logs it.
 struct LogFilter::Matcher {
-    std::regex regex;
+    explicit Matcher(std::string_view pattern) : regex(pattern, options()) {}
+    static RE2::Options options() {
+        RE2::Options o;
+        o.set_log_errors(false);  // the error comes back as a value
+        return o;
+    }
+    RE2 regex;
 };
 
 std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
@@ -222,11 +231,12 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
         }
     }
     if (parts.size() == 2) {
-        try {
-            filter.matcher_ = std::make_shared<const Matcher>(Matcher{std::regex(std::string(parts[1]))});
+        auto matcher = std::make_shared<const Matcher>(parts[1]);
+        if (matcher->regex.ok()) {
+            filter.matcher_ = std::move(matcher);
             filter.text_pattern_ = std::string(parts[1]);
-        } catch (const std::regex_error& e) {
-            problems.push_back("invalid regex filter - " + std::string(e.what()));
+        } else {
+            problems.push_back("invalid regex filter - " + matcher->regex.error());
         }
     }
     if (!problems.empty()) {
@@ -257,7 +267,8 @@ bool LogFilter::enabled(base::Level level, std::string_view module) const {
 bool LogFilter::accepts(const base::Record& record) const {
     if (!enabled(record.level, record.target)) return false;
     if (!matcher_) return true;
-    return std::regex_search(record.text.begin(), record.text.end(), matcher_->regex);
+    return RE2::PartialMatch(re2::StringPiece(record.text.data(), record.text.size()),
+                             matcher_->regex);
 }
 
 LevelFilter LogFilter::max_level() const {

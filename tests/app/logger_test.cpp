@@ -101,6 +101,17 @@ TEST(LogFilterText, RecordTextMustMatchTheExpression) {
     EXPECT_FALSE(filter->accepts({Level::Debug, "vorlix::scan", "timeout"}));
 }
 
+TEST(LogFilterText, ALongRecordIsMatchedWithoutRecursion) {
+    // A rejected reply can put tens of kilobytes into one record; a
+    // backtracking matcher overflows the stack on this.
+    auto filter = LogFilter::parse("info/a.*c");
+    ASSERT_TRUE(filter.has_value());
+    std::string text(1 << 20, 'a');
+    EXPECT_FALSE(filter->accepts({Level::Info, "vorlix::scan", text}));
+    text += 'c';
+    EXPECT_TRUE(filter->accepts({Level::Info, "vorlix::scan", text}));
+}
+
 struct BadCase {
     const char* spec;
     const char* display_prefix;
@@ -123,6 +134,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadCase{"info,vorlix=loud,warn", "invalid log specification: unknown level filter: loud"},
         BadCase{"info/a/b", "invalid log specification: invalid log spec 'info/a/b' (too many '/'s)"},
         BadCase{"info/(", "invalid log specification: invalid regex filter - "},
+        BadCase{"info/(a)\\1", "invalid log specification: invalid regex filter - "},
         BadCase{"vorlix scan=info",
                 "invalid log specification: invalid part in log spec 'vorlix scan' (contains a whitespace)"},
         BadCase{"=debug", "invalid log specification: invalid part in log spec '=debug'"},
