@@ -87,6 +87,18 @@ TEST_F(WriteBack, SkipsALeftoverTemporaryFile) {
     EXPECT_EQ(listing(root_).size(), 2u);
 }
 
+TEST_F(WriteBack, TemporaryNamesShowAnInvalidFileNameLossily) {
+    fs::path target = root_ / "cfg\xff.toml";
+    std::uint64_t next = next_temp_file_counter();
+    fs::path leftover = root_ / temp_file_name("cfg\xef\xbf\xbd.toml",
+                                               static_cast<std::uint64_t>(::getpid()), next);
+    write_text(leftover, "leftover");
+    ASSERT_TRUE(replace_file(target, "y = 3\n").has_value());
+    EXPECT_EQ(read_all(target), "y = 3\n");
+    EXPECT_EQ(read_all(leftover), "leftover");
+    EXPECT_EQ(next_temp_file_counter(), next + 2);
+}
+
 TEST_F(WriteBack, GivesUpAfterAHundredTakenNames) {
     write_text(target_, "old");
     std::uint64_t next = next_temp_file_counter();
