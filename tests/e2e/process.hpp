@@ -1,0 +1,88 @@
+#pragma once
+// Running a helper program to completion and collecting what it printed,
+// without a shell in between, so arguments never need quoting.
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace vorlix::e2e {
+
+struct Finished {
+    int status = -1;  // exit status, or -1 when it did not exit normally
+    std::string out;
+    std::string err;
+};
+
+inline std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Runs argv[0] (looked up on PATH) in `cwd` with `extra_env` added to the
+// environment; standard input is /dev/null, the outputs go to files in
+// `cwd` that are read back.
+inline Finished run_process(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
+                            const std::vector<std::string>& extra_env = {}) {
+    const std::filesystem::path out_file = cwd / ".run.out";
+    const std::filesystem::path err_file = cwd / ".run.err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+
+    std::vector<std::string> env_text;
+    for (char** e = environ; *e != nullptr; ++e) env_text.emplace_back(*e);
+    for (const std::string& e : extra_env) env_text.push_back(e);
+    std::vector<char*> env_ptrs;
+    for (std::string& e : env_text) env_ptrs.push_back(e.data());
+    env_ptrs.push_back(nullptr);
+    std::vector<std::string> args = argv;
+    std::vector<char*> arg_ptrs;
+    for (std::string& a : args) arg_ptrs.push_back(a.data());
+    arg_ptrs.push_back(nullptr);
+
+    Finished result;
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, arg_ptrs[0], &actions, nullptr, arg_ptrs.data(), env_ptrs.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return result;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    result.out = slurp(out_file);
+    result.err = slurp(err_file);
+    std::filesystem::remove(out_file);
+    std::filesystem::remove(err_file);
+    return result;
+}
+
+// Polls `ready` every few milliseconds until it holds or `timeout` passes.
+template <class Ready>
+bool wait_until(Ready ready, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (ready()) return true;
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+}
+
+}  // namespace vorlix::e2e
