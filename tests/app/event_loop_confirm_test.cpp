@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -151,6 +153,27 @@ TEST_F(ConfirmTest, EnterOnAnInvalidTypedStopNeitherConfirmsNorChangesTheValue) 
     EXPECT_EQ(s.stop.value, 800u);
     EXPECT_TRUE(s.stop.invalid);
     EXPECT_EQ(s.stop.edit, "0");
+}
+
+TEST_F(ConfirmTest, AWorkerThreadThatCannotStartStopsTheProgramAfterTheCleanup) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const WorkerLauncher refused{
+        [](config::Config, workers::AcquisitionHandle, instrument::ScanRequest) -> std::expected<void, base::IoError> {
+            return std::unexpected(base::IoError::from_errno(EAGAIN));
+        },
+        [](config::Config, workers::LiveHandle, instrument::ScanRequest) -> std::expected<void, base::IoError> {
+            return std::unexpected(base::IoError::from_errno(EAGAIN));
+        }};
+    for (bool live : {false, true}) {
+        UiState s = parameters_state();
+        s.live_mode = live;
+        EXPECT_DEATH(
+            {
+                set_spawn_failure_cleanup([] { std::fputs("terminal restored\n", stderr); });
+                handle_key(s, KeyEvent::key(KeyCode::Enter), refused);
+            },
+            "terminal restored\nfailed to spawn thread");
+    }
 }
 
 // A live record holding sweeps as the worker would have folded them in.
