@@ -24,9 +24,10 @@ IoError syntax_error() {
     return IoError::custom(IoErrorKind::InvalidInput, "invalid socket address syntax");
 }
 
-// Decimal digits only, leading zeros allowed, at most 65535.
+// Decimal digits only, at most 65535; any number of leading zeros, as the
+// configuration check allows, so an address that passed it always parses.
 bool parse_port(std::string_view text, std::uint16_t& port) {
-    if (text.empty() || text.size() > 10) return false;
+    if (text.empty()) return false;
     std::uint32_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9') return false;
