@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <thread>
 
 #include "instrument/serial_speed.hpp"
 
@@ -99,11 +100,22 @@ std::expected<std::size_t, IoError> SerialPort::write_some(std::span<const std::
     }
 }
 
+// tcdrain has no time-out of its own: an instrument that stops taking bytes
+// would hold the worker for ever. Watching the driver's output queue gives
+// the same "everything has left" answer within the time-out a write has.
 std::expected<void, IoError> SerialPort::flush() {
-    while (::tcdrain(fd_.get()) < 0) {
-        if (errno != EINTR) return std::unexpected(IoError::from_errno(errno));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms_);
+    for (;;) {
+        int queued = 0;
+        if (::ioctl(fd_.get(), TIOCOUTQ, &queued) < 0) {
+            if (errno == EINTR) continue;
+            return std::unexpected(IoError::from_errno(errno));
+        }
+        if (queued <= 0) return {};
+        if (Clock::now() >= deadline) return std::unexpected(serial_timeout_error());
+        // A command line leaves a USB port within a few milliseconds.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return {};
 }
 
 }  // namespace vorlix::instrument

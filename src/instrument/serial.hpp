@@ -31,7 +31,8 @@ public:
 
     std::expected<std::size_t, base::IoError> read(std::span<std::uint8_t> buffer);
     std::expected<std::size_t, base::IoError> write_some(std::span<const std::uint8_t> bytes);
-    // Waits until the driver has sent everything written.
+    // Waits until the driver has sent everything written, at most the
+    // time-out (then kind TimedOut, "Operation timed out").
     std::expected<void, base::IoError> flush();
 
     int native_handle() const { return fd_.get(); }
