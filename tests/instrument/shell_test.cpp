@@ -67,6 +67,43 @@ TEST(WriteCommand, StreamFailuresBecomeIo) {
     }
 }
 
+// The loop under every command write: short writes advance, an interrupted
+// write is tried again, a write that takes nothing or fails ends it.
+TEST(WriteAll, RetriesInterruptionsAndStopsOnNoProgress) {
+    struct Case {
+        const char* name;
+        std::vector<FakeScript::WriteOutcome> outcomes;
+        std::string written;
+        std::string error;  // display text; empty: success
+        IoErrorKind kind = IoErrorKind::Other;
+    } cases[] = {
+        {"short writes advance", {{std::nullopt, 2}, {std::nullopt, 3}}, "scanraw", ""},
+        {"interrupted is repeated",
+         {{IoError::custom(IoErrorKind::Interrupted, "interrupted"), 0}, {std::nullopt, 4}},
+         "scanraw", ""},
+        {"no progress", {{std::nullopt, 3}, {std::nullopt, 0}}, "sca", "failed to write whole buffer",
+         IoErrorKind::WriteZero},
+        {"other failure", {{IoError::from_errno(EIO), 0}}, "", "Input/output error (os error 5)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeScript script;
+        script.write_outcomes.assign(c.outcomes.begin(), c.outcomes.end());
+        auto stream = script.stream();
+        const std::string_view text = "scanraw";
+        auto written = stream->write_all(
+            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        EXPECT_EQ(script.written, c.written);
+        if (c.error.empty()) {
+            EXPECT_TRUE(written) << written.error().display();
+        } else {
+            ASSERT_FALSE(written);
+            EXPECT_EQ(written.error().display(), c.error);
+            EXPECT_EQ(written.error().kind(), c.kind);
+        }
+    }
+}
+
 // What read_until_prompt makes of a sequence of stream reads.
 struct PromptCase {
     const char* name;
