@@ -74,11 +74,12 @@ protected:
         return run;
     }
     // The program ended with `status`, off the alternate screen, with the
-    // cursor shown again.
+    // cursor shown again. tmux reads the pane's output on its own time, so
+    // the last bytes the program wrote may reach it after the exit status.
     void expect_restored_exit(TmuxRun& run, int status = 0) {
         EXPECT_EQ(run.wait_exit(), status) << run.screen();
-        EXPECT_FALSE(run.alternate_screen());
-        EXPECT_TRUE(run.cursor_shown());
+        EXPECT_TRUE(wait_until([&] { return !run.alternate_screen(); }, 3s)) << "still on the alternate screen";
+        EXPECT_TRUE(wait_until([&] { return run.cursor_shown(); }, 3s)) << "cursor still hidden";
     }
 
     vorlix::test::TempDir dir;
