@@ -1,6 +1,7 @@
 #include "workers/start.hpp"
 
 #include <cerrno>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -26,6 +27,10 @@ std::expected<void, base::IoError> spawn_detached(Body body, config::Config conf
     } catch (const std::system_error& error) {
         const int code = error.code().value();
         return std::unexpected(base::IoError::from_errno(code != 0 ? code : EAGAIN));
+    } catch (const std::bad_alloc&) {
+        // The thread's start-up state could not be allocated; the caller
+        // treats this like any other refusal to create the thread.
+        return std::unexpected(base::IoError::from_errno(ENOMEM));
     }
     return {};
 }
@@ -35,12 +40,16 @@ std::expected<void, base::IoError> spawn_detached(Body body, config::Config conf
 std::expected<void, base::IoError> start_acquisition_worker(config::Config config,
                                                             AcquisitionHandle shared,
                                                             instrument::ScanRequest request) {
-    return spawn_detached(&run_acquisition, std::move(config), std::move(shared), request);
+    return spawn_detached([](config::Config c, AcquisitionHandle h, instrument::ScanRequest r) {
+        run_acquisition(std::move(c), std::move(h), r);
+    }, std::move(config), std::move(shared), request);
 }
 
 std::expected<void, base::IoError> start_live_worker(config::Config config, LiveHandle shared,
                                                      instrument::ScanRequest request) {
-    return spawn_detached(&run_live_capture, std::move(config), std::move(shared), request);
+    return spawn_detached([](config::Config c, LiveHandle h, instrument::ScanRequest r) {
+        run_live_capture(std::move(c), std::move(h), r);
+    }, std::move(config), std::move(shared), request);
 }
 
 }  // namespace vorlix::workers
