@@ -59,8 +59,8 @@ std::expected<std::vector<Sample>, AcquisitionError> sweep_and_resume(
 std::expected<void, std::string> acquire(std::optional<ShellConnection>& shell,
                                          const config::Config& config,
                                          const instrument::ScanRequest& request,
-                                         const AcquisitionHandle& shared) {
-    auto opened = open_checked_connection(config, request);
+                                         const AcquisitionHandle& shared, instrument::Sleeper sleeper) {
+    auto opened = open_checked_connection(config, request, std::move(sleeper));
     if (!opened) return std::unexpected(std::move(opened.error()));
     shell.emplace(std::move(*opened));
 
@@ -89,10 +89,11 @@ std::expected<void, std::string> acquire(std::optional<ShellConnection>& shell,
 
 }  // namespace
 
-void run_acquisition(config::Config config, AcquisitionHandle shared, instrument::ScanRequest request) {
+void run_acquisition(config::Config config, AcquisitionHandle shared, instrument::ScanRequest request,
+                     instrument::Sleeper sleeper) {
     reset_acquisition_shared(shared);
     std::optional<ShellConnection> shell;
-    auto outcome = acquire(shell, config, request, shared);
+    auto outcome = acquire(shell, config, request, shared, std::move(sleeper));
     // The link goes before the failure is posted, so nothing more reaches
     // the instrument once the user can see the run has ended.
     shell.reset();

@@ -31,16 +31,6 @@ void fail_during_loop(const LiveHandle& shared, std::string message) {
     request_live_stop(shared);
 }
 
-// Checks the sweep and, when it passes, folds it in, all in one lock so the
-// user interface never sees half of it. Returns the rejection, if any.
-std::optional<std::string> accept_sweep(const LiveHandle& shared, Sweep sweep) {
-    return shared->with_lock([&](LiveShared& r) -> std::optional<std::string> {
-        if (auto rejection = check_live_sweep(sweep, r.history)) return rejection;
-        apply_sweep(r, std::move(sweep));
-        return std::nullopt;
-    });
-}
-
 // Writes a pending save, or the first sweep when the user asked before one
 // existed. The buffer is taken under the lock and written outside it.
 void serve_save(const LiveHandle& shared, const config::OutputConfig& output) {
@@ -74,11 +64,8 @@ std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const c
         auto sweep = instrument::read_scanraw_frame(shell, request, prepared.zero_offset,
                                                     config.scan.frequency_axis, no_progress);
         if (!sweep) return std::unexpected(std::move(sweep.error()));
-        if (auto rejection = accept_sweep(shared, std::move(*sweep))) {
-            fail_during_loop(shared, std::move(*rejection));
-        } else {
-            serve_save(shared, config.output);
-        }
+        // A rejected sweep serves no save; the stop it requested ends the loop.
+        if (!take_live_sweep(shared, std::move(*sweep))) serve_save(shared, config.output);
     }
     return {};
 }
@@ -106,8 +93,8 @@ std::expected<void, std::string> finish(const LiveHandle& shared, const config::
 std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
                                          const config::Config& config,
                                          const instrument::ScanRequest& request,
-                                         const LiveHandle& shared) {
-    auto opened = open_checked_connection(config, request);
+                                         const LiveHandle& shared, instrument::Sleeper sleeper) {
+    auto opened = open_checked_connection(config, request, std::move(sleeper));
     if (!opened) return std::unexpected(std::move(opened.error()));
     shell.emplace(std::move(*opened));
 
@@ -160,10 +147,23 @@ std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHisto
     return std::nullopt;
 }
 
-void run_live_capture(config::Config config, LiveHandle shared, instrument::ScanRequest request) {
+std::optional<std::string> take_live_sweep(const LiveHandle& shared, Sweep sweep) {
+    // Checked and folded in one lock, so the user interface never sees half
+    // of a sweep.
+    auto rejection = shared->with_lock([&](LiveShared& r) -> std::optional<std::string> {
+        if (auto message = check_live_sweep(sweep, r.history)) return message;
+        apply_sweep(r, std::move(sweep));
+        return std::nullopt;
+    });
+    if (rejection) fail_during_loop(shared, *rejection);
+    return rejection;
+}
+
+void run_live_capture(config::Config config, LiveHandle shared, instrument::ScanRequest request,
+                      instrument::Sleeper sleeper) {
     if (live_phase(shared) == ScanPhase::Ready) reset_live_shared(shared);
     std::optional<ShellConnection> shell;
-    auto outcome = capture(shell, config, request, shared);
+    auto outcome = capture(shell, config, request, shared, std::move(sleeper));
     shell.reset();
     if (!outcome) {
         shared->with_lock([&](LiveShared& r) {

@@ -87,7 +87,7 @@ Pacing pacing_from(const config::Config& config) {
 }
 
 std::expected<ShellConnection, std::string> open_checked_connection(
-    const config::Config& config, const instrument::ScanRequest& request) {
+    const config::Config& config, const instrument::ScanRequest& request, instrument::Sleeper sleeper) {
     if (auto valid = config::validate_config(config); !valid) {
         return std::unexpected(valid.error().display());
     }
@@ -96,7 +96,7 @@ std::expected<ShellConnection, std::string> open_checked_connection(
     }
     auto transport = instrument::open_transport(config);
     if (!transport) return std::unexpected(transport.error().display());
-    return ShellConnection(std::move(*transport), config.serial.max_response_bytes);
+    return ShellConnection(std::move(*transport), config.serial.max_response_bytes, std::move(sleeper));
 }
 
 std::expected<PreparedScan, AcquisitionError> prepare_instrument(ShellConnection& shell,

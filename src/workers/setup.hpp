@@ -43,9 +43,11 @@ inline constexpr std::string_view DIAGNOSTIC_COMMANDS[] = {"leveloffset", "vbat"
 inline constexpr std::string_view ACQUISITION_LOG_TARGET = "vorlix::acquisition";
 
 // Validates the configuration and the request, then opens the link. A
-// failure comes back as the text the worker stores.
+// failure comes back as the text the worker stores. `sleeper` takes the
+// protocol's pauses (empty: really sleep), so a test can see them.
 std::expected<instrument::ShellConnection, std::string> open_checked_connection(
-    const config::Config& config, const instrument::ScanRequest& request);
+    const config::Config& config, const instrument::ScanRequest& request,
+    instrument::Sleeper sleeper = {});
 
 // From "Identifying instrument" to the confirmed zero offset and progress
 // 20. Nothing here sends `resume`: the instrument has not been paused yet.

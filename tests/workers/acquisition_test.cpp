@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "base/log.hpp"
+#include "workers/setup.hpp"
 #include "workers/sim_fixture.hpp"
 
 using namespace vorlix::workers;
@@ -258,9 +259,7 @@ TEST(SingleScan, FailuresStopAtTheirStage) {
     for (const FaultCase& c : fault_cases()) {
         SCOPED_TRACE(c.name);
         TempDir out;
-        sim::Options options;
-        c.fault(options);
-        auto server = start_sim(Link::Tcp, options);
+        auto server = start_sim_with(Link::Tcp, c.fault);
         ASSERT_TRUE(server);
         ScanRequest request = DEFAULT_REQUEST;
         auto config = sim_config(*server, Link::Tcp, out.path(), request);
@@ -323,4 +322,81 @@ TEST(SingleScan, FailedCsvWriteKeepsNoSamples) {
     EXPECT_EQ(run.final.progress, 99u);
     EXPECT_FALSE(run.final.samples.has_value());
     EXPECT_EQ(server->commands().back(), "resume");
+}
+
+TEST(InstrumentDescription, FamilyRevisionNativeOffsetThenRawReplies) {
+    using vorlix::instrument::DeviceIdentity;
+    using vorlix::instrument::HardwareRevision;
+    const vorlix::instrument::ScanProfile basic{"mode low input", 128, false};
+    const vorlix::instrument::ScanProfile ultra{"mode low input", 174, false};
+    const struct {
+        DeviceIdentity identity;
+        vorlix::instrument::ScanProfile profile;
+        std::string text;
+    } cases[] = {
+        {{" version\r\ntinySA4_v1.4\r\nHW Version:V0.4.6.1\r\n", " info\r\nZS406\r\n", true,
+          HardwareRevision::ZS406},
+         ultra,
+         "Detected tinySA Ultra family ZS406 (native raw offset 174 dB)\n"
+         " version\r\ntinySA4_v1.4\r\nHW Version:V0.4.6.1\r\n info\r\nZS406\r\n"},
+        {{"tinySA_v1.4\n", "tinySA v0.3\n", false, std::nullopt},
+         basic,
+         "Detected tinySA Basic (native raw offset 128 dB)\ntinySA_v1.4\ntinySA v0.3\n"},
+        {{"V", "I", true, std::nullopt}, ultra, "Detected tinySA Ultra family (native raw offset 174 dB)\nVI"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(instrument_description(c.identity, c.profile), c.text);
+}
+
+TEST(SingleScan, SetUpFollowsTheInstrument) {
+    const std::string SCANRAW_CMD = "scanraw 240000000 800000000 2001";
+    const struct {
+        std::string name;
+        std::function<void(sim::Options&)> instrument;
+        std::function<void(vorlix::config::Config&)> tweak = [](auto&) {};
+        std::string first_line;     // of the instrument description
+        std::string version_reply;  // a line of the version reply, shown before the info reply
+        std::string zero_command;
+        double decode_offset;
+        std::vector<std::string> commands = {};  // when given, exactly the commands received
+    } cases[] = {
+        {.name = "ZS406",
+         .instrument = [](auto& o) { o.model = sim::Model::UltraZS406; },
+         .first_line = "Detected tinySA Ultra family ZS406 (native raw offset 174 dB)",
+         .version_reply = "HW Version:V0.4.6.1", .zero_command = "zero 174", .decode_offset = 174},
+        {.name = "Basic with a configured offset shows its native one",
+         .instrument = [](auto& o) { o.model = sim::Model::Basic; },
+         .tweak = [](auto& c) { c.scan.auto_zero_offset = false; c.scan.zero_offset = 100; },
+         .first_line = "Detected tinySA Basic (native raw offset 128 dB)",
+         .version_reply = "tinySA_v1.4-175-g1419a93", .zero_command = "zero 100", .decode_offset = 100},
+        {.name = "help without vbat skips only that diagnostic",
+         .instrument = [](auto& o) { o.faults.help_omit = {"vbat"}; },
+         .first_line = "Detected tinySA Ultra family ZS405 (native raw offset 174 dB)",
+         .version_reply = "HW Version:V0.4.5.1.1", .zero_command = "zero 174", .decode_offset = 174,
+         .commands = with(setup_upto("leveloffset"),
+                          {"usart_cfg", "threads", "marker", "repeat 1", "zero 174", "zero", "pause",
+                           "mode low input", "sweep start 240000000", "sweep stop 800000000", "sweep",
+                           "scan 240000000 800000000 290 101", SCANRAW_CMD, "resume"})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir out;
+        auto server = start_sim_with(Link::Tcp, c.instrument);
+        ASSERT_TRUE(server);
+        auto config = sim_config(*server, Link::Tcp, out.path(), DEFAULT_REQUEST);
+        c.tweak(config);
+        ScanRun run = run_scan(config, DEFAULT_REQUEST);
+        ASSERT_EQ(run.final.phase, ScanPhase::Complete) << run.final.error.value_or("");
+
+        ASSERT_TRUE(run.final.info.starts_with(c.first_line + "\n")) << run.final.info;
+        const std::string replies = run.final.info.substr(c.first_line.size() + 1);
+        const auto version_at = replies.find(c.version_reply);
+        const auto info_at = replies.find("Copyright (C) 2019-2024");
+        EXPECT_TRUE(version_at != std::string::npos && info_at != std::string::npos && version_at < info_at)
+            << replies;
+        EXPECT_TRUE(contains(server->commands(), c.zero_command));
+        EXPECT_EQ(run.final.samples, decode_frame(server->last_frame(), DEFAULT_REQUEST, c.decode_offset));
+        if (!c.commands.empty()) {
+            EXPECT_EQ(server->commands(), c.commands);
+        }
+    }
 }

@@ -30,6 +30,7 @@ struct Script {
     std::uint64_t seen_sweeps = 0;
     std::function<void(LiveShared&, std::uint64_t sweeps)> on_sweep = [](auto&, auto) {};
     std::function<void(LiveShared&)> on_running = [](auto&) {};
+    std::string running_status = "Live capture running";  // the status that fires on_running
     bool running_seen = false;
 };
 
@@ -45,7 +46,7 @@ LiveRun run_live(const sim::Server& server, vorlix::config::Config config, Scrip
     shared->set_observer([state, &server](LiveShared& r) {
         if (r.phase == ScanPhase::Ready) return;  // the worker's first look, before its reset
         push_changed(state->statuses, r.status);
-        if (!state->running_seen && r.status == "Live capture running") {
+        if (!state->running_seen && r.status == state->running_status) {
             state->running_seen = true;
             state->on_running(r);
         }
@@ -208,8 +209,10 @@ Script stop_after(std::uint64_t n) {
     return s;
 }
 
-Script stop_at_start() {
+// A stop while the instrument is still being set up.
+Script stop_during_setup() {
     Script s;
+    s.running_status = "Configuring scan";
     s.on_running = [](LiveShared& r) { ask_stop(r); };
     return s;
 }
@@ -227,8 +230,8 @@ void unwritable(vorlix::config::Config& c, const fs::path& out) {
 
 std::vector<LiveFault> live_faults() {
     return {
-        {.name = "stop before the first sweep",
-         .script = stop_at_start(), .phase = ScanPhase::Complete, .error = "",
+        {.name = "stop during the set-up",
+         .script = stop_during_setup(), .phase = ScanPhase::Complete, .error = "",
          .status = "Live capture stopped before the first complete sweep", .sweeps = 0,
          .commands = setup_then(0)},
         {.name = "frame error on the second sweep",
@@ -281,9 +284,7 @@ TEST(LiveCapture, FailuresAndEarlyStops) {
     for (const LiveFault& c : live_faults()) {
         SCOPED_TRACE(c.name);
         TempDir out;
-        sim::Options options;
-        c.fault(options);
-        auto server = start_sim(Link::Tcp, options);
+        auto server = start_sim_with(Link::Tcp, c.fault);
         ASSERT_TRUE(server);
         auto config = sim_config(*server, Link::Tcp, out.path(), LIVE_REQUEST);
         c.tweak(config, out.path());
@@ -322,5 +323,60 @@ TEST(LiveSweepCheck, RejectsWhatCannotJoinTheHistory) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(check_live_sweep(c.sweep, c.with_history ? stored : SweepHistory{}), c.message) << c.name;
+    }
+}
+
+namespace {
+
+// A sweep of `points` points on one fixed grid from 240 MHz.
+Sweep grid(std::size_t points) {
+    Sweep s;
+    for (std::size_t i = 0; i < points; ++i) s.push_back({240.0 + double(i) * 1.24, -70.0 - double(i % 7)});
+    return s;
+}
+
+}  // namespace
+
+TEST(LiveSweepTake, RejectionFailsTheCaptureAtOnce) {
+    const struct {
+        std::string name;
+        bool after_first;  // a 451-point sweep was taken before
+        Sweep sweep;
+        std::optional<std::string> rejection;
+    } cases[] = {
+        {"first sweep is folded in", false, grid(451), std::nullopt},
+        {"matching sweep is folded in", true, grid(451), std::nullopt},
+        {"452 points after 451", true, grid(452), "live sweep has 452 points; expected 451"},
+        {"empty first sweep", false, {}, "a live sweep cannot be empty"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto shared = make_live_shared();
+        reset_live_shared(shared);
+        if (c.after_first) {
+            ASSERT_EQ(take_live_sweep(shared, grid(451)), std::nullopt);
+        }
+        const auto [sweeps_before, generation_before] =
+            shared->with_lock([](LiveShared& r) { return std::pair(r.sweep_count, r.generation); });
+
+        EXPECT_EQ(take_live_sweep(shared, c.sweep), c.rejection);
+        shared->with_lock([&](LiveShared& r) {
+            if (c.rejection) {
+                EXPECT_EQ(r.phase, ScanPhase::Failed);
+                EXPECT_EQ(r.error, c.rejection);
+                EXPECT_TRUE(r.stop_requested);
+                EXPECT_EQ(r.status, "Stopping after the current sweep");
+                EXPECT_EQ(r.sweep_count, sweeps_before);
+                EXPECT_EQ(r.generation, generation_before);
+                EXPECT_EQ(r.history.size(), sweeps_before);
+            } else {
+                EXPECT_EQ(r.phase, ScanPhase::Running);
+                EXPECT_FALSE(r.error.has_value() || r.stop_requested);
+                EXPECT_EQ(r.sweep_count, sweeps_before + 1);
+                EXPECT_EQ(r.generation, generation_before + 1);
+                EXPECT_EQ(r.history.back(), c.sweep);
+                EXPECT_EQ(r.status, "Live capture \u2014 " + std::to_string(sweeps_before + 1) + " sweeps");
+            }
+        });
     }
 }

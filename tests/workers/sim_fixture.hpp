@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -31,6 +32,14 @@ enum class Link { Tcp, Pty };
 inline std::unique_ptr<sim::Server> start_sim(Link link, sim::Options options) {
     return link == Link::Tcp ? sim::Server::start_tcp(std::move(options))
                              : sim::Server::start_pty(std::move(options));
+}
+
+// A simulator with the default instrument changed by `adjust` (a model, a fault).
+inline std::unique_ptr<sim::Server> start_sim_with(Link link,
+                                                   const std::function<void(sim::Options&)>& adjust) {
+    sim::Options options;
+    adjust(options);
+    return start_sim(link, std::move(options));
 }
 
 // A configuration for `server` with no pauses, short time-outs, CSV files
