@@ -60,8 +60,8 @@ const Accepted accepted[] = {
          c.serial.scan_delay_ms = 60000;
          c.serial.max_response_bytes = 256;
      }},
-    {"unusual_bindings", "[ui.bindings]\nzoom_in = [\"Q\", \" \", \"\xC3\xA9\"]",
-     [](Config& c) { c.ui.bindings.zoom_in = {"Q", " ", "\xC3\xA9"}; }},
+    {"unusual_bindings", "[ui.bindings]\nzoom_in = [\"Q\", \" \", \"\xC3\xA9\", \"\\u00a0\", \"~\"]",
+     [](Config& c) { c.ui.bindings.zoom_in = {"Q", " ", "\xC3\xA9", "\xC2\xA0", "~"}; }},
     {"long_prefix", "[output]\nfilename_prefix = \"" + prefix64 + "\"",
      [](Config& c) { c.output.filename_prefix = prefix64; }},
     {"ipv6_bridge", "[connection]\ntcp_address = \"[::1]:7355\"",
