@@ -25,6 +25,7 @@ namespace vorlix::app {
 namespace {
 
 std::atomic<bool> g_hooks_installed{false};
+std::atomic<bool> g_worker_left_running{false};
 
 // The process's crash report: what escaped, on standard error, then the
 // abort. By the time it runs the terminal's handler has restored the screen.
@@ -131,6 +132,8 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     }
 
     std::expected<void, AppError> result = run_interface(*state);
+    // A worker keeps a handle on its record until it returns.
+    g_worker_left_running = state->acquisition.use_count() > 1 || state->live.use_count() > 1;
     // The records go before the log is flushed and closed, so anything
     // logged while they are released still reaches the file.
     state.reset();
@@ -144,6 +147,8 @@ std::expected<void, AppError> run_program(int argc, char** argv) {
     const std::string_view program = argc > 0 && argv[0] != nullptr ? argv[0] : "vorlix";
     return run_from_arguments(args, program);
 }
+
+bool detached_worker_running() { return g_worker_left_running.load(); }
 
 std::string exit_report(const AppError& error) { return "Error: " + error.debug() + "\n"; }
 

@@ -27,6 +27,11 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
 // The hooks, then run_from_arguments on the process's own command line.
 std::expected<void, AppError> run_program(int argc, char** argv);
 
+// Whether the last run left a detached worker still holding its record (a
+// single scan the user walked away from). The process must then end without
+// running the destructors of static objects, which that thread may still use.
+bool detached_worker_running();
+
 // "Error: {debug form}\n", what the process writes to standard error when
 // the run returned an error.
 std::string exit_report(const AppError& error);

@@ -3,6 +3,7 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/entry.hpp"
@@ -12,8 +13,17 @@ int main(int argc, char** argv) {
     // it for UTF-8, while numbers must keep their "." everywhere.
     std::setlocale(LC_CTYPE, "");
     auto result = vorlix::app::run_program(argc, argv);
-    if (result) return 0;
-    const std::string report = vorlix::app::exit_report(result.error());
-    std::fputs(report.c_str(), stderr);
-    return 1;
+    int status = 0;
+    if (!result) {
+        const std::string report = vorlix::app::exit_report(result.error());
+        std::fputs(report.c_str(), stderr);
+        status = 1;
+    }
+    if (vorlix::app::detached_worker_running()) {
+        // The worker is never waited for; it must not see the statics it
+        // uses (the log facade among them) destroyed under it.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
