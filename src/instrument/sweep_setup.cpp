@@ -1,5 +1,6 @@
 #include "instrument/sweep_setup.hpp"
 
+#include <algorithm>
 #include <string>
 
 #include "instrument/shell.hpp"
@@ -17,6 +18,13 @@ std::expected<std::string, AcquisitionError> checked(ShellConnection& shell, con
         return std::unexpected(AcquisitionError(std::move(reply.error())));
     }
     return std::move(*reply);
+}
+
+// A delay too large for the duration type waits as long as it can; a plain
+// cast would wrap it negative, and a negative pause is no pause at all.
+milliseconds saturating_ms(std::uint64_t ms) {
+    constexpr auto most = static_cast<std::uint64_t>(milliseconds::max().count());
+    return milliseconds{static_cast<milliseconds::rep>(std::min(ms, most))};
 }
 
 }  // namespace
@@ -104,8 +112,7 @@ std::expected<void, AcquisitionError> configure_sweep(ShellConnection& shell, co
     if (legacy_pre_scan) {
         const std::string scan = "scan " + std::to_string(request.start_hz) + " " +
                                  std::to_string(request.stop_hz) + " 290 101";
-        const milliseconds scan_delay{static_cast<milliseconds::rep>(scan_delay_ms)};
-        if (auto reply = checked(shell, scan, scan_delay, second); !reply) {
+        if (auto reply = checked(shell, scan, saturating_ms(scan_delay_ms), second); !reply) {
             return std::unexpected(std::move(reply.error()));
         }
     }

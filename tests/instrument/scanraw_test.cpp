@@ -145,6 +145,7 @@ TEST(ScanrawDecode, FrameErrorsInOrder) {
         {"order_before_frame", {}, {11, 10, 2, 1}, 128,
          RawScanError::InvalidRequest{"start frequency must not exceed stop frequency"}},
         {"offset_2048", good, two, 2048, RawScanError::InvalidRequest{"zero offset must be 0..=2047"}},
+        {"offset_before_frame", {}, two, 2048, RawScanError::InvalidRequest{"zero offset must be 0..=2047"}},
         {"empty", {}, two, 128, RawScanError::MissingStart{}},
         {"start_before_length", wrong_start, two, 128, RawScanError::MissingStart{}},
         {"length_before_end", short_frame, two, 128, RawScanError::Length{8, 7}},
@@ -160,6 +161,35 @@ TEST(ScanrawDecode, FrameErrorsInOrder) {
         EXPECT_EQ(result.error(), c.error) << result.error().debug();
     }
     EXPECT_TRUE(decode_scanraw(good, two, 2047, FrequencyAxis::Inclusive).has_value());
+}
+
+// A record decoded on its own with a request that cannot size a sweep must
+// report it, not divide by a point count of zero or one.
+TEST(ScanrawDecode, SampleWithInvalidRequest) {
+    struct Case {
+        const char* name;
+        std::uint8_t alignment;
+        ScanRequest request;
+        RawScanError error;
+    };
+    const std::string counts = "points must be 2..=1000001 and repeat 1..=1000";
+    const Case cases[] = {
+        {"no_points_firmware", 'x', {0, 10, 0, 1}, RawScanError::InvalidRequest{counts}},
+        {"one_point", 'x', {0, 10, 1, 1}, RawScanError::InvalidRequest{counts}},
+        {"reversed", 'x', {11, 10, 2, 1},
+         RawScanError::InvalidRequest{"start frequency must not exceed stop frequency"}},
+        {"alignment_first", 'y', {0, 10, 0, 1}, RawScanError::Alignment{3, 'y'}},
+    };
+    for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const std::uint8_t record[3] = {c.alignment, 0, 16};
+            const auto one =
+                decode_scanraw_sample(std::span<const std::uint8_t, 3>(record), 3, c.request, 128, axis);
+            ASSERT_FALSE(one.has_value());
+            EXPECT_EQ(one.error(), c.error) << one.error().debug();
+        }
+    }
 }
 
 TEST(ScanrawDecode, ProgressPercent) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -204,18 +205,33 @@ TEST(ConfigureSweep, CommandOrderAndReadback) {
 }
 
 TEST(ConfigureSweep, TextScanWaitsTheScanDelay) {
-    ScriptedInstrument instrument;
-    ShellConnection shell = instrument.script.shell();
-    ASSERT_TRUE(configure_sweep(shell, basic_range, true, scan_delay_ms,
-                                SweepPacing{command_delay, settle_delay, basic_low}));
-    std::vector<milliseconds> expected;
-    for (int i = 0; i < 5; ++i) {
-        expected.push_back(command_delay);
+    struct Case {
+        std::uint64_t scan_delay_ms;
+        milliseconds waited;
+    };
+    const Case cases[] = {
+        {scan_delay_ms, milliseconds{scan_delay_ms}},
+        {0, milliseconds{0}},
+        // Beyond the duration type: the longest wait, never a wrapped negative one.
+        {UINT64_MAX, milliseconds::max()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.scan_delay_ms);
+        ScriptedInstrument instrument;
+        ShellConnection shell = instrument.script.shell();
+        ASSERT_TRUE(configure_sweep(shell, basic_range, true, c.scan_delay_ms,
+                                    SweepPacing{command_delay, settle_delay, basic_low}));
+        std::vector<milliseconds> expected;
+        for (int i = 0; i < 5; ++i) {
+            expected.push_back(command_delay);
+            expected.push_back(settle_delay);
+        }
+        if (c.waited.count() > 0) {
+            expected.push_back(c.waited);
+        }
         expected.push_back(settle_delay);
+        EXPECT_EQ(instrument.script.pauses, expected);
     }
-    expected.push_back(milliseconds{scan_delay_ms});
-    expected.push_back(settle_delay);
-    EXPECT_EQ(instrument.script.pauses, expected);
 }
 
 TEST(ConfigureSweep, ReadFailureSkipsSecondPause) {
