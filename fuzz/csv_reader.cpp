@@ -1,5 +1,5 @@
-// Any bytes as a viewer file: the reader must never crash, and whatever it
-// accepts must be a usable sweep.
+// Any bytes as a viewer file, or as one field: the reader must never crash,
+// and whatever it accepts must be a usable sweep.
 
 #include <cmath>
 #include <cstddef>
@@ -10,6 +10,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    // A single field of any bytes, as the line checks never hand it over.
+    if (auto number = vorlix::scan_csv::parse_number(text, "level"); !number) {
+        if (!number.error().starts_with("invalid level number `")) __builtin_trap();
+    }
     auto samples = vorlix::scan_csv::parse_scan_csv(text);
     if (!samples) {
         if (samples.error().kind() != vorlix::base::IoErrorKind::InvalidData) __builtin_trap();

@@ -72,29 +72,38 @@ bool is_white_space(char32_t c) {
            c == 0x205F || c == 0x3000;
 }
 
-// Decodes the character starting at `p` of valid UTF-8; returns its length.
-std::size_t decode(const unsigned char* p, char32_t& out) {
+// Decodes the character at `pos`; returns its length, or 0 when the bytes
+// there are not one whole valid UTF-8 sequence. parse_number may be handed
+// any bytes, so a lead byte never sends the decoder past the end.
+std::size_t decode(std::string_view text, std::size_t pos, char32_t& out) {
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + pos;
+    std::size_t length = 0;
     if (p[0] < 0x80) {
-        out = p[0];
-        return 1;
+        length = 1;
+    } else if (p[0] >= 0xC2 && p[0] <= 0xDF) {
+        length = 2;
+    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
+        length = 3;
+    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
+        length = 4;
     }
-    if (p[0] < 0xE0) {
-        out = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F);
-        return 2;
+    if (length == 0 || length > text.size() - pos || !is_utf8(text.substr(pos, length))) return 0;
+    switch (length) {
+        case 1: out = p[0]; break;
+        case 2: out = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F); break;
+        case 3: out = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F); break;
+        default:
+            out = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
+                  (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
     }
-    if (p[0] < 0xF0) {
-        out = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
-        return 3;
-    }
-    out = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
-          (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-    return 4;
+    return length;
 }
 
 bool is_ascii_space(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
 
-// Trims Unicode white space from both ends of valid UTF-8 text. ASCII bytes,
-// nearly all a scan file holds, are settled without decoding.
+// Trims Unicode white space from both ends. ASCII bytes, nearly all a scan
+// file holds, are settled without decoding; bytes that are not valid UTF-8
+// count as text and stop the trimming.
 std::string_view trim(std::string_view text) {
     const auto* data = reinterpret_cast<const unsigned char*>(text.data());
     std::size_t begin = 0;
@@ -106,8 +115,8 @@ std::string_view trim(std::string_view text) {
             continue;
         }
         char32_t c;
-        std::size_t len = decode(data + begin, c);
-        if (!is_white_space(c)) break;
+        std::size_t len = decode(text.substr(0, end), begin, c);
+        if (len == 0 || !is_white_space(c)) break;
         begin += len;
     }
     while (end > begin) {
@@ -117,10 +126,9 @@ std::string_view trim(std::string_view text) {
             continue;
         }
         std::size_t start = end - 1;
-        while (start > begin && (data[start] & 0xC0) == 0x80) --start;
+        while (start > begin && end - start < 4 && (data[start] & 0xC0) == 0x80) --start;
         char32_t c;
-        decode(data + start, c);
-        if (!is_white_space(c)) break;
+        if (decode(text.substr(0, end), start, c) != end - start || !is_white_space(c)) break;
         end = start;
     }
     return text.substr(begin, end - begin);

@@ -1,9 +1,12 @@
 #include "scan_csv/reader.hpp"
 
+#include "scan_csv/writer.hpp"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
@@ -100,6 +103,25 @@ TEST(ParseNumber, TrimsAndNamesTheColumn) {
     EXPECT_EQ(parse_number(".", "level").error(), "invalid level number `.`");
 }
 
+TEST(ParseNumber, BytesThatAreNotUtf8CountAsText) {
+    // Long enough to live on the heap, so a read past the end is caught.
+    const std::string pad(15, ' ');
+    struct Case {
+        std::string field;
+        std::string trimmed;
+    };
+    const std::vector<Case> cases = {
+        {pad + "\xF0", "\xF0"},
+        {"x" + pad + "\xF0\x80", "x" + pad + "\xF0\x80"},
+        {"\xE2\x80" + pad, "\xE2\x80"},
+        {" \xC2\xA0\xC2" + pad, "\xC2"},
+        {pad + "\xED\xA0\x80", "\xED\xA0\x80"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(parse_number(c.field, "level").error(), "invalid level number `" + c.trimmed + "`");
+    }
+}
+
 TEST(ScanCsvError, PutsTheLineBeforeTheMessage) {
     EXPECT_EQ(scan_csv_error(7, "expected exactly two columns").display(),
               "invalid scan CSV at line 7: expected exactly two columns");
@@ -118,6 +140,34 @@ TEST_F(ReadFile, ReadsAFileFromDisk) {
     auto result = read_scan_csv(path_);
     ASSERT_TRUE(result.has_value()) << result.error().display();
     EXPECT_EQ(*result, (std::vector<Sample>{{100, -50}, {100.5, -49.25}}));
+}
+
+TEST(ReadBack, WhatTheWriterSavedReadsBackExactly) {
+    // Values at the ends of the double range, whose plain decimal forms run
+    // to hundreds of digits, and a repeated frequency.
+    const std::vector<Sample> sweep = {{0.0, -0.0},
+                                       {4.9406564584124654e-324, -1.7976931348623157e308},
+                                       {0.1, 2.2250738585072014e-308},
+                                       {240.001234, -87.46875},
+                                       {240.001234, 1e21},
+                                       {1.7976931348623157e308, 5e-324}};
+    const auto dir = std::filesystem::path(testing::TempDir()) /
+                     ("reader_round_trip_" + std::to_string(::getpid()));
+    for (bool header : {false, true}) {
+        SCOPED_TRACE(header ? "with header" : "without header");
+        config::OutputConfig output{.directory = dir.string(), .filename_prefix = "scan",
+                                    .include_header = header};
+        auto saved = write_scan_csv(sweep, output);
+        ASSERT_TRUE(saved.has_value()) << saved.error().display();
+        auto read = read_scan_csv(*saved);
+        ASSERT_TRUE(read.has_value()) << read.error().display();
+        ASSERT_EQ(read->size(), sweep.size());
+        for (std::size_t i = 0; i < sweep.size(); ++i) {
+            EXPECT_EQ((*read)[i], sweep[i]) << "row " << i;
+            EXPECT_EQ(std::signbit((*read)[i].level_dbm), std::signbit(sweep[i].level_dbm)) << "row " << i;
+        }
+    }
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(ReadFile, KeepsTheOperatingSystemErrorWithoutALine) {
