@@ -202,7 +202,7 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
         if (entry.empty()) continue;
         auto sides = split(entry, '=');
         std::string_view name = config::trim_unicode_whitespace(sides[0]);
-        if (sides.size() > 2 || name.empty()) {
+        if (sides.size() > 2) {
             problems.push_back("invalid part in log spec '" + std::string(entry) + "'");
             continue;
         }
@@ -221,11 +221,15 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
             }
             continue;
         }
+        // "=debug" names the empty module path, which every module starts
+        // with: it acts as the default level.
+        std::optional<std::string> module;
+        if (!name.empty()) module = std::string(name);
         std::string_view level_text = config::trim_unicode_whitespace(sides[1]);
         if (level_text.empty()) {
-            add(std::string(name), LevelFilter::Trace);
+            add(std::move(module), LevelFilter::Trace);
         } else if (auto level = level_from_name(level_text)) {
-            add(std::string(name), *level);
+            add(std::move(module), *level);
         } else {
             problems.push_back("unknown level filter: " + std::string(level_text));
         }
