@@ -1,6 +1,7 @@
 #include "app/write_back.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -37,6 +38,22 @@ std::expected<void, base::IoError> write_all(int fd, std::string_view text) {
 std::expected<void, base::IoError> write_and_sync(int fd, std::string_view text) {
     if (auto written = write_all(fd, text); !written) return written;
     if (::fsync(fd) != 0) return std::unexpected(last_os_error());
+    return {};
+}
+
+// rename() replaces a file whatever its permissions, so a configuration
+// file the user made read-only, or one this user may not write, would be
+// overwritten all the same. Such a target is refused as a write to it would
+// be.
+std::expected<void, base::IoError> check_target_writable(const std::filesystem::path& path) {
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return std::unexpected(base::IoError::from_errno(EACCES));
+    }
+    if (::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
+        return std::unexpected(last_os_error());
+    }
     return {};
 }
 
@@ -86,6 +103,10 @@ std::expected<void, base::IoError> replace_file(const std::filesystem::path& pat
     }
     // The data is on disk already; a late close error has nothing left to lose.
     ::close(fd);
+    if (auto writable = check_target_writable(path); !writable) {
+        ::unlink(temp.c_str());
+        return writable;
+    }
     if (::rename(temp.c_str(), path.c_str()) != 0) {
         base::IoError error = last_os_error();
         ::unlink(temp.c_str());

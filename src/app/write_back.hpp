@@ -30,8 +30,9 @@ std::uint64_t next_temp_file_counter();
 // Writes `text` to `path` through a temporary file in the same directory
 // and a rename. Failures: "missing file name" (InvalidInput) when `path`
 // names no file, "could not allocate a configuration temporary file"
-// (AlreadyExists) when every candidate name is taken, else the operating
-// system's error. No temporary file is left behind on failure, and the old
+// (AlreadyExists) when every candidate name is taken, the permission error
+// when `path` is a file without write permission (the rename would replace
+// it regardless), else the operating system's error. No temporary file is left behind on failure, and the old
 // file stays untouched unless the rename happened.
 std::expected<void, base::IoError> replace_file(const std::filesystem::path& path,
                                                 std::string_view text);

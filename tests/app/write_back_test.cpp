@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <limits>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -135,12 +136,17 @@ TEST_P(WriteBackFailure, FailsWithTheErrorAndLeavesNothingBehind) {
     const FailureCase& c = GetParam();
     fs::path target = c.prepare(root_);
     std::set<std::string> before = listing(root_);
+    std::optional<std::string> old_text;
+    if (fs::is_regular_file(target)) old_text = read_all(target);
     std::uint64_t counter = next_temp_file_counter();
     auto result = replace_file(target, "text = 1\n");
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), c.error);
     EXPECT_EQ(next_temp_file_counter(), counter + c.attempts);
     EXPECT_EQ(listing(root_), before);
+    if (old_text) {
+        EXPECT_EQ(read_all(target), *old_text);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -161,6 +167,15 @@ INSTANTIATE_TEST_SUITE_P(
                         return r / "plain" / "config.toml";
                     },
                     base::IoError::from_errno(ENOTDIR), 1},
+        // Permission bits are checked as such, so this holds for root too.
+        FailureCase{"read_only_target",
+                    [](const fs::path& r) {
+                        write_text(r / "config.toml", "old = true\n");
+                        fs::permissions(r / "config.toml", fs::perms::owner_read | fs::perms::group_read |
+                                                               fs::perms::others_read);
+                        return r / "config.toml";
+                    },
+                    base::IoError::from_errno(EACCES), 1},
         FailureCase{"rename_onto_a_directory",
                     [](const fs::path& r) {
                         fs::create_directories(r / "config.toml" / "inside");
