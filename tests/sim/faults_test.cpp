@@ -2,7 +2,9 @@
 // the exact error it must report.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,26 @@ TEST(SimFaults, EachFaultChangesExactlyTheRepliesItNames) {
     }
 }
 
+TEST(SimFaults, BlankReplyWithholdsOnlyTheEchoOfLinesThatMayGetIt) {
+    struct Case {
+        std::string command, typed, echoed;
+    };
+    const std::vector<Case> cases{
+        {"version", "inf", "inf"},
+        {"version", "vers", ""},
+        {"version", "version 1", ""},
+        {"version", "versionx", "versionx"},
+        {"sweep$", "sweep", ""},
+        {"sweep$", "sweep ", "sweep "},
+    };
+    for (const auto& c : cases) {
+        Options o;
+        o.faults.blank_command = c.command;
+        Session s(o);
+        EXPECT_EQ(s.type(c.typed), c.echoed) << c.command << " / " << c.typed;
+    }
+}
+
 TEST(SimFaults, FrameFaultsAreVisibleInTheLastFrame) {
     Options o;
     o.faults.missing_end = true;
@@ -107,6 +129,35 @@ TEST(SimFaults, DisconnectCountsFromTheGreeting) {
     EXPECT_EQ(s.run("version"), "version\r\ntin");
     EXPECT_TRUE(s.closed);
     EXPECT_EQ(s.run("version"), "");
+}
+
+TEST(SimFaults, HelpDocumentsExactlyTheFaultsThatParse) {
+    const std::vector<std::string> names{
+        "blank",       "blank-times",  "reject",     "reject-reply", "zero-readback", "zero-missing",
+        "help-omit",   "missing-end",  "record-delta", "garbage",    "abort",         "from-sweep",
+        "stall",       "disconnect",   "disconnect-after", "sweep-stop-offset",
+    };
+    const std::vector<std::pair<std::string, std::string>> samples{
+        {"CMD", "zero"}, {"N", "3"}, {"TEXT", "x"}, {"WORD", "x"}};
+    std::vector<std::string> documented;
+    std::istringstream help(fault_help());
+    for (std::string line; std::getline(help, line);) {
+        if (!line.starts_with("  ")) continue;
+        const std::string entry = line.substr(2, line.find(' ', 2) - 2);
+        const auto eq = entry.find('=');
+        documented.push_back(entry.substr(0, eq));
+        std::string spec = entry.substr(0, eq);
+        if (eq != std::string::npos) {
+            const auto kind = std::find_if(samples.begin(), samples.end(),
+                                           [&](const auto& s) { return s.first == entry.substr(eq + 1); });
+            ASSERT_NE(kind, samples.end()) << line;
+            spec += "=" + kind->second;
+        }
+        Faults f;
+        std::string error;
+        EXPECT_TRUE(apply_fault(spec, f, error)) << spec << ": " << error;
+    }
+    EXPECT_EQ(documented, names);
 }
 
 TEST(SimFaults, ParsesFaultNames) {

@@ -69,6 +69,28 @@ TEST(SimServer, ServesTheShellOverAPty) {
     EXPECT_EQ(server->sweeps_served(), 1u);
 }
 
+TEST(SimServer, LiftsTheExclusiveClaimWhileALongReplyWaitsForItsReader) {
+    auto server = Server::start_pty({});
+    ASSERT_TRUE(server);
+    auto peer = Peer::pty(server->slave_path());
+    ASSERT_TRUE(peer.ok());
+    EXPECT_EQ(peer.read_until("ch> "), greeting);
+    // Far more than the line buffers hold, so the server is left waiting to
+    // write while the program is away.
+    const std::string line = "scanraw 240000000 800000000 200000";
+    peer.send(line + "\r");
+    EXPECT_EQ(peer.read_exactly(line.size() + 3), line + "\r\n{");
+    ASSERT_EQ(::ioctl(peer.fd(), TIOCEXCL), 0);
+    int exclusive = 1;
+    for (int i = 0; i < 300 && exclusive != 0; ++i) {
+        ASSERT_EQ(::ioctl(peer.fd(), TIOCGEXCL, &exclusive), 0);
+        if (exclusive != 0) ::usleep(10'000);
+    }
+    EXPECT_EQ(exclusive, 0);
+    const std::string rest = peer.read_until("}ch> ", 10s);
+    EXPECT_EQ(rest.size(), 3u * 200000u + 5u);
+}
+
 TEST(SimServer, WaitsForCommandsAndSweeps) {
     auto server = Server::start_tcp({});
     ASSERT_TRUE(server);
@@ -195,12 +217,24 @@ TEST(SimExecutable, ServesOverAPtyAndRefusesBadOptions) {
     EXPECT_TRUE(peer.command("version").find("HW Version:V0.5.4 \r\n") != std::string::npos);
     EXPECT_EQ(child.stop(SIGINT), 0);
 
-    for (std::vector<std::string> bad : {std::vector<std::string>{"--model", "zs999"},
-                                         std::vector<std::string>{"--fault", "explode"},
-                                         std::vector<std::string>{"--tcp"}}) {
+    const std::vector<std::vector<std::string>> refused_options{
+        {"--model", "zs999"}, {"--fault", "explode"}, {"--tcp"},           {"--tcp", "70000"},
+        {"--tcp", ""},        {"--tcp", "-1"},        {"--seed", "-1"},    {"--seed", "7x"},
+    };
+    for (const auto& bad : refused_options) {
         Child refused(bad);
-        EXPECT_EQ(refused.stop(0), 2) << bad.front();
+        EXPECT_EQ(refused.stop(0), 2) << bad.front() << " " << bad.back();
     }
+}
+
+TEST(SimExecutable, HelpNamesEveryOptionAndFault) {
+    Child child({"--help"});
+    std::string out;
+    for (std::string line = child.first_line(); !line.empty(); line = child.first_line()) out += line + "\n";
+    EXPECT_EQ(child.stop(0), 0);
+    for (const char* option : {"--tcp PORT", "--pty", "--model M", "--seed N", "--omit-revision", "--log FILE"})
+        EXPECT_NE(out.find(std::string("  ") + option), std::string::npos) << option;
+    EXPECT_NE(out.find(fault_help()), std::string::npos) << out;
 }
 
 }  // namespace

@@ -35,6 +35,7 @@ TEST(SimShell, EchoesPrintableBytesAndEndsLinesWithCrLf) {
         {std::string(60, 'y') + "\r", long_line + "\r\n" + long_line + "?\r\nch> ", {long_line}},
         {"ab", "ab", {}},
         {"foo bar\r", "foo bar\r\nfoo?\r\nch> ", {"foo bar"}},
+        {"  \r", "  \r\nch> ", {"  "}},
     };
     for (const auto& c : cases) {
         Session s;

@@ -14,6 +14,14 @@ bool line_matches(std::string_view line, std::string_view command) {
     return line.size() == command.size() || line[command.size()] == ' ';
 }
 
+bool line_may_match(std::string_view typed, std::string_view command) {
+    if (command.empty()) return false;
+    const bool whole = command.ends_with('$');
+    const std::string_view name = whole ? command.substr(0, command.size() - 1) : command;
+    if (name.starts_with(typed)) return true;
+    return !whole && line_matches(typed, name);
+}
+
 std::vector<std::string> split_words(std::string_view line) {
     std::vector<std::string> words;
     std::size_t i = 0;

@@ -16,6 +16,10 @@ namespace vorlix::sim {
 // command ending in "$" matches only the whole line.
 bool line_matches(std::string_view line, std::string_view command);
 
+// True while a line that begins with `typed` may still turn out to match
+// `command` once it is complete.
+bool line_may_match(std::string_view typed, std::string_view command);
+
 std::vector<std::string> split_words(std::string_view line);
 
 // Plain unsigned decimal, the whole word; none otherwise.

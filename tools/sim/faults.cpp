@@ -24,6 +24,27 @@ std::string garbage(std::size_t n) {
 
 }  // namespace
 
+const char* fault_help() {
+    return "faults (--fault NAME[=ARG], repeatable; a CMD matches a line that is CMD or\n"
+           "starts with CMD and a blank, a CMD ending in \"$\" only the whole line):\n"
+           "  blank=CMD             the first replies to CMD carry only \"\\r\\n\" and the prompt, no echo\n"
+           "  blank-times=N         how many CMD replies blank=CMD empties, over all sessions (1)\n"
+           "  reject=CMD            every CMD line is refused with the reject reply and has no effect\n"
+           "  reject-reply=TEXT     the line a rejected command gets (\"error: command rejected\")\n"
+           "  zero-readback=N       \"zero\" alone reports N dBm instead of the offset in force\n"
+           "  zero-missing          \"zero\" alone prints its usage line and no offset\n"
+           "  help-omit=WORD        WORD is left out of the help reply (repeatable)\n"
+           "  missing-end           scanraw frames end without \"}\"; the prompt follows the records\n"
+           "  record-delta=N        scanraw frames hold points + N records (N may be negative)\n"
+           "  garbage=N             N bytes of text between the scanraw echo and the \"{\"\n"
+           "  abort=N               scanraw frames end with \"}\" after N records and no prompt\n"
+           "  from-sweep=N          the frame faults above start at scanraw reply N (from 0)\n"
+           "  stall=CMD             after a CMD line the shell goes silent and ignores its input\n"
+           "  disconnect=N          the connection is closed once a session has sent N bytes\n"
+           "  disconnect-after=CMD  disconnect=N counts from the line end echoed for the first CMD\n"
+           "  sweep-stop-offset=N   \"sweep\" alone reports the stop frequency plus N Hz\n";
+}
+
 bool apply_fault(std::string_view spec, Faults& f, std::string& error) {
     const auto eq = spec.find('=');
     const std::string_view name = spec.substr(0, eq);

@@ -1,4 +1,5 @@
 // vorlix-sim: serves the simulated instrument until SIGINT or SIGTERM.
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,22 @@ namespace {
 constexpr const char* usage =
     "usage: vorlix-sim [--tcp PORT | --pty] [--model basic|zs405|zs406|zs407] [--seed N]\n"
     "                  [--omit-revision] [--fault NAME[=ARG]]... [--log FILE]\n";
+
+constexpr const char* options_help =
+    "Serves a simulated tinySA shell until SIGINT or SIGTERM.\n"
+    "  --tcp PORT        listen on 127.0.0.1:PORT (0, the default, lets the system choose)\n"
+    "  --pty             serve a pseudo-terminal and print its path\n"
+    "  --model M         the instrument: basic, zs405 (default), zs406 or zs407\n"
+    "  --seed N          seed of the simulated spectrum (1)\n"
+    "  --omit-revision   an Ultra whose replies name no hardware revision\n"
+    "  --log FILE        append every command line received to FILE\n";
+
+template <typename T>
+bool parse_number(const char* text, T& value) {
+    const std::string_view s = text;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    return !s.empty() && ec == std::errc{} && end == s.data() + s.size();
+}
 
 bool parse_model(std::string_view text, vorlix::sim::Model& model) {
     using vorlix::sim::Model;
@@ -33,7 +50,7 @@ int fail(const std::string& message) {
 int main(int argc, char** argv) {
     vorlix::sim::Options options;
     bool pty = false;
-    long tcp_port = 0;
+    std::uint16_t tcp_port = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -43,19 +60,17 @@ int main(int argc, char** argv) {
             options.omit_revision = true;
         } else if (arg == "-h" || arg == "--help") {
             std::fputs(usage, stdout);
+            std::fputs(options_help, stdout);
+            std::fputs(vorlix::sim::fault_help(), stdout);
             return 0;
         } else if (!has_value) {
             return fail("missing value or unknown option: " + std::string(arg));
         } else if (arg == "--tcp") {
-            char* end = nullptr;
-            tcp_port = std::strtol(argv[++i], &end, 10);
-            if (*end != '\0' || tcp_port < 0 || tcp_port > 65535) return fail("bad port");
+            if (!parse_number(argv[++i], tcp_port)) return fail("bad port");
         } else if (arg == "--model") {
             if (!parse_model(argv[++i], options.model)) return fail("unknown model");
         } else if (arg == "--seed") {
-            char* end = nullptr;
-            options.seed = std::strtoull(argv[++i], &end, 10);
-            if (*end != '\0') return fail("bad seed");
+            if (!parse_number(argv[++i], options.seed)) return fail("bad seed");
         } else if (arg == "--fault") {
             std::string error;
             if (!vorlix::sim::apply_fault(argv[++i], options.faults, error)) return fail(error);
@@ -75,7 +90,7 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
     auto server = pty ? vorlix::sim::Server::start_pty(options)
-                      : vorlix::sim::Server::start_tcp(options, static_cast<std::uint16_t>(tcp_port));
+                      : vorlix::sim::Server::start_tcp(options, tcp_port);
     if (!server) {
         std::fprintf(stderr, "vorlix-sim: cannot start: %s\n", std::strerror(errno));
         return 1;

@@ -49,7 +49,11 @@ struct Server::Impl {
                 if (n > 0) {
                     done += static_cast<std::size_t>(n);
                 } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-                    if (wait(fd, POLLOUT) == Wait::Stop) return false;
+                    // A program that closes the line in the middle of a long
+                    // reply must still be able to open it again meanwhile.
+                    const Wait w = wait(fd, POLLOUT, pty ? 100 : -1);
+                    if (pty) allow_reopen();
+                    if (w == Wait::Stop) return false;
                 } else if (!(n < 0 && errno == EINTR)) {
                     return false;
                 }

@@ -40,12 +40,12 @@ void Shell::take(char byte) {
     }
     if (b < 0x20 || b > 0x7e || line_.size() >= max_line) return;
     line_ += byte;
-    // While a blank reply may still be due, the echo waits for the line end:
-    // a blank reply must not even carry the echo.
-    if (blank_armed())
-        withheld_echo_ += byte;
-    else
-        emit(std::string(1, byte));
+    // While the line may still become one that gets a blank reply, its echo
+    // waits: a blank reply must not even carry the echo. Every other line is
+    // echoed byte by byte, as the instrument does.
+    withheld_echo_ += byte;
+    if (!blank_armed() || !line_may_match(line_, options_.faults.blank_command))
+        emit(std::exchange(withheld_echo_, {}));
 }
 
 void Shell::start_counting() {
@@ -86,6 +86,11 @@ void Shell::end_line() {
 void Shell::answer(const std::string& line) {
     const auto& f = options_.faults;
     const auto words = split_words(line);
+    // A line of blanks names no command: the shell only prompts again.
+    if (words.empty()) {
+        emit(std::string(prompt));
+        return;
+    }
     if (line_matches(line, f.reject_command)) {
         if (!f.reject_reply.empty()) emit(f.reject_reply + "\r\n");
         emit(std::string(prompt));

@@ -148,4 +148,8 @@ private:
 // sweep-stop-offset=N.
 bool apply_fault(std::string_view spec, Faults& faults, std::string& error);
 
+// The fault names and what each does, one "  NAME[=ARG]  text" line each
+// after a heading, for vorlix-sim --help.
+const char* fault_help();
+
 }  // namespace vorlix::sim
