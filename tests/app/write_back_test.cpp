@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <limits>
@@ -57,6 +58,23 @@ protected:
 TEST(TempFileName, NamesFileProcessAndCounter) {
     EXPECT_EQ(temp_file_name("config.toml", 4242, 0), ".config.toml.4242.0.tmp");
     EXPECT_EQ(temp_file_name("my cfg.toml", 1, 17), ".my cfg.toml.1.17.tmp");
+}
+
+TEST_F(WriteBack, TheFirstCandidateOfAProcessIsCounterZeroInTheWorkingDirectory) {
+    // A fresh process, so no earlier write-back has moved the counter. A
+    // leftover under the very first name shows which name was tried first.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            fs::current_path(root_);
+            const fs::path first = temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), 0);
+            write_text(first, "leftover");
+            const bool replaced = replace_file("config.toml", "a = 1\n").has_value();
+            const bool ok = replaced && next_temp_file_counter() == 2 && read_all(first) == "leftover" &&
+                            read_all("config.toml") == "a = 1\n";
+            std::_Exit(ok ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(WriteBack, ReplacesTheFileWithTheTextAndLeavesNoTemporary) {
