@@ -220,6 +220,7 @@ TEST(SimExecutable, ServesOverAPtyAndRefusesBadOptions) {
     const std::vector<std::vector<std::string>> refused_options{
         {"--model", "zs999"}, {"--fault", "explode"}, {"--tcp"},           {"--tcp", "70000"},
         {"--tcp", ""},        {"--tcp", "-1"},        {"--seed", "-1"},    {"--seed", "7x"},
+        {"--log", VORLIX_BINARY_DIR "/no/such/dir/sim.log"},
     };
     for (const auto& bad : refused_options) {
         Child refused(bad);

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <string_view>
 
@@ -76,6 +77,9 @@ int main(int argc, char** argv) {
             if (!vorlix::sim::apply_fault(argv[++i], options.faults, error)) return fail(error);
         } else if (arg == "--log") {
             options.log_path = argv[++i];
+            // A log that silently stays empty would pass for a program that
+            // sent nothing.
+            if (!std::ofstream(options.log_path, std::ios::app)) return fail("cannot open log: " + options.log_path);
         } else {
             return fail("unknown option: " + std::string(arg));
         }
