@@ -88,12 +88,17 @@ TEST_F(KeysTest, CtrlQActsAsQOnEveryScreen) {
     ASSERT_TRUE(event.has_value());
     const KeyEvent ctrl_q = std::get<KeyEvent>(*event);
     for (Screen screen : {Screen::PortSelection, Screen::Parameters, Screen::Plot, Screen::Acquiring,
-                          Screen::Finished}) {
+                          Screen::Live, Screen::Finished}) {
+        SCOPED_TRACE(static_cast<int>(screen));
         UiState s = state();
         s.screen = screen;
         if (screen == Screen::Plot) s.plot.emplace("t", std::vector<Sample>{{1, -5}, {2, -6}});
         press(s, {ctrl_q});
-        EXPECT_TRUE(s.quit) << static_cast<int>(screen);
+        // On Live "q" only asks the capture to stop; the worker's end quits.
+        const bool live = screen == Screen::Live;
+        EXPECT_EQ(s.quit, !live);
+        EXPECT_EQ(s.stop_requested, live);
+        EXPECT_EQ(s.live->with_lock([](workers::LiveShared& r) { return r.stop_requested; }), live);
     }
 }
 

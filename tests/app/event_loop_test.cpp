@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -155,24 +156,39 @@ TEST_F(LoopTest, LiveEndsOnlyAfterTheUsersStopAndCopiesAFailure) {
     }
 }
 
+// The queued events, with the wait each poll was allowed.
+struct TimedEvents final : tui::EventSource {
+    tui::TestEvents queue;
+    std::vector<std::chrono::milliseconds> waits;
+
+    tui::IoResult<std::optional<tui::Event>> poll(std::chrono::milliseconds timeout) override {
+        waits.push_back(timeout);
+        return queue.poll(timeout);
+    }
+};
+
 TEST_F(LoopTest, TheFrameBeforeQuittingIsTheLastOneAndOnlyPressesCount) {
+    config.ui.poll_interval_ms = 250;
     UiState s = state();
     tui::TestBackend backend(tui::Size{80, 24});
     auto terminal = tui::Terminal::create(backend);
     ASSERT_TRUE(terminal.has_value());
-    tui::TestEvents events;
+    TimedEvents timed;
+    tui::TestEvents& events = timed.queue;
     KeyEvent released = KeyEvent::character(U'q');
     released.kind = tui::KeyKind::Release;
     events.push(tui::ResizeEvent{});
     events.push_key(released);
     events.push_key(KeyEvent::key(KeyCode::Enter));  // to Parameters
     events.push_text("q");
-    auto result = run_event_loop(s, *terminal, events, recorder.launcher());
+    auto result = run_event_loop(s, *terminal, timed, recorder.launcher());
     ASSERT_TRUE(result.has_value()) << result.error().debug();
     EXPECT_TRUE(s.quit);
     // One frame per turn: four events, plus the frame drawn before the quit check.
     EXPECT_EQ(backend.flushes(), 5u);
     EXPECT_EQ(events.pending(), 0u);
+    // Each wait is the configured poll interval, and none follows the last frame.
+    EXPECT_EQ(timed.waits, std::vector<std::chrono::milliseconds>(4, std::chrono::milliseconds(250)));
     EXPECT_TRUE(frame_contains(backend.screen(), "Start Frequency"));
     EXPECT_FALSE(backend.cursor_visible());
 }
