@@ -43,6 +43,9 @@ TEST_F(ExitTest, StatusAndReports) {
          "directory\" } }\n",
          false},
         {"broken configuration", {"valid.csv"}, "points = \"many\"\n", 1, "", "Cannot load config.toml: ", true},
+        // The configuration comes first: the viewer's file is never opened.
+        {"broken configuration and a missing viewer file", {"missing.csv"}, "points = \"many\"\n", 1, "",
+         "Cannot load config.toml: ", true},
         // Standard input is no terminal here, so the take-over fails and
         // the run ends with the I/O error after the restore.
         {"no terminal", {"valid.csv"}, "", 1, "", "Error: Io(", true},

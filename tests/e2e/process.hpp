@@ -3,6 +3,7 @@
 // without a shell in between, so arguments never need quoting.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -35,9 +37,12 @@ inline std::string slurp(const std::filesystem::path& path) {
 
 // Runs argv[0] (looked up on PATH) in `cwd` with `extra_env` added to the
 // environment; standard input is /dev/null, the outputs go to files in
-// `cwd` that are read back.
+// `cwd` that are read back. The caller's VORLIX_CONFIG is not passed on, so
+// a run reads the configuration of its own directory. A program still
+// running after `timeout` is killed and reported with status -1.
 inline Finished run_process(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
-                            const std::vector<std::string>& extra_env = {}) {
+                            const std::vector<std::string>& extra_env = {},
+                            std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
     const std::filesystem::path out_file = cwd / ".run.out";
     const std::filesystem::path err_file = cwd / ".run.err";
     posix_spawn_file_actions_t actions;
@@ -48,7 +53,9 @@ inline Finished run_process(const std::vector<std::string>& argv, const std::fil
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
 
     std::vector<std::string> env_text;
-    for (char** e = environ; *e != nullptr; ++e) env_text.emplace_back(*e);
+    for (char** e = environ; *e != nullptr; ++e) {
+        if (!std::string_view(*e).starts_with("VORLIX_CONFIG=")) env_text.emplace_back(*e);
+    }
     for (const std::string& e : extra_env) env_text.push_back(e);
     std::vector<char*> env_ptrs;
     for (std::string& e : env_text) env_ptrs.push_back(e.data());
@@ -64,9 +71,21 @@ inline Finished run_process(const std::vector<std::string>& argv, const std::fil
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) return result;
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        if (done < 0 && errno != EINTR) return result;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::kill(pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            status = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    if (status != -1 && WIFEXITED(status)) result.status = WEXITSTATUS(status);
     result.out = slurp(out_file);
     result.err = slurp(err_file);
     std::filesystem::remove(out_file);

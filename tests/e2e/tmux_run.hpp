@@ -51,7 +51,7 @@ public:
         status_file_ = options_.cwd / ".exit_status";
         const std::filesystem::path script = options_.cwd / ".run.sh";
         std::ofstream out(script);
-        out << "export LANG=C.UTF-8 TERM=xterm-256color\n";
+        out << "export LANG=C.UTF-8 TERM=xterm-256color\nunset VORLIX_CONFIG\n";
         for (const std::string& e : options_.env) out << "export " << shell_quote(e) << "\n";
         out << "cd " << shell_quote(options_.cwd.string()) << " || exit 99\n";
         for (const std::string& w : options_.wrapper) out << shell_quote(w) << " ";
