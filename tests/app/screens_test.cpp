@@ -252,7 +252,9 @@ TEST(PlotScreen, HeaderChartAndHelp) {
     EXPECT_EQ(b.cell(15, 7).fg, Color::Gray);   // Y axis line
     EXPECT_EQ(b.cell(9, 7).fg, Color::Gray);    // Y label
     EXPECT_EQ(b.cell(20, 13).fg, Color::Gray);  // X label
-    EXPECT_EQ(b.cell(8, 1).fg, Color::Reset);   // header keeps the default colour
+    EXPECT_EQ(b.cell(8, 1).fg, Color::White);   // the header box is white, border included
+    EXPECT_EQ(b.cell(7, 0).fg, Color::White);
+    EXPECT_EQ(b.cell(42, 1).fg, Color::White);
 }
 
 TEST(PlotScreen, HeaderTextInFull) {

@@ -98,7 +98,7 @@ std::expected<void, UiError> render_plot(const UiState& state, tui::Buffer& buf)
     header += EM_DASH;
     header += "visible " + format_frequency(v.view_min, span) + " to " + format_frequency(v.view_max, span) +
               " MHz";
-    tui::Paragraph(tui::Text(header)).block(box("Status")).render(status, buf);
+    tui::Paragraph(tui::Text(header)).block(box("Status")).style(fg(Color::White)).render(status, buf);
 
     const double low = state.config.ui.chart_min_dbm;
     const double high = state.config.ui.chart_max_dbm;
