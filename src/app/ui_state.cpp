@@ -30,7 +30,8 @@ void move_in_list(ListState& list, std::size_t length, StepDirection direction) 
     }
     const std::size_t cur = list.selected.value_or(0);
     if (direction == StepDirection::Down) {
-        list.selected = std::min(cur + 1, length - 1);
+        // Compared before adding so that no stored index can wrap to the top.
+        list.selected = cur >= length - 1 ? length - 1 : cur + 1;
     } else {
         list.selected = cur == 0 ? 0 : std::min(cur - 1, length - 1);
     }

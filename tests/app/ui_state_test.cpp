@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -122,6 +123,8 @@ TEST(UiStateLists, MovementStopsAtBothEnds) {
         {3, std::nullopt, StepDirection::Down, 1},
         {3, std::nullopt, StepDirection::Up, 0},
         {0, std::nullopt, StepDirection::Down, std::nullopt},
+        {3, 7, StepDirection::Up, 2},
+        {3, SIZE_MAX, StepDirection::Down, 2},
     };
     for (std::uint8_t column : {0, 1}) {
         for (const auto& c : cases) {
