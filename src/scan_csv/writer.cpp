@@ -1,7 +1,9 @@
 #include "scan_csv/writer.hpp"
 
+#include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <system_error>
@@ -57,6 +59,8 @@ public:
         if (::fsync(fd_) != 0) return std::unexpected(last_os_error());
         return {};
     }
+
+    const std::filesystem::path& path() const { return path_; }
 
     // Closes the file and keeps it. A close after a successful fsync cannot
     // lose data any more, so its result is not looked at.
@@ -114,13 +118,17 @@ private:
     std::size_t used_ = 0;
 };
 
-// Creates the first free "{prefix}_{stamp}_{n}.csv" without ever opening an
-// existing file.
-std::expected<PendingFile, base::IoError> create_unique(const config::OutputConfig& output,
-                                                        std::string_view stamp) {
+base::IoError no_free_name() {
+    return base::IoError::custom(base::IoErrorKind::AlreadyExists,
+                                 "could not allocate a unique scan filename");
+}
+
+// Creates the first of up to MAX_NAME_ATTEMPTS names that does not exist yet,
+// without ever opening an existing file.
+template <class NameOf>
+std::expected<PendingFile, base::IoError> create_first_free(NameOf name_of) {
     for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
-        std::filesystem::path path = std::filesystem::path(output.directory) /
-                                     fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
+        std::filesystem::path path = name_of(n);
         int fd;
         do {
             fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -128,8 +136,13 @@ std::expected<PendingFile, base::IoError> create_unique(const config::OutputConf
         if (fd >= 0) return std::expected<PendingFile, base::IoError>(std::in_place, fd, std::move(path));
         if (errno != EEXIST) return std::unexpected(last_os_error());
     }
-    return std::unexpected(base::IoError::custom(base::IoErrorKind::AlreadyExists,
-                                                 "could not allocate a unique scan filename"));
+    return std::unexpected(no_free_name());
+}
+
+std::filesystem::path scan_name(const config::OutputConfig& output, std::string_view stamp,
+                                unsigned n) {
+    return std::filesystem::path(output.directory) /
+           fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
 }
 
 }  // namespace
@@ -183,25 +196,85 @@ std::expected<void, base::IoError> create_directory(const config::OutputConfig& 
     return {};
 }
 
+std::expected<void, base::IoError> write_samples(PendingFile& file,
+                                                 std::span<const instrument::Sample> samples,
+                                                 bool include_header) {
+    LineBuffer buffer(file);
+    if (include_header) {
+        if (auto ok = buffer.append(CSV_HEADER); !ok) return ok;
+    }
+    for (const instrument::Sample& sample : samples) {
+        if (auto ok = buffer.append_sample(sample); !ok) return ok;
+    }
+    if (auto ok = buffer.flush(); !ok) return ok;
+    return file.sync();
+}
+
+// The old way, for file systems that cannot rename without replacing: the
+// data goes straight into the reserved name.
+std::expected<std::filesystem::path, base::IoError> write_directly(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
+    std::string_view stamp) {
+    auto created = create_first_free([&](unsigned n) { return scan_name(output, stamp, n); });
+    if (!created) return std::unexpected(std::move(created.error()));
+    if (auto ok = write_samples(*created, samples, output.include_header); !ok) {
+        return std::unexpected(ok.error());
+    }
+    return created->commit();
+}
+
+std::atomic<unsigned> scratch_counter{0};
+
+// A hidden scratch file next to the scan files, never an existing one.
+std::expected<PendingFile, base::IoError> create_scratch(const config::OutputConfig& output,
+                                                         std::string_view stamp) {
+    return create_first_free([&](unsigned) {
+        return std::filesystem::path(output.directory) /
+               fmt::format(".{}_{}.{}.{}.tmp", output.filename_prefix, stamp, ::getpid(),
+                           scratch_counter.fetch_add(1, std::memory_order_relaxed));
+    });
+}
+
+enum class Publish { Done, Taken, Unsupported, Failed };
+
+Publish publish_without_replacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+        return Publish::Done;
+    }
+    if (errno == EEXIST) return Publish::Taken;
+    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return Publish::Unsupported;
+    return Publish::Failed;
+}
+
+// The samples are written and synced under a scratch name first, and only a
+// complete file takes a scan name: a process ended or a power cut during the
+// write must not leave a shortened scan that looks whole.
 std::expected<std::filesystem::path, base::IoError> write_into_directory(
     std::span<const instrument::Sample> samples, const config::OutputConfig& output,
     std::string_view stamp) {
-    auto created = create_unique(output, stamp);
-    if (!created) return std::unexpected(std::move(created.error()));
-    PendingFile& file = *created;
-
-    LineBuffer buffer(file);
-    if (output.include_header) {
-        if (auto ok = buffer.append(CSV_HEADER); !ok) return std::unexpected(ok.error());
+    auto scratch = create_scratch(output, stamp);
+    if (!scratch) return std::unexpected(std::move(scratch.error()));
+    if (auto ok = write_samples(*scratch, samples, output.include_header); !ok) {
+        return std::unexpected(ok.error());
     }
-    for (const instrument::Sample& sample : samples) {
-        if (auto ok = buffer.append_sample(sample); !ok) return std::unexpected(ok.error());
+    const std::filesystem::path from = scratch->path();
+    for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
+        std::filesystem::path to = scan_name(output, stamp, n);
+        switch (publish_without_replacing(from, to)) {
+            case Publish::Done:
+                scratch->commit();
+                sync_directory(output.directory);
+                return to;
+            case Publish::Taken: continue;
+            case Publish::Unsupported: {
+                auto path = write_directly(samples, output, stamp);
+                if (path) sync_directory(output.directory);
+                return path;
+            }
+            case Publish::Failed: return std::unexpected(last_os_error());
+        }
     }
-    if (auto ok = buffer.flush(); !ok) return std::unexpected(ok.error());
-    if (auto ok = file.sync(); !ok) return std::unexpected(ok.error());
-    std::filesystem::path path = file.commit();
-    sync_directory(output.directory);
-    return path;
+    return std::unexpected(no_free_name());
 }
 
 }  // namespace

@@ -27,8 +27,9 @@ constexpr std::array<std::pair<int, KeyCode>, 13> function_keys{{
 
 std::optional<Event> translate_character(std::uint32_t c) {
     switch (c) {
-        case '\r':
-        case '\n': return KeyEvent::key(KeyCode::Enter);
+        // Raw input without newline translation delivers Enter as CR; a lone
+        // LF is Ctrl+J and falls through to the bare letter below.
+        case '\r': return KeyEvent::key(KeyCode::Enter);
         case 0x1b: return KeyEvent::key(KeyCode::Esc);
         case 0x7f:
         case 0x08: return KeyEvent::key(KeyCode::Backspace);

@@ -12,6 +12,9 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 
@@ -191,4 +194,26 @@ TEST(WriteScanCsv, FailedWriteLeavesNoFile) {
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().os_code(), EFBIG);
     EXPECT_TRUE(names_in(dir.path()).empty());
+}
+
+TEST(WriteScanCsv, AProcessKilledMidWriteLeavesNoScanFile) {
+    TempDir dir;
+    std::vector<Sample> sweep(20000, Sample{240.001234, -87.46875});
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The default action of SIGXFSZ ends the process at the size limit,
+        // as a kill or a power cut would in the middle of the write.
+        std::signal(SIGXFSZ, SIG_DFL);
+        rlimit small{10000, 10000};
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        (void)write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    for (const auto& name : names_in(dir.path())) {
+        EXPECT_FALSE(name.ends_with(".csv")) << name;
+    }
 }

@@ -20,7 +20,7 @@ TEST(Keys, CharactersAndControlCodes) {
     };
     const Case cases[] = {
         {'q', "Char('q')"},   {'Q', "Char('Q')"},   {'5', "Char('5')"},   {'+', "Char('+')"},
-        {U'é', "Char('é')"},  {'\r', "Enter"},      {'\n', "Enter"},      {0x1b, "Esc"},
+        {U'é', "Char('é')"},  {'\r', "Enter"},      {'\n', "Char('j')"},  {0x1b, "Esc"},
         {0x7f, "Backspace"},  {0x08, "Backspace"},  {'\t', "Tab"},        {0x11, "Char('q')"},  // Ctrl+Q
         {0x03, "Char('c')"},  {0x1d, "Char(']')"},  {0x00, "Char(' ')"},  {0x85, "nothing"},
         {0xd800, "nothing"},  {0x110000, "nothing"},
