@@ -2,21 +2,14 @@
 
 #include <cstdio>
 
+#include "base/debug_form.hpp"
 #include "config/utf8.hpp"
 
 namespace vorlix::app {
 namespace {
 
-template <class... F>
-struct Overloaded : F... {
-    using F::operator()...;
-};
-template <class... F>
-Overloaded(F...) -> Overloaded<F...>;
-
-std::string wrap(std::string_view name, const std::string& inner) {
-    return std::string(name) + "(" + inner + ")";
-}
+using base::debug_wrap;
+using base::Overloaded;
 
 // A path as debug forms show it: quoted and escaped, with any byte that is
 // not part of valid UTF-8 written as \xNN so the exact name stays visible.
@@ -74,18 +67,18 @@ std::string AppError::display() const {
 std::string AppError::debug() const {
     return std::visit(
         Overloaded{
-            [](const Usage& e) { return wrap("Usage", base::debug_quote(e.text)); },
-            [](const Config& e) { return wrap("Config", e.error.debug()); },
-            [](const Port& e) { return wrap("Port", e.error.debug()); },
-            [](const Connection& e) { return wrap("Connection", e.error.debug()); },
-            [](const Io& e) { return wrap("Io", e.error.debug()); },
+            [](const Usage& e) { return debug_wrap("Usage", base::debug_quote(e.text)); },
+            [](const Config& e) { return debug_wrap("Config", e.error.debug()); },
+            [](const Port& e) { return debug_wrap("Port", e.error.debug()); },
+            [](const Connection& e) { return debug_wrap("Connection", e.error.debug()); },
+            [](const Io& e) { return debug_wrap("Io", e.error.debug()); },
             [](const Csv& e) {
                 return "Csv { path: " + debug_path(e.path) + ", source: " + e.source.debug() + " }";
             },
-            [](const Acquisition& e) { return wrap("Acquisition", e.error.debug()); },
-            [](const Live& e) { return wrap("Live", base::debug_quote(e.text)); },
-            [](const Logger& e) { return wrap("Logger", e.error.debug()); },
-            [](const Terminal& e) { return wrap("Terminal", e.report.debug()); },
+            [](const Acquisition& e) { return debug_wrap("Acquisition", e.error.debug()); },
+            [](const Live& e) { return debug_wrap("Live", base::debug_quote(e.text)); },
+            [](const Logger& e) { return debug_wrap("Logger", e.error.debug()); },
+            [](const Terminal& e) { return debug_wrap("Terminal", e.report.debug()); },
         },
         value);
 }
@@ -96,17 +89,8 @@ std::optional<instrument::ErrorRef> AppError::source() const {
     return std::visit(
         Overloaded{
             [](const Usage&) -> Source { return std::nullopt; },
-            [](const Config& e) -> Source {
-                // Transparent: the configuration error's own cause.
-                if (const auto* io = e.error.io_error()) return ErrorRef(*io);
-                if (const auto* toml = e.error.parse_error()) {
-                    return ErrorRef::captured(toml->display(), toml->debug());
-                }
-                if (const auto* toml = e.error.serialize_error()) {
-                    return ErrorRef::captured(toml->display(), toml->debug());
-                }
-                return std::nullopt;
-            },
+            // Transparent: the configuration error's own cause.
+            [](const Config& e) -> Source { return instrument::config_source(e.error); },
             [](const Port& e) -> Source { return ErrorRef(e.error); },
             [](const Connection& e) -> Source { return e.error.source(); },
             [](const Io& e) -> Source { return ErrorRef(e.error); },

@@ -1,5 +1,7 @@
 #include "config/error.hpp"
 
+#include "base/debug_form.hpp"
+
 namespace vorlix::config {
 
 TomlError TomlError::syntax(std::string message, std::size_t line, std::size_t column,
@@ -81,10 +83,11 @@ std::string ConfigError::display() const {
 
 std::string ConfigError::debug() const {
     switch (kind()) {
-        case Kind::Io: return "Io(" + io_error()->debug() + ")";
-        case Kind::Parse: return "Parse(" + parse_error()->debug() + ")";
-        case Kind::Serialize: return "Serialize(" + serialize_error()->debug() + ")";
-        case Kind::Validation: return "Validation(" + base::debug_quote(*validation_message()) + ")";
+        case Kind::Io: return base::debug_wrap("Io", io_error()->debug());
+        case Kind::Parse: return base::debug_wrap("Parse", parse_error()->debug());
+        case Kind::Serialize: return base::debug_wrap("Serialize", serialize_error()->debug());
+        case Kind::Validation:
+            return base::debug_wrap("Validation", base::debug_quote(*validation_message()));
     }
     return {};
 }

@@ -4,23 +4,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/debug_form.hpp"
+
 namespace vorlix::instrument {
 
 namespace {
 
 using base::debug_quote;
-
-template <class... Fs>
-struct Overloaded : Fs... {
-    using Fs::operator()...;
-};
-// clang does not yet deduce aggregate bases without a guide.
-template <class... Fs>
-Overloaded(Fs...) -> Overloaded<Fs...>;
-
-std::string wrap(const char* name, const std::string& inner) {
-    return std::string(name) + "(" + inner + ")";
-}
+using base::debug_wrap;
+using base::Overloaded;
 
 std::string family_text(InstrumentFamily family) { return std::string(display_name(family)); }
 std::string family_debug(InstrumentFamily family) { return std::string(debug_name(family)); }
@@ -51,7 +43,7 @@ std::string SerialError::debug() const {
         case SerialErrorKind::NoDevice: kind_text = "NoDevice"; break;
         case SerialErrorKind::InvalidInput: kind_text = "InvalidInput"; break;
         case SerialErrorKind::Unknown: kind_text = "Unknown"; break;
-        case SerialErrorKind::Io: kind_text = wrap("Io", base::kind_name(io_kind)); break;
+        case SerialErrorKind::Io: kind_text = debug_wrap("Io", base::kind_name(io_kind)); break;
     }
     return "SerialError { kind: " + kind_text + ", description: " + debug_quote(description) +
            " }";
@@ -98,6 +90,17 @@ const AcquisitionError* ErrorRef::acquisition_error() const {
     return target_ == Target::Acquisition ? static_cast<const AcquisitionError*>(error_) : nullptr;
 }
 
+std::optional<ErrorRef> config_source(const config::ConfigError& error) {
+    if (const auto* io = error.io_error()) return ErrorRef(*io);
+    if (const auto* toml = error.parse_error()) {
+        return ErrorRef::captured(toml->display(), toml->debug());
+    }
+    if (const auto* toml = error.serialize_error()) {
+        return ErrorRef::captured(toml->display(), toml->debug());
+    }
+    return std::nullopt;
+}
+
 // ---- RawScanError ----------------------------------------------------------
 
 std::string RawScanError::display() const {
@@ -125,7 +128,7 @@ std::string RawScanError::display() const {
 std::string RawScanError::debug() const {
     return std::visit(
         Overloaded{
-            [](const InvalidRequest& e) { return wrap("InvalidRequest", debug_quote(e.message)); },
+            [](const InvalidRequest& e) { return debug_wrap("InvalidRequest", debug_quote(e.message)); },
             [](const MissingStart&) { return std::string("MissingStart"); },
             [](const Length& e) {
                 return "Length { expected: " + std::to_string(e.expected) +
@@ -168,16 +171,16 @@ std::string TransportError::display() const {
 std::string TransportError::debug() const {
     return std::visit(
         Overloaded{
-            [](const Io& e) { return wrap("Io", e.error.debug()); },
+            [](const Io& e) { return debug_wrap("Io", e.error.debug()); },
             [](const ResponseTooLong& e) {
-                return wrap("ResponseTooLong", std::to_string(e.limit));
+                return debug_wrap("ResponseTooLong", std::to_string(e.limit));
             },
             [](const InvalidCommand&) { return std::string("InvalidCommand"); },
             [](const CommandRejected& e) {
                 return "CommandRejected { command: " + debug_quote(e.command) +
                        ", response: " + debug_quote(e.response) + " }";
             },
-            [](const Protocol& e) { return wrap("Protocol", e.error.debug()); },
+            [](const Protocol& e) { return debug_wrap("Protocol", e.error.debug()); },
         },
         value);
 }
@@ -228,9 +231,9 @@ std::string OpenError::display() const {
 std::string OpenError::debug() const {
     return std::visit(
         Overloaded{
-            [](const Config& e) { return wrap("Config", e.error.debug()); },
-            [](const Tcp& e) { return wrap("Tcp", e.error.debug()); },
-            [](const Serial& e) { return wrap("Serial", e.error.debug()); },
+            [](const Config& e) { return debug_wrap("Config", e.error.debug()); },
+            [](const Tcp& e) { return debug_wrap("Tcp", e.error.debug()); },
+            [](const Serial& e) { return debug_wrap("Serial", e.error.debug()); },
         },
         value);
 }
@@ -238,17 +241,7 @@ std::string OpenError::debug() const {
 std::optional<ErrorRef> OpenError::source() const {
     return std::visit(
         Overloaded{
-            [](const Config& e) -> std::optional<ErrorRef> {
-                const config::ConfigError& config = e.error;
-                if (const auto* io = config.io_error()) return ErrorRef(*io);
-                if (const auto* toml = config.parse_error()) {
-                    return ErrorRef::captured(toml->display(), toml->debug());
-                }
-                if (const auto* toml = config.serialize_error()) {
-                    return ErrorRef::captured(toml->display(), toml->debug());
-                }
-                return std::nullopt;
-            },
+            [](const Config& e) { return config_source(e.error); },
             [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
             [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
         },
@@ -323,10 +316,10 @@ std::string AcquisitionError::display() const {
 std::string AcquisitionError::debug() const {
     return std::visit(
         Overloaded{
-            [](const Transport& e) { return wrap("Transport", e.error.debug()); },
-            [](const Protocol& e) { return wrap("Protocol", e.error.debug()); },
+            [](const Transport& e) { return debug_wrap("Transport", e.error.debug()); },
+            [](const Protocol& e) { return debug_wrap("Protocol", e.error.debug()); },
             [](const MissingIdentity&) { return std::string("MissingIdentity"); },
-            [](const Device& e) { return wrap("Device", instrument::debug(e.error)); },
+            [](const Device& e) { return debug_wrap("Device", instrument::debug(e.error)); },
             [](const UnexpectedModel& e) {
                 return "UnexpectedModel { expected: " + family_debug(e.expected) +
                        ", actual: " + family_debug(e.actual) + " }";
