@@ -12,6 +12,7 @@
 #include "app/keys_dispatch.hpp"
 #include "event_loop_fixture.hpp"
 #include "sim/sim.hpp"
+#include "sim/sim_link.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -20,7 +21,8 @@ using namespace std::chrono_literals;
 using tui::KeyCode;
 using tui::KeyEvent;
 
-enum class Link { Tcp, Pty };
+using vorlix::test::Link;
+using vorlix::test::start_sim;
 
 struct Rig {
     std::unique_ptr<sim::Server> server;
@@ -29,7 +31,7 @@ struct Rig {
     WorkerLauncher launch = WorkerLauncher::threads();
 
     explicit Rig(Link link, bool live) {
-        server = link == Link::Tcp ? sim::Server::start_tcp({}) : sim::Server::start_pty({});
+        server = start_sim(link);
         if (!server) return;
         config::Config c;
         std::string port = server->slave_path();

@@ -18,6 +18,7 @@
 #include "instrument/sweep_setup.hpp"
 #include "instrument/transport.hpp"
 #include "sim/sim.hpp"
+#include "sim/sim_link.hpp"
 
 namespace vorlix::instrument {
 namespace {
@@ -25,26 +26,8 @@ namespace {
 using std::chrono::milliseconds;
 constexpr milliseconds no_pause{0};
 
-enum class Link { Tcp, Pty };
-
-std::unique_ptr<sim::Server> start_sim(Link link, sim::Options options) {
-    return link == Link::Tcp ? sim::Server::start_tcp(std::move(options))
-                             : sim::Server::start_pty(std::move(options));
-}
-
-config::Config config_for(const sim::Server& server, Link link, std::uint64_t timeout_ms) {
-    config::Config c;
-    if (link == Link::Tcp) {
-        c.connection.backend = config::Backend::Tcp;
-        c.connection.tcp_address = "127.0.0.1:" + std::to_string(server.port());
-    } else {
-        c.connection.backend = config::Backend::Serial;
-        c.port = server.slave_path();
-    }
-    c.connection.tcp_timeout_ms = timeout_ms;
-    c.serial.timeout_ms = timeout_ms;
-    return c;
-}
+using test::Link;
+using test::start_sim;
 
 struct Outcome {
     DeviceIdentity identity;
@@ -130,7 +113,7 @@ TEST_P(AgainstSim, MainRoad) {
         options.model = c.model;
         auto server = start_sim(GetParam(), options);
         ASSERT_NE(server, nullptr);
-        auto transport = open_transport(config_for(*server, GetParam(), 2000));
+        auto transport = open_transport(test::sim_connection(*server, GetParam(), 2000));
         ASSERT_TRUE(transport.has_value()) << transport.error().display();
         ShellConnection shell(std::move(*transport), 65536);
 
@@ -236,7 +219,7 @@ TEST(AgainstSimFaults, ExactErrorTexts) {
         c.options.model = c.model;
         auto server = start_sim(Link::Tcp, c.options);
         ASSERT_NE(server, nullptr);
-        config::Config config = config_for(*server, Link::Tcp, 300);
+        config::Config config = test::sim_connection(*server, Link::Tcp, 300);
         config.serial.max_response_bytes = 65536;
         auto transport = open_transport(config);
         ASSERT_TRUE(transport.has_value()) << transport.error().display();

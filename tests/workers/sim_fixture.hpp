@@ -19,6 +19,7 @@
 #include "config/record.hpp"
 #include "instrument/types.hpp"
 #include "sim/sim.hpp"
+#include "sim/sim_link.hpp"
 #include "workers/temp_dir.hpp"
 
 namespace vorlix::workers::test {
@@ -27,12 +28,8 @@ namespace fs = std::filesystem;
 
 using vorlix::test::TempDir;
 
-enum class Link { Tcp, Pty };
-
-inline std::unique_ptr<sim::Server> start_sim(Link link, sim::Options options) {
-    return link == Link::Tcp ? sim::Server::start_tcp(std::move(options))
-                             : sim::Server::start_pty(std::move(options));
-}
+using vorlix::test::Link;
+using vorlix::test::start_sim;
 
 // A simulator with the default instrument changed by `adjust` (a model, a fault).
 inline std::unique_ptr<sim::Server> start_sim_with(Link link,
@@ -46,16 +43,7 @@ inline std::unique_ptr<sim::Server> start_sim_with(Link link,
 // going to `output_dir`, and the range of `request` in the menu fields.
 inline config::Config sim_config(const sim::Server& server, Link link, const fs::path& output_dir,
                                  const instrument::ScanRequest& request) {
-    config::Config c;
-    if (link == Link::Tcp) {
-        c.connection.backend = config::Backend::Tcp;
-        c.connection.tcp_address = "127.0.0.1:" + std::to_string(server.port());
-    } else {
-        c.connection.backend = config::Backend::Serial;
-        c.port = server.slave_path();
-    }
-    c.connection.tcp_timeout_ms = 2000;
-    c.serial.timeout_ms = 2000;
+    config::Config c = vorlix::test::sim_connection(server, link, 2000);
     c.serial.command_delay_ms = 0;
     c.serial.settle_delay_ms = 0;
     c.serial.scan_delay_ms = 0;
