@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "base/debug_form.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -19,7 +19,7 @@ std::string debug_path(const std::filesystem::path& path) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {
         std::size_t start = pos;
-        if (config::decode_utf8(bytes, pos)) {
+        if (base::decode_utf8(bytes, pos)) {
             std::string quoted = base::debug_quote(std::string_view(bytes).substr(start, pos - start));
             out += quoted.substr(1, quoted.size() - 2);
         } else {
@@ -53,7 +53,7 @@ std::string AppError::display() const {
             [](const Connection& e) { return e.error.display(); },
             [](const Io& e) { return "I/O: " + e.error.display(); },
             [](const Csv& e) {
-                return "cannot load CSV " + config::lossy_utf8(e.path.native()) + ": " +
+                return "cannot load CSV " + base::lossy_utf8(e.path.native()) + ": " +
                        e.source.display();
             },
             [](const Acquisition& e) { return e.error.display(); },

@@ -1,7 +1,7 @@
 #include "app/cli.hpp"
 
 #include "config/load.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::app {
 
@@ -27,7 +27,7 @@ std::expected<RunMode, std::string> parse_arguments(std::span<const std::string>
 }
 
 std::string cannot_load_line(const std::filesystem::path& path, const config::ConfigError& error) {
-    return "Cannot load " + config::lossy_utf8(path.native()) + ": " + error.display() + "\n";
+    return "Cannot load " + base::lossy_utf8(path.native()) + ": " + error.display() + "\n";
 }
 
 std::expected<LoadedConfig, config::ConfigError> load_startup_config(std::FILE* err) {

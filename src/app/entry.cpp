@@ -18,7 +18,7 @@
 #include "app/screens/menu_lists.hpp"
 #include "app/terminal.hpp"
 #include "app/ui_state.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 #include "scan_csv/reader.hpp"
 
 namespace vorlix::app {
@@ -127,7 +127,7 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     state->live_mode = mode->kind == RunMode::Kind::Live;
     if (viewer) {
         state->screen = Screen::Plot;
-        state->plot.emplace(config::lossy_utf8(mode->path.native()), std::move(inputs.samples));
+        state->plot.emplace(base::lossy_utf8(mode->path.native()), std::move(inputs.samples));
         state->instrument_run = false;
     }
 

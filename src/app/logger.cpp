@@ -15,7 +15,7 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
 
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -24,10 +24,7 @@ std::atomic<bool> logger_live{false};
 std::atomic<std::uint64_t> logger_serial{0};
 
 std::optional<LevelFilter> level_from_name(std::string_view name) {
-    std::string lower(name);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lower = base::ascii_lower(name);
     if (lower == "off") return LevelFilter::Off;
     if (lower == "error") return LevelFilter::Error;
     if (lower == "warn") return LevelFilter::Warn;
@@ -40,12 +37,12 @@ std::optional<LevelFilter> level_from_name(std::string_view name) {
 bool has_white_space(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
-        auto c = config::decode_utf8(text, pos);
+        auto c = base::decode_utf8(text, pos);
         if (!c) {
             ++pos;  // the filter came from a UTF-8 file; a stray byte is no blank
             continue;
         }
-        if (config::is_unicode_whitespace(*c)) return true;
+        if (base::is_unicode_whitespace(*c)) return true;
     }
     return false;
 }
@@ -149,9 +146,9 @@ std::string LoggerError::display() const {
     switch (kind_) {
         case Kind::Parse: return "invalid log specification: " + text_;
         case Kind::Directory:
-            return "cannot create log directory " + config::lossy_utf8(text_) + ": " + io_->display();
+            return "cannot create log directory " + base::lossy_utf8(text_) + ": " + io_->display();
         case Kind::Open:
-            return "cannot open log file " + config::lossy_utf8(text_) + ": " + io_->display();
+            return "cannot open log file " + base::lossy_utf8(text_) + ": " + io_->display();
         case Kind::AlreadyInstalled: return "a logger is already installed";
     }
     return {};
@@ -198,10 +195,10 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
         filter.entries_.push_back(FilterEntry{std::move(module), level});
     };
     for (std::string_view raw : split(parts[0], ',')) {
-        std::string_view entry = config::trim_unicode_whitespace(raw);
+        std::string_view entry = base::trim_unicode_whitespace(raw);
         if (entry.empty()) continue;
         auto sides = split(entry, '=');
-        std::string_view name = config::trim_unicode_whitespace(sides[0]);
+        std::string_view name = base::trim_unicode_whitespace(sides[0]);
         if (sides.size() > 2) {
             problems.push_back("invalid part in log spec '" + std::string(entry) + "'");
             continue;
@@ -225,7 +222,7 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
         // with: it acts as the default level.
         std::optional<std::string> module;
         if (!name.empty()) module = std::string(name);
-        std::string_view level_text = config::trim_unicode_whitespace(sides[1]);
+        std::string_view level_text = base::trim_unicode_whitespace(sides[1]);
         if (level_text.empty()) {
             add(std::move(module), LevelFilter::Trace);
         } else if (auto level = level_from_name(level_text)) {

@@ -8,7 +8,7 @@
 #include <cerrno>
 
 #include "config/serialize.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -81,7 +81,7 @@ std::expected<void, base::IoError> replace_file(const std::filesystem::path& pat
     }
     std::filesystem::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
-    const std::string shown_name = config::lossy_utf8(file_name.native());
+    const std::string shown_name = base::lossy_utf8(file_name.native());
     const auto pid = static_cast<std::uint64_t>(::getpid());
 
     std::filesystem::path temp;

@@ -12,7 +12,7 @@
 #include "config/merge.hpp"
 #include "config/toml_value.hpp"
 #include "config/typed_read.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 #include "config/validate.hpp"
 
 namespace vorlix::config {
@@ -68,7 +68,7 @@ std::expected<Config, ConfigError> load_config_from(const std::filesystem::path&
 }
 
 std::expected<Config, ConfigError> load_config_text(std::string_view bytes) {
-    if (!is_valid_utf8(bytes)) {
+    if (!base::is_valid_utf8(bytes)) {
         return std::unexpected(ConfigError::io(
             base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8")));
     }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "config/toml_value.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::config {
 
@@ -87,7 +87,7 @@ private:
 
     std::optional<std::string> quoted(std::string_view value, const char* invalid_message) {
         if (failed()) return std::nullopt;
-        if (!is_valid_utf8(value)) {
+        if (!base::is_valid_utf8(value)) {
             fail(invalid_message);
             return std::nullopt;
         }

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/socket_address.hpp"
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::config {
 
@@ -25,7 +25,7 @@ bool is_word_binding(std::string_view b) { return b == "left" || b == "right" ||
 bool binding_form_ok(std::string_view b) {
     if (!is_word_binding(b)) {
         std::size_t pos = 0;
-        const auto c = decode_utf8(b, pos);
+        const auto c = base::decode_utf8(b, pos);
         if (!c || pos != b.size()) return false;
         if (*c < 32 || (*c >= 127 && *c <= 159)) return false;
     }
@@ -121,7 +121,7 @@ const char* first_failure(const Config& c) {
     if (c.output.directory.empty() || c.logging.directory.empty()) {
         return "output and logging directories must not be empty";
     }
-    if (trim_unicode_whitespace(c.logging.filter).empty()) return "logging.filter must not be empty";
+    if (base::trim_unicode_whitespace(c.logging.filter).empty()) return "logging.filter must not be empty";
     return nullptr;
 }
 

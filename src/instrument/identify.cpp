@@ -4,14 +4,14 @@
 #include <optional>
 #include <string_view>
 
-#include "instrument/identify_text.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::instrument {
 
 namespace {
 
 bool some_token_starts_with(std::string_view text, std::string_view prefix) {
-    for (std::string_view token : split_white_space(text)) {
+    for (std::string_view token : base::split_unicode_whitespace(text)) {
         if (token.starts_with(prefix)) {
             return true;
         }
@@ -20,8 +20,8 @@ bool some_token_starts_with(std::string_view text, std::string_view prefix) {
 }
 
 bool some_line_is(std::string_view text, std::string_view wanted) {
-    for (std::string_view line : split_lines(text)) {
-        if (trim_white_space(line) == wanted) {
+    for (std::string_view line : base::split_lines(text)) {
+        if (base::trim_unicode_whitespace(line) == wanted) {
             return true;
         }
     }
@@ -61,8 +61,8 @@ bool contains_marker(std::string_view text, const RevisionMarkers& entry) {
 }  // namespace
 
 std::expected<DeviceIdentity, IdentityError> identify_device(std::string version, std::string info) {
-    const std::string v = ascii_lower(version);
-    const std::string i = ascii_lower(info);
+    const std::string v = base::ascii_lower(version);
+    const std::string i = base::ascii_lower(info);
 
     const bool ultra = ultra_evidence(v, i);
     const bool basic = basic_evidence(v, i);

@@ -1,8 +1,11 @@
 #include "instrument/shell.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <thread>
+
+#include "base/text.hpp"
 
 namespace vorlix::instrument {
 
@@ -97,7 +100,7 @@ std::expected<std::string, TransportError> run_command(ShellConnection& shell,
     auto reply = read_until_prompt(shell);
     if (!reply) return std::unexpected(std::move(reply.error()));
     shell.pause(after_reply);
-    return decode_lossy(*reply);
+    return base::lossy_utf8(*reply);
 }
 
 std::expected<std::string, TransportError> command_checked(ShellConnection& shell,
@@ -120,6 +123,25 @@ std::expected<void, TransportError> drain_to_prompt(ShellConnection& shell) {
         if (io->kind() == IoErrorKind::TimedOut || io->kind() == IoErrorKind::WouldBlock) return {};
     }
     return std::unexpected(std::move(reply.error()));
+}
+
+namespace {
+
+bool line_rejects(std::string_view line) {
+    static constexpr std::array<std::string_view, 3> kPrefixes = {"error:", "usage:",
+                                                                  "unknown command"};
+    const std::string lowered = base::ascii_lower(base::trim_unicode_whitespace(line));
+    for (std::string_view prefix : kPrefixes) {
+        if (lowered.starts_with(prefix)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool reply_rejects(std::string_view reply) {
+    const auto lines = base::split_lines(reply);
+    return std::any_of(lines.begin(), lines.end(), line_rejects);
 }
 
 }  // namespace vorlix::instrument

@@ -106,9 +106,6 @@ std::expected<std::string, TransportError> command_checked(ShellConnection& shel
 // success; other failures, ResponseTooLong included, are returned.
 std::expected<void, TransportError> drain_to_prompt(ShellConnection& shell);
 
-// UTF-8 decoding that replaces each maximal invalid sequence with U+FFFD.
-std::string decode_lossy(std::string_view bytes);
-
 // True when a line of the reply reports that the command was refused.
 bool reply_rejects(std::string_view reply);
 

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <limits>
 
-#include "instrument/identify_text.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::instrument {
 
@@ -86,8 +86,8 @@ bool reply_lists_command(std::string_view reply, std::string_view word) {
 }
 
 std::optional<std::uint16_t> parse_zero_readback(std::string_view reply) {
-    for (std::string_view raw : split_white_space(reply)) {
-        const std::string token = ascii_lower(peel_token(raw));
+    for (std::string_view raw : base::split_unicode_whitespace(reply)) {
+        const std::string token = base::ascii_lower(peel_token(raw));
         const std::string_view text = token;
         if (!text.ends_with("dbm")) {
             continue;
@@ -100,9 +100,9 @@ std::optional<std::uint16_t> parse_zero_readback(std::string_view reply) {
 }
 
 std::optional<SweepRange> parse_sweep_readback(std::string_view reply) {
-    for (std::string_view line : split_lines(reply)) {
+    for (std::string_view line : base::split_lines(reply)) {
         std::optional<std::uint64_t> first;
-        for (std::string_view token : split_white_space(line)) {
+        for (std::string_view token : base::split_unicode_whitespace(line)) {
             const auto value = parse_unsigned<std::uint64_t>(token);
             if (!value) {
                 continue;

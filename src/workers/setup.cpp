@@ -3,9 +3,9 @@
 #include <fmt/format.h>
 
 #include "base/log.hpp"
+#include "base/text.hpp"
 #include "config/validate.hpp"
 #include "instrument/identify.hpp"
-#include "instrument/identify_text.hpp"
 #include "instrument/profile.hpp"
 #include "instrument/sweep_setup.hpp"
 #include "instrument/sweep_setup_parse.hpp"
@@ -31,7 +31,8 @@ std::expected<DeviceIdentity, TryFailure> identify_once(ShellConnection& shell, 
     if (!version) return std::unexpected(TryFailure{std::move(version.error()), false});
     auto info = instrument::run_command(shell, "info", pacing.command_delay, pacing.settle_delay);
     if (!info) return std::unexpected(TryFailure{std::move(info.error()), false});
-    if (instrument::trim_white_space(*version).empty() || instrument::trim_white_space(*info).empty()) {
+    if (base::trim_unicode_whitespace(*version).empty() ||
+        base::trim_unicode_whitespace(*info).empty()) {
         return std::unexpected(TryFailure{AcquisitionError::MissingIdentity{}, true});
     }
     auto identity = instrument::identify_device(std::move(*version), std::move(*info));

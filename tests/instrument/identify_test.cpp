@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "instrument/identify_text.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::instrument {
 namespace {
@@ -94,18 +94,18 @@ TEST(ReplyText, WhiteSpaceSet) {
     for (const char* ws : separators) {
         SCOPED_TRACE(testing::PrintToString(std::string(ws)));
         const std::string text = std::string("a") + ws + "b" + ws;
-        const auto tokens = split_white_space(text);
+        const auto tokens = base::split_unicode_whitespace(text);
         ASSERT_EQ(tokens.size(), 2u);
         EXPECT_EQ(tokens[0], "a");
         EXPECT_EQ(tokens[1], "b");
-        EXPECT_EQ(trim_white_space(std::string(ws) + "a b" + ws), "a b");
+        EXPECT_EQ(base::trim_unicode_whitespace(std::string(ws) + "a b" + ws), "a b");
     }
     const char* not_separators[] = {"\u200b", "\ufeff", "\u180e", "\u00a1", "\xe2\x80", "\xc2", "\x85",
                                     "\u2030"};
     for (const char* other : not_separators) {
         SCOPED_TRACE(testing::PrintToString(std::string(other)));
         const std::string text = std::string("a") + other + "b";
-        const auto tokens = split_white_space(text);
+        const auto tokens = base::split_unicode_whitespace(text);
         ASSERT_EQ(tokens.size(), 1u);
         EXPECT_EQ(tokens[0], text);
     }
@@ -126,7 +126,7 @@ TEST(ReplyText, Lines) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));
-        EXPECT_EQ(split_lines(c.text), c.lines);
+        EXPECT_EQ(base::split_lines(c.text), c.lines);
     }
 }
 

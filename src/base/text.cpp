@@ -1,6 +1,6 @@
-#include "config/utf8.hpp"
+#include "base/text.hpp"
 
-namespace vorlix::config {
+namespace vorlix::base {
 
 namespace {
 struct Prefix {
@@ -111,4 +111,51 @@ std::string_view trim_unicode_whitespace(std::string_view text) {
     return text.substr(begin, end - begin);
 }
 
-}  // namespace vorlix::config
+std::vector<std::string_view> split_unicode_whitespace(std::string_view text) {
+    std::vector<std::string_view> tokens;
+    std::size_t pos = 0;
+    std::size_t token_start = 0;
+    bool in_token = false;
+    while (pos < text.size()) {
+        std::size_t next = pos;
+        const auto c = decode_utf8(text, next);
+        if (c && is_unicode_whitespace(*c)) {
+            if (in_token) tokens.push_back(text.substr(token_start, pos - token_start));
+            in_token = false;
+        } else {
+            if (!c) next = pos + 1;
+            if (!in_token) token_start = pos;
+            in_token = true;
+        }
+        pos = next;
+    }
+    if (in_token) tokens.push_back(text.substr(token_start));
+    return tokens;
+}
+
+std::vector<std::string_view> split_lines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t lf = text.find('\n', start);
+        if (lf == std::string_view::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        std::size_t end = lf;
+        if (end > start && text[end - 1] == '\r') --end;
+        lines.push_back(text.substr(start, end - start));
+        start = lf + 1;
+    }
+    return lines;
+}
+
+std::string ascii_lower(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+}  // namespace vorlix::base

@@ -1,0 +1,44 @@
+#pragma once
+// Text as it comes from files, the operating system and the instrument:
+// strict UTF-8 checks and decoding, lossy conversion for showing bytes,
+// Unicode white space, lines and ASCII case.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vorlix::base {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool is_valid_utf8(std::string_view bytes);
+
+// Decodes the character starting at bytes[pos] and advances pos past it;
+// nullopt (pos unchanged) when no valid character starts there.
+std::optional<char32_t> decode_utf8(std::string_view bytes, std::size_t& pos);
+
+// The text with each maximal ill-formed sequence replaced by one U+FFFD, for
+// showing bytes the operating system or the instrument gave us.
+std::string lossy_utf8(std::string_view bytes);
+
+// White space in the Unicode sense (the White_Space property).
+bool is_unicode_whitespace(char32_t c);
+
+// The text without leading and trailing Unicode white space. Bytes that do
+// not form a valid character count as text, never as white space.
+std::string_view trim_unicode_whitespace(std::string_view text);
+
+// The non-empty runs between Unicode white space, in order; invalid bytes
+// again count as text.
+std::vector<std::string_view> split_unicode_whitespace(std::string_view text);
+
+// Lines cut at each line feed, which goes together with a carriage return
+// just before it; the text after the last line feed is the last line, and
+// nothing follows a final line feed.
+std::vector<std::string_view> split_lines(std::string_view text);
+
+// A copy in which only A–Z become a–z; every other byte stays as it is.
+std::string ascii_lower(std::string_view text);
+
+}  // namespace vorlix::base
