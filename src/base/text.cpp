@@ -87,26 +87,37 @@ bool is_unicode_whitespace(char32_t c) {
            c == 0x205F || c == 0x3000;
 }
 
+// ASCII bytes, nearly all a scan file or a reply holds, are settled without
+// decoding; only the ends are looked at, so long texts cost no more.
 std::string_view trim_unicode_whitespace(std::string_view text) {
+    const auto* data = reinterpret_cast<const unsigned char*>(text.data());
+    const auto is_ascii_space = [](unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); };
     std::size_t begin = 0;
-    while (begin < text.size()) {
+    std::size_t end = text.size();
+    while (begin < end) {
+        if (data[begin] < 0x80) {
+            if (!is_ascii_space(data[begin])) break;
+            ++begin;
+            continue;
+        }
         std::size_t next = begin;
-        auto c = decode_utf8(text, next);
+        const auto c = decode_utf8(text, next);
         if (!c || !is_unicode_whitespace(*c)) break;
         begin = next;
     }
-    std::size_t end = begin;
-    std::size_t pos = begin;
-    while (pos < text.size()) {
-        std::size_t next = pos;
-        auto c = decode_utf8(text, next);
-        if (!c) {
-            next = pos + 1;
-            end = next;
-        } else if (!is_unicode_whitespace(*c)) {
-            end = next;
+    while (end > begin) {
+        if (data[end - 1] < 0x80) {
+            if (!is_ascii_space(data[end - 1])) break;
+            --end;
+            continue;
         }
-        pos = next;
+        // Back to the lead byte of the last character, then forward over it.
+        std::size_t start = end - 1;
+        while (start > begin && end - start < 4 && (data[start] & 0xC0) == 0x80) --start;
+        std::size_t next = start;
+        const auto c = decode_utf8(text.substr(0, end), next);
+        if (!c || next != end || !is_unicode_whitespace(*c)) break;
+        end = start;
     }
     return text.substr(begin, end - begin);
 }

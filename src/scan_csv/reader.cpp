@@ -11,6 +11,8 @@
 #include <cstring>
 #include <limits>
 
+#include "base/text.hpp"
+
 namespace vorlix::scan_csv {
 namespace {
 
@@ -29,109 +31,6 @@ bool is_ascii(std::string_view text) {
         if (static_cast<unsigned char>(text[i]) & 0x80) return false;
     }
     return true;
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool is_utf8(std::string_view text) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const auto* end = p + text.size();
-    while (p < end) {
-        unsigned char c = *p;
-        if (c < 0x80) {
-            ++p;
-            continue;
-        }
-        int extra;
-        unsigned char lo = 0x80, hi = 0xBF;  // bounds of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-            if (c == 0xE0) lo = 0xA0;
-            if (c == 0xED) hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= extra) return false;
-        if (p[1] < lo || p[1] > hi) return false;
-        for (int k = 2; k <= extra; ++k) {
-            if ((p[k] & 0xC0) != 0x80) return false;
-        }
-        p += extra + 1;
-    }
-    return true;
-}
-
-bool is_white_space(char32_t c) {
-    return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-           (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-           c == 0x205F || c == 0x3000;
-}
-
-// Decodes the character at `pos`; returns its length, or 0 when the bytes
-// there are not one whole valid UTF-8 sequence. parse_number may be handed
-// any bytes, so a lead byte never sends the decoder past the end.
-std::size_t decode(std::string_view text, std::size_t pos, char32_t& out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + pos;
-    std::size_t length = 0;
-    if (p[0] < 0x80) {
-        length = 1;
-    } else if (p[0] >= 0xC2 && p[0] <= 0xDF) {
-        length = 2;
-    } else if (p[0] >= 0xE0 && p[0] <= 0xEF) {
-        length = 3;
-    } else if (p[0] >= 0xF0 && p[0] <= 0xF4) {
-        length = 4;
-    }
-    if (length == 0 || length > text.size() - pos || !is_utf8(text.substr(pos, length))) return 0;
-    switch (length) {
-        case 1: out = p[0]; break;
-        case 2: out = (char32_t(p[0] & 0x1F) << 6) | (p[1] & 0x3F); break;
-        case 3: out = (char32_t(p[0] & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F); break;
-        default:
-            out = (char32_t(p[0] & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) |
-                  (char32_t(p[2] & 0x3F) << 6) | (p[3] & 0x3F);
-    }
-    return length;
-}
-
-bool is_ascii_space(unsigned char c) { return c == ' ' || (c >= 0x09 && c <= 0x0D); }
-
-// Trims Unicode white space from both ends. ASCII bytes, nearly all a scan
-// file holds, are settled without decoding; bytes that are not valid UTF-8
-// count as text and stop the trimming.
-std::string_view trim(std::string_view text) {
-    const auto* data = reinterpret_cast<const unsigned char*>(text.data());
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end) {
-        if (data[begin] < 0x80) {
-            if (!is_ascii_space(data[begin])) break;
-            ++begin;
-            continue;
-        }
-        char32_t c;
-        std::size_t len = decode(text.substr(0, end), begin, c);
-        if (len == 0 || !is_white_space(c)) break;
-        begin += len;
-    }
-    while (end > begin) {
-        if (data[end - 1] < 0x80) {
-            if (!is_ascii_space(data[end - 1])) break;
-            --end;
-            continue;
-        }
-        std::size_t start = end - 1;
-        while (start > begin && end - start < 4 && (data[start] & 0xC0) == 0x80) --start;
-        char32_t c;
-        if (decode(text.substr(0, end), start, c) != end - start || !is_white_space(c)) break;
-        end = start;
-    }
-    return text.substr(begin, end - begin);
 }
 
 bool equals_lower(std::string_view text, std::string_view lower) {
@@ -237,7 +136,7 @@ base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view
 }
 
 std::expected<double, std::string> parse_number(std::string_view field, std::string_view column) {
-    std::string_view trimmed = trim(field);
+    std::string_view trimmed = base::trim_unicode_whitespace(field);
     if (auto value = parse_decimal(trimmed)) return *value;
     std::string message = "invalid ";
     message += column;
@@ -265,11 +164,11 @@ std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_vie
             if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         }
         ++line_number;
-        if (!is_ascii(line) && !is_utf8(line)) {
+        if (!is_ascii(line) && !base::is_valid_utf8(line)) {
             return std::unexpected(base::IoError::custom(base::IoErrorKind::InvalidData,
                                                          "stream did not contain valid UTF-8"));
         }
-        std::string_view row = trim(line);
+        std::string_view row = base::trim_unicode_whitespace(line);
         if (row.empty()) continue;
         if (samples.empty() && !header_taken && row == csv_header) {
             header_taken = true;
