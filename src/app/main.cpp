@@ -5,13 +5,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+
+#include <langinfo.h>
 
 #include "app/entry.hpp"
 
 int main(int argc, char** argv) {
     // Only the character type follows the user's locale: the terminal needs
     // it for UTF-8, while numbers must keep their "." everywhere.
-    std::setlocale(LC_CTYPE, "");
+    // The screens are drawn in UTF-8 whatever the environment says; with no
+    // UTF-8 character type (LANG unset, or "C") every box and symbol would
+    // come out blank.
+    const char* chosen = std::setlocale(LC_CTYPE, "");
+    if (chosen == nullptr || std::string_view(nl_langinfo(CODESET)) != "UTF-8") {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
     auto result = vorlix::app::run_program(argc, argv);
     int status = 0;
     if (!result) {

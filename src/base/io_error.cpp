@@ -27,6 +27,21 @@ const char* kind_name(IoErrorKind kind) {
         case IoErrorKind::Unsupported: return "Unsupported";
         case IoErrorKind::UnexpectedEof: return "UnexpectedEof";
         case IoErrorKind::OutOfMemory: return "OutOfMemory";
+        case IoErrorKind::IsADirectory: return "IsADirectory";
+        case IoErrorKind::NotADirectory: return "NotADirectory";
+        case IoErrorKind::DirectoryNotEmpty: return "DirectoryNotEmpty";
+        case IoErrorKind::ReadOnlyFilesystem: return "ReadOnlyFilesystem";
+        case IoErrorKind::StorageFull: return "StorageFull";
+        case IoErrorKind::FileTooLarge: return "FileTooLarge";
+        case IoErrorKind::ResourceBusy: return "ResourceBusy";
+        case IoErrorKind::CrossesDevices: return "CrossesDevices";
+        case IoErrorKind::TooManyLinks: return "TooManyLinks";
+        case IoErrorKind::InvalidFilename: return "InvalidFilename";
+        case IoErrorKind::FilesystemLoop: return "FilesystemLoop";
+        case IoErrorKind::HostUnreachable: return "HostUnreachable";
+        case IoErrorKind::NetworkUnreachable: return "NetworkUnreachable";
+        case IoErrorKind::NetworkDown: return "NetworkDown";
+        case IoErrorKind::Uncategorized: return "Uncategorized";
         case IoErrorKind::Other: return "Other";
     }
     return "Other";
@@ -53,7 +68,22 @@ IoErrorKind kind_of_errno(int code) {
         case ENOSYS:
         case EOPNOTSUPP: return IoErrorKind::Unsupported;
         case ENOMEM: return IoErrorKind::OutOfMemory;
-        default: return IoErrorKind::Other;
+        case EISDIR: return IoErrorKind::IsADirectory;
+        case ENOTDIR: return IoErrorKind::NotADirectory;
+        case ENOTEMPTY: return IoErrorKind::DirectoryNotEmpty;
+        case EROFS: return IoErrorKind::ReadOnlyFilesystem;
+        case ENOSPC:
+        case EDQUOT: return IoErrorKind::StorageFull;
+        case EFBIG: return IoErrorKind::FileTooLarge;
+        case EBUSY: return IoErrorKind::ResourceBusy;
+        case EXDEV: return IoErrorKind::CrossesDevices;
+        case EMLINK: return IoErrorKind::TooManyLinks;
+        case ENAMETOOLONG: return IoErrorKind::InvalidFilename;
+        case ELOOP: return IoErrorKind::FilesystemLoop;
+        case EHOSTUNREACH: return IoErrorKind::HostUnreachable;
+        case ENETUNREACH: return IoErrorKind::NetworkUnreachable;
+        case ENETDOWN: return IoErrorKind::NetworkDown;
+        default: return IoErrorKind::Uncategorized;
     }
 }
 }  // namespace

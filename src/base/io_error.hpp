@@ -30,6 +30,23 @@ enum class IoErrorKind : std::uint8_t {
     Unsupported,
     UnexpectedEof,
     OutOfMemory,
+    IsADirectory,
+    NotADirectory,
+    DirectoryNotEmpty,
+    ReadOnlyFilesystem,
+    StorageFull,
+    FileTooLarge,
+    ResourceBusy,
+    CrossesDevices,
+    TooManyLinks,
+    InvalidFilename,
+    FilesystemLoop,
+    HostUnreachable,
+    NetworkUnreachable,
+    NetworkDown,
+    // An operating-system error with no kind of its own.
+    Uncategorized,
+    // One of our own failures that fits no other kind.
     Other,
 };
 

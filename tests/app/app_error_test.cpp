@@ -66,7 +66,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "refused\" }))",
                  "Connection refused (os error 111)"},
         FormCase{"io", AppError::Io{IoError::from_errno(EIO)}, "I/O: Input/output error (os error 5)",
-                 "Io(Os { code: 5, kind: Other, message: \"Input/output error\" })",
+                 "Io(Os { code: 5, kind: Uncategorized, message: \"Input/output error\" })",
                  "Input/output error (os error 5)"},
         FormCase{"csv_record_form", AppError::Csv{"scans/missing.csv", IoError::from_errno(ENOENT)},
                  "cannot load CSV scans/missing.csv: No such file or directory (os error 2)",

@@ -155,7 +155,7 @@ TEST(LoggerErrorForms, DebugShowsTheVariantAndItsPayload) {
     auto dir = LoggerError::directory("logs/a", base::IoError::from_errno(ENOTDIR));
     EXPECT_EQ(dir.display(), "cannot create log directory logs/a: Not a directory (os error 20)");
     EXPECT_EQ(dir.debug(),
-              "Directory { path: \"logs/a\", source: Os { code: 20, kind: Other, message: \"Not a "
+              "Directory { path: \"logs/a\", source: Os { code: 20, kind: NotADirectory, message: \"Not a "
               "directory\" } }");
     EXPECT_EQ(LoggerError::already_installed().debug(), "AlreadyInstalled");
 }

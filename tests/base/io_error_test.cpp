@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <string>
 
 namespace vorlix::base {
 namespace {
@@ -12,6 +13,26 @@ TEST(IoError, OsErrorsShowTheirTextCodeAndKind) {
     EXPECT_EQ(e.kind(), IoErrorKind::NotFound);
     EXPECT_EQ(e.display(), "No such file or directory (os error 2)");
     EXPECT_EQ(e.debug(), "Os { code: 2, kind: NotFound, message: \"No such file or directory\" }");
+}
+
+TEST(IoError, ErrnoValuesMapToTheirKinds) {
+    const struct {
+        int code;
+        IoErrorKind kind;
+        const char* name;
+    } cases[] = {
+        {EISDIR, IoErrorKind::IsADirectory, "IsADirectory"},
+        {ENOTDIR, IoErrorKind::NotADirectory, "NotADirectory"},
+        {ENOSPC, IoErrorKind::StorageFull, "StorageFull"},
+        {EFBIG, IoErrorKind::FileTooLarge, "FileTooLarge"},
+        {ETIMEDOUT, IoErrorKind::TimedOut, "TimedOut"},
+        {ENOTTY, IoErrorKind::Uncategorized, "Uncategorized"},
+    };
+    for (const auto& c : cases) {
+        auto e = IoError::from_errno(c.code);
+        EXPECT_EQ(e.kind(), c.kind) << c.name;
+        EXPECT_EQ(kind_name(e.kind()), std::string(c.name));
+    }
 }
 
 TEST(IoError, CustomErrorsShowTheirOwnText) {

@@ -100,7 +100,7 @@ std::vector<Expected> cases() {
          R"(Serial(SerialError { kind: NoDevice, description: "No such file or directory" }))",
          "No such file or directory"},
         {describe("serial busy", SerialError::from_errno(EBUSY)), "Device or resource busy",
-         R"(SerialError { kind: Io(Other), description: "Device or resource busy" })",
+         R"(SerialError { kind: Io(ResourceBusy), description: "Device or resource busy" })",
          std::nullopt},
         {describe("acq transport io", AcquisitionError(TransportError::Io{timed_out()})),
          "serial transport: Operation timed out", "Transport(Io(" + io_debug + "))",

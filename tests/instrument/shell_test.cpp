@@ -84,7 +84,8 @@ TEST(WriteAll, RetriesInterruptionsAndStopsOnNoProgress) {
          "scanraw", ""},
         {"no progress", {{std::nullopt, 3}, {std::nullopt, 0}}, "sca", "failed to write whole buffer",
          IoErrorKind::WriteZero},
-        {"other failure", {{IoError::from_errno(EIO), 0}}, "", "Input/output error (os error 5)"},
+        {"other failure", {{IoError::from_errno(EIO), 0}}, "", "Input/output error (os error 5)",
+         IoErrorKind::Uncategorized},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
