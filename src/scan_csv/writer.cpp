@@ -32,7 +32,7 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
     ~PendingFile() {
         if (fd_ >= 0) ::close(fd_);
-        if (!committed_) {
+        if (!committed_ && !path_.empty()) {
             std::error_code ignored;
             std::filesystem::remove(path_, ignored);
         }
@@ -61,6 +61,7 @@ public:
     }
 
     const std::filesystem::path& path() const { return path_; }
+    int fd() const { return fd_; }
 
     // Closes the file and keeps it. A close after a successful fsync cannot
     // lose data any more, so its result is not looked at.
@@ -249,7 +250,7 @@ Publish publish_without_replacing(const std::filesystem::path& from, const std::
 // The samples are written and synced under a scratch name first, and only a
 // complete file takes a scan name: a process ended or a power cut during the
 // write must not leave a shortened scan that looks whole.
-std::expected<std::filesystem::path, base::IoError> write_into_directory(
+std::expected<std::filesystem::path, base::IoError> write_via_scratch(
     std::span<const instrument::Sample> samples, const config::OutputConfig& output,
     std::string_view stamp) {
     auto scratch = create_scratch(output, stamp);
@@ -273,6 +274,36 @@ std::expected<std::filesystem::path, base::IoError> write_into_directory(
             }
             case Publish::Failed: return std::unexpected(last_os_error());
         }
+    }
+    return std::unexpected(no_free_name());
+}
+
+// Better still, a file with no name at all until it is complete: if the
+// process ends during the write, the kernel drops it and nothing is left
+// behind, not even a scratch file. Where the file system cannot make one, or
+// it cannot be given a name afterwards, the scratch-name way takes over.
+std::expected<std::filesystem::path, base::IoError> write_into_directory(
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
+    std::string_view stamp) {
+    int fd;
+    do {
+        fd = ::open(output.directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return write_via_scratch(samples, output, stamp);
+    PendingFile unnamed(fd, {});
+    if (auto ok = write_samples(unnamed, samples, output.include_header); !ok) {
+        return std::unexpected(ok.error());
+    }
+    const std::string self = fmt::format("/proc/self/fd/{}", unnamed.fd());
+    for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
+        std::filesystem::path to = scan_name(output, stamp, n);
+        // Linking never replaces an existing file: a taken name fails.
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            unnamed.commit();
+            sync_directory(output.directory);
+            return to;
+        }
+        if (errno != EEXIST) return write_via_scratch(samples, output, stamp);
     }
     return std::unexpected(no_free_name());
 }

@@ -213,7 +213,7 @@ TEST(WriteScanCsv, AProcessKilledMidWriteLeavesNoScanFile) {
     int status = 0;
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << status;
-    for (const auto& name : names_in(dir.path())) {
-        EXPECT_FALSE(name.ends_with(".csv")) << name;
-    }
+    // Not even a scratch file stays behind where the file system can hold
+    // a file without a name, as the ones the tests run on can.
+    EXPECT_TRUE(names_in(dir.path()).empty()) << names_in(dir.path()).front();
 }
