@@ -57,6 +57,25 @@ std::expected<void, base::IoError> check_target_writable(const std::filesystem::
     return {};
 }
 
+// A configuration kept elsewhere and reached through a link is written
+// where it really lives; replacing the link itself would leave the real file
+// unchanged and the link gone.
+std::filesystem::path resolve_link(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) return path;
+    std::filesystem::path real = std::filesystem::canonical(path, ec);
+    return ec ? path : real;
+}
+
+// The new file keeps the old one's permission bits, so a private
+// configuration does not become readable by others.
+void keep_mode(int fd, const std::filesystem::path& path) {
+    struct stat info{};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        (void)::fchmod(fd, info.st_mode & 07777);
+    }
+}
+
 }  // namespace
 
 std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter) {
@@ -72,8 +91,9 @@ std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::u
 
 std::uint64_t next_temp_file_counter() { return temp_file_counter.load(); }
 
-std::expected<void, base::IoError> replace_file(const std::filesystem::path& path,
+std::expected<void, base::IoError> replace_file(const std::filesystem::path& given,
                                                 std::string_view text) {
+    const std::filesystem::path path = resolve_link(given);
     std::filesystem::path file_name = path.filename();
     if (file_name.empty() || file_name == "." || file_name == "..") {
         return std::unexpected(
@@ -96,6 +116,7 @@ std::expected<void, base::IoError> replace_file(const std::filesystem::path& pat
             base::IoErrorKind::AlreadyExists, "could not allocate a configuration temporary file"));
     }
 
+    keep_mode(fd, path);
     if (auto synced = write_and_sync(fd, text); !synced) {
         ::unlink(temp.c_str());
         ::close(fd);

@@ -87,6 +87,22 @@ TEST_F(WriteBack, ReplacesTheFileWithTheTextAndLeavesNoTemporary) {
     EXPECT_EQ(next_temp_file_counter(), before + 2);
 }
 
+TEST_F(WriteBack, KeepsThePermissionBitsAndWritesThroughALink) {
+    const fs::path real_dir = root_ / "real";
+    fs::create_directories(real_dir);
+    const fs::path real = real_dir / "cfg.toml";
+    write_text(real, "old = true\n");
+    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink(real, target_);
+    ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
+    EXPECT_TRUE(fs::is_symlink(target_));
+    EXPECT_EQ(read_all(real), "new = 1\n");
+    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(listing(real_dir), std::set<std::string>{"cfg.toml"});
+    EXPECT_EQ(listing(root_), (std::set<std::string>{"config.toml", "real"}));
+}
+
 TEST_F(WriteBack, ABareFileNameIsWrittenInTheWorkingDirectory) {
     fs::path previous = fs::current_path();
     fs::current_path(root_);
