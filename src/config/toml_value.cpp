@@ -73,17 +73,41 @@ std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
 std::string shortest_float(double value, FloatStyle style) {
     if (std::isnan(value)) return style == FloatStyle::Toml ? "nan" : "NaN";
     if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
-    // Fixed notation of the largest doubles needs about 310 characters.
-    char buf[400];
-    const auto result = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
-    std::string out(buf, result.ptr);
+    // The shortest round-trip digits, in the form -d.ddde-XXX.
+    char buf[64];
+    const auto sci = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
+    const std::string_view text(buf, sci.ptr);
+    const bool negative = text.front() == '-';
+    const std::size_t e = text.find('e');
+    std::string digits;
+    for (char c : text.substr(negative ? 1 : 0, e - (negative ? 1 : 0)))
+        if (c != '.') digits += c;
+    int exponent = 0;
+    const std::string_view exp_text = text.substr(e + 1);
+    std::from_chars(exp_text.data() + 1, exp_text.data() + exp_text.size(), exponent);
+    if (exp_text.front() == '-') exponent = -exponent;
+
+    // The same digits with the point placed, padded with zeros on either side.
+    const int count = static_cast<int>(digits.size());
+    std::string out = negative ? "-" : "";
+    if (exponent < 0) {
+        out += "0.";
+        out.append(static_cast<std::size_t>(-exponent - 1), '0');
+        out += digits;
+    } else if (exponent + 1 >= count) {
+        out += digits;
+        out.append(static_cast<std::size_t>(exponent + 1 - count), '0');
+    } else {
+        out += std::string_view(digits).substr(0, static_cast<std::size_t>(exponent) + 1);
+        out += '.';
+        out += std::string_view(digits).substr(static_cast<std::size_t>(exponent) + 1);
+    }
     if (style == FloatStyle::Toml && out.size() > max_toml_number_length) {
         // Beyond this length our own reader refuses the literal, and a file
         // we write must always load again.
-        const auto sci = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific);
-        return std::string(buf, sci.ptr);
+        return std::string(text);
     }
-    if (out.find('.') == std::string::npos) out += ".0";
+    if (exponent + 1 >= count) out += ".0";
     return out;
 }
 

@@ -22,7 +22,9 @@ enum class FloatStyle {
 };
 
 // Plain decimal notation with the fewest digits that read back to the same
-// value; ".0" appended to whole numbers (-128.0, 0.0, -0.0). In TOML style a
+// value, padded with zeros rather than printed exactly (1e23 is
+// 100000000000000000000000.0, not 99999999999999991611392.0); ".0" appended
+// to whole numbers (-128.0, 0.0, -0.0). In TOML style a
 // value whose plain form would be too long for the parser to read back
 // (beyond about 1e125, or tiny fractions) is written with an exponent.
 std::string shortest_float(double value, FloatStyle style);

@@ -49,6 +49,9 @@ const Case cases[] = {
     {"float_plain_decimal", "points = 1e20",
      "invalid configuration: invalid type: floating point `100000000000000000000.0`, expected usize\n"
      "in `points`\n"},
+    {"float_shortest_digits_padded", "points = 123456789012345678901234.0",
+     "invalid configuration: invalid type: floating point `123456789012345690000000.0`, expected usize\n"
+     "in `points`\n"},
     {"float_inf", "points = -inf", "invalid configuration: invalid type: floating point `-inf`, expected usize\nin `points`\n"},
     {"float_nan", "points = nan", "invalid configuration: invalid type: floating point `NaN`, expected usize\nin `points`\n"},
     {"integer_for_string", "port = 5", "invalid configuration: invalid type: integer `5`, expected a string\nin `port`\n"},

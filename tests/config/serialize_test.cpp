@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "config/load.hpp"
 #include "config/serialize.hpp"
@@ -39,8 +43,15 @@ TEST(Serialize, DefaultsAsEightyTwoLines) {
 struct Written {
     const char* name;
     std::function<void(Config&)> edit;
-    const char* line;  // must appear as a whole line of the text
+    std::string line;  // must appear as a whole line of the text
 };
+
+std::function<void(Config&)> chart_min(double v) {
+    return [v](Config& c) { c.ui.chart_min_dbm = v; };
+}
+std::function<void(Config&)> chart_max(double v) {
+    return [v](Config& c) { c.ui.chart_max_dbm = v; };
+}
 
 const Written written[] = {
     {"no_ports", [](Config& c) { c.serial.preferred_ports.clear(); }, "preferred_ports = []"},
@@ -53,6 +64,22 @@ const Written written[] = {
     {"no_exponent", [](Config& c) { c.ui.chart_max_dbm = 1e21; }, "chart_max_dbm = 1000000000000000000000.0"},
     {"too_long_for_plain_form", [](Config& c) { c.ui.chart_max_dbm = 1e300; }, "chart_max_dbm = 1e+300"},
     {"shortest", [](Config& c) { c.ui.chart_max_dbm = 0.1; }, "chart_max_dbm = 0.1"},
+    {"large_padded_with_zeros", chart_max(123456789012345678901234.0), "chart_max_dbm = 123456789012345690000000.0"},
+    {"exact_power_of_ten", chart_max(1e22), "chart_max_dbm = 10000000000000000000000.0"},
+    {"inexact_power_of_ten", chart_max(1e23), "chart_max_dbm = 100000000000000000000000.0"},
+    {"two_to_the_53", chart_max(9007199254740992.0), "chart_max_dbm = 9007199254740992.0"},
+    {"below_two_to_the_53", chart_max(9007199254740991.0), "chart_max_dbm = 9007199254740991.0"},
+    {"above_two_to_the_53", chart_max(9007199254740994.0), "chart_max_dbm = 9007199254740994.0"},
+    {"two_to_the_60", chart_max(1152921504606846976.0), "chart_max_dbm = 1152921504606847000.0"},
+    {"negative_large", chart_min(-1e23), "chart_min_dbm = -100000000000000000000000.0"},
+    {"small_fraction", chart_max(1.5e-10), "chart_max_dbm = 0.00000000015"},
+    {"negative_small_fraction", chart_min(-1.5e-10), "chart_min_dbm = -0.00000000015"},
+    {"point_inside_digits", chart_min(-128.0625), "chart_min_dbm = -128.0625"},
+    {"longest_plain_whole", chart_max(1e125), "chart_max_dbm = 1" + std::string(125, '0') + ".0"},
+    {"past_longest_plain_whole", chart_max(1e126), "chart_max_dbm = 1e+126"},
+    {"longest_plain_fraction", chart_max(1e-124), "chart_max_dbm = 0." + std::string(123, '0') + "1"},
+    {"past_longest_plain_fraction", chart_max(1e-125), "chart_max_dbm = 1e-125"},
+    {"subnormal", chart_max(5e-324), "chart_max_dbm = 5e-324"},
     {"nan", [](Config& c) { c.ui.chart_max_dbm = -std::nan(""); }, "chart_max_dbm = nan"},
     {"inclusive", [](Config& c) { c.scan.frequency_axis = FrequencyAxis::Inclusive; }, "frequency_axis = \"inclusive\""},
     {"tcp", [](Config& c) { c.connection.backend = Backend::Tcp; }, "backend = \"tcp\""},
@@ -66,7 +93,7 @@ TEST(Serialize, ValueForms) {
         w.edit(c);
         auto text = serialize_config(c);
         ASSERT_TRUE(text.has_value()) << w.name;
-        EXPECT_NE(("\n" + *text).find("\n" + std::string(w.line) + "\n"), std::string::npos) << w.name << "\n" << *text;
+        EXPECT_NE(("\n" + *text).find("\n" + w.line + "\n"), std::string::npos) << w.name << "\n" << *text;
     }
 }
 
@@ -93,6 +120,37 @@ TEST(Serialize, NonDefaultRecordReadsBackEqual) {
     auto back = load_config_text(*text);
     ASSERT_TRUE(back.has_value()) << back.error().display() << "\n" << *text;
     EXPECT_EQ(*back, c);
+}
+
+TEST(Serialize, FloatsReadBackBitIdentical) {
+    constexpr double lowest = std::numeric_limits<double>::lowest();
+    std::vector<double> values = {0.0, -0.0, 0.1, -0.1, 1.5e-10, 1e22, 1e23, -1e23, 9007199254740991.0,
+                                  9007199254740992.0, 9007199254740994.0, 123456789012345678901234.0, 1e125, 1e126,
+                                  1e-124, 1e-125, 5e-324, -5e-324, 2.2250738585072009e-308, 2.2250738585072014e-308,
+                                  std::numeric_limits<double>::max(), lowest};
+    std::mt19937_64 bits(105);
+    for (int i = 0; i < 2000; ++i) {
+        const double v = std::bit_cast<double>(bits());
+        if (std::isfinite(v)) values.push_back(v);
+    }
+    for (double v : values) {
+        Config c;
+        // A value at the bottom of the range goes below, any other above.
+        c.ui.chart_min_dbm = v == lowest ? v : lowest;
+        c.ui.chart_max_dbm = v == lowest ? 0.0 : v;
+        auto text = serialize_config(c);
+        ASSERT_TRUE(text.has_value()) << v;
+        const std::string key = v == lowest ? "\nchart_min_dbm = " : "\nchart_max_dbm = ";
+        const std::size_t start = text->find(key) + key.size();
+        const std::string written = text->substr(start, text->find('\n', start) - start);
+        if (v == 0 || (std::abs(v) >= 1e-100 && std::abs(v) < 1e100))
+            EXPECT_EQ(written.find('e'), std::string::npos) << written;
+        auto back = load_config_text(*text);
+        ASSERT_TRUE(back.has_value()) << back.error().display() << "\n" << *text;
+        const auto bits_of = [](double d) { return std::bit_cast<std::uint64_t>(d); };
+        EXPECT_EQ(bits_of(back->ui.chart_min_dbm), bits_of(c.ui.chart_min_dbm)) << *text;
+        EXPECT_EQ(bits_of(back->ui.chart_max_dbm), bits_of(c.ui.chart_max_dbm)) << *text;
+    }
 }
 
 struct Refused {
