@@ -9,7 +9,7 @@ namespace vorlix::tui {
 
 namespace {
 
-constexpr std::array<std::pair<int, KeyCode>, 13> function_keys{{
+constexpr std::array<std::pair<int, KeyCode>, 23> function_keys{{
     {curses_key::down, KeyCode::Down},
     {curses_key::up, KeyCode::Up},
     {curses_key::left, KeyCode::Left},
@@ -23,6 +23,16 @@ constexpr std::array<std::pair<int, KeyCode>, 13> function_keys{{
     {curses_key::enter, KeyCode::Enter},
     {curses_key::back_tab, KeyCode::BackTab},
     {curses_key::end, KeyCode::End},
+    {curses_key::shift_down, KeyCode::Down},
+    {curses_key::shift_up, KeyCode::Up},
+    {curses_key::shift_delete, KeyCode::Delete},
+    {curses_key::shift_end, KeyCode::End},
+    {curses_key::shift_home, KeyCode::Home},
+    {curses_key::shift_insert, KeyCode::Insert},
+    {curses_key::shift_left, KeyCode::Left},
+    {curses_key::shift_page_down, KeyCode::PageDown},
+    {curses_key::shift_page_up, KeyCode::PageUp},
+    {curses_key::shift_right, KeyCode::Right},
 }};
 
 std::optional<Event> translate_character(std::uint32_t c) {
@@ -46,7 +56,81 @@ std::optional<Event> translate_character(std::uint32_t c) {
     return KeyEvent::character(static_cast<char32_t>(c));
 }
 
+bool is_parameter(char32_t c) { return c >= 0x30 && c <= 0x3f; }
+bool is_intermediate(char32_t c) { return c >= 0x20 && c <= 0x2f; }
+bool is_final(char32_t c) { return c >= 0x40 && c <= 0x7e; }
+
+// Parameters a key sends: decimal numbers separated by ';' (the second
+// being the modifiers, which do not count); no private markers.
+bool key_parameters(std::u32string_view params) {
+    for (char32_t c : params) {
+        if ((c < U'0' || c > U'9') && c != U';') return false;
+    }
+    return true;
+}
+
+std::optional<KeyCode> letter_key(char32_t final_char) {
+    switch (final_char) {
+        case U'A': return KeyCode::Up;
+        case U'B': return KeyCode::Down;
+        case U'C': return KeyCode::Right;
+        case U'D': return KeyCode::Left;
+        case U'H': return KeyCode::Home;
+        case U'F': return KeyCode::End;
+        default: return std::nullopt;
+    }
+}
+
+// The key of "[n~" (the VT220 editing keypad and its rxvt variants).
+std::optional<KeyCode> tilde_key(std::u32string_view params) {
+    const std::u32string_view number = params.substr(0, params.find(U';'));
+    if (number.size() != 1) return std::nullopt;
+    switch (number[0]) {
+        case U'1':
+        case U'7': return KeyCode::Home;
+        case U'2': return KeyCode::Insert;
+        case U'3': return KeyCode::Delete;
+        case U'4':
+        case U'8': return KeyCode::End;
+        case U'5': return KeyCode::PageUp;
+        case U'6': return KeyCode::PageDown;
+        default: return std::nullopt;
+    }
+}
+
+EscapeParse of_key(std::optional<KeyCode> code) {
+    if (!code) return {EscapeStatus::Swallow};
+    return {EscapeStatus::Key, KeyEvent::key(*code)};
+}
+
 }  // namespace
+
+EscapeParse parse_escape_sequence(std::u32string_view after_esc) {
+    if (after_esc.empty()) return {EscapeStatus::Incomplete};
+    const char32_t introducer = after_esc[0];
+    if (introducer != U'[' && introducer != U'O') return {EscapeStatus::NotASequence};
+    const bool csi = introducer == U'[';
+    const std::u32string_view body = after_esc.substr(1);
+    if (csi && !body.empty() && body[0] == U'[') {
+        // The Linux console's function keys: "[[" and one letter.
+        return {body.size() < 2 ? EscapeStatus::Incomplete : EscapeStatus::Swallow};
+    }
+    // Parameter characters, then (CSI only) intermediate ones, then the
+    // final character; anything else breaks the sequence.
+    std::size_t i = 0;
+    while (i < body.size() && is_parameter(body[i])) ++i;
+    const std::u32string_view params = body.substr(0, i);
+    const std::size_t intermediates_start = i;
+    while (csi && i < body.size() && is_intermediate(body[i])) ++i;
+    const bool intermediates = i > intermediates_start;
+    if (i == body.size()) {
+        return {after_esc.size() < max_escape_sequence ? EscapeStatus::Incomplete : EscapeStatus::Swallow};
+    }
+    const char32_t final_char = body[i];
+    if (!is_final(final_char) || intermediates || !key_parameters(params)) return {EscapeStatus::Swallow};
+    if (final_char == U'~') return of_key(csi ? tilde_key(params) : std::nullopt);
+    return of_key(letter_key(final_char));
+}
 
 std::optional<Event> translate_read(ReadStatus status, std::uint32_t value) {
     switch (status) {

@@ -3,6 +3,7 @@
 // terminal library reports into this, so menus, editors and screens are
 // driven (and tested) by plain values and never see a terminal key code.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -77,6 +78,17 @@ inline constexpr int enter = 0527;
 inline constexpr int back_tab = 0541;
 inline constexpr int end = 0550;
 inline constexpr int resize = 0632;
+// Shifted keys, which the terminal description may give their own codes.
+inline constexpr int shift_down = 0520;  // "scroll forward"
+inline constexpr int shift_up = 0521;    // "scroll backward"
+inline constexpr int shift_delete = 0577;
+inline constexpr int shift_end = 0602;
+inline constexpr int shift_home = 0607;
+inline constexpr int shift_insert = 0610;
+inline constexpr int shift_left = 0611;
+inline constexpr int shift_page_down = 0614;
+inline constexpr int shift_page_up = 0616;
+inline constexpr int shift_right = 0622;
 }  // namespace curses_key
 
 // Translates one read. Control characters count as their bare key (Ctrl+Q
@@ -87,6 +99,32 @@ std::optional<Event> translate_read(ReadStatus status, std::uint32_t value);
 // A function key the library knows only by its terminal-description name,
 // such as "kLFT5" (Ctrl+Left) or "kDN3": the bare key of that name.
 std::optional<KeyEvent> key_from_extended_name(std::string_view name);
+
+// What the characters read right after an Esc make of it.
+enum class EscapeStatus : std::uint8_t {
+    Key,           // a whole escape sequence of a key screens use
+    Swallow,       // a whole or broken sequence of anything else: dropped
+    Incomplete,    // the start of a sequence; its next character is needed
+    NotASequence,  // Esc and an ordinary key, as an Alt combination sends
+};
+
+struct EscapeParse {
+    EscapeStatus status = EscapeStatus::Incomplete;
+    KeyEvent key{};  // the key, when status is Key
+    bool operator==(const EscapeParse&) const = default;
+};
+
+// The longest sequence read before giving up on it (and swallowing it).
+inline constexpr std::size_t max_escape_sequence = 32;
+
+// Parses what followed an Esc, fed one character at a time: `after_esc` is
+// everything read since the Esc, and nothing past the end of a sequence is
+// looked at. Recognises the common encodings whatever the terminal
+// description declares: arrows "[A".."[D" and "OA".."OD", Home "[H" "OH"
+// "[1~" "[7~", End "[F" "OF" "[4~" "[8~", Delete "[3~", Insert "[2~",
+// PageUp "[5~", PageDown "[6~". Modifier parameters ("[1;5C") give the bare
+// key. Any other sequence is swallowed whole.
+EscapeParse parse_escape_sequence(std::u32string_view after_esc);
 
 // A short readable name for test output and logs: "Char('q')", "Left", "F(5)".
 std::string describe(const KeyEvent& key);

@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "tui/core/utf8.hpp"
 
@@ -30,6 +31,16 @@ static_assert(vorlix::tui::curses_key::enter == KEY_ENTER);
 static_assert(vorlix::tui::curses_key::back_tab == KEY_BTAB);
 static_assert(vorlix::tui::curses_key::end == KEY_END);
 static_assert(vorlix::tui::curses_key::resize == KEY_RESIZE);
+static_assert(vorlix::tui::curses_key::shift_down == KEY_SF);
+static_assert(vorlix::tui::curses_key::shift_up == KEY_SR);
+static_assert(vorlix::tui::curses_key::shift_delete == KEY_SDC);
+static_assert(vorlix::tui::curses_key::shift_end == KEY_SEND);
+static_assert(vorlix::tui::curses_key::shift_home == KEY_SHOME);
+static_assert(vorlix::tui::curses_key::shift_insert == KEY_SIC);
+static_assert(vorlix::tui::curses_key::shift_left == KEY_SLEFT);
+static_assert(vorlix::tui::curses_key::shift_page_down == KEY_SNEXT);
+static_assert(vorlix::tui::curses_key::shift_page_up == KEY_SPREVIOUS);
+static_assert(vorlix::tui::curses_key::shift_right == KEY_SRIGHT);
 
 namespace vorlix::tui {
 
@@ -205,20 +216,26 @@ std::optional<Event> NcursesBackend::read(int timeout_ms) {
     if (status != OK || value != 0x1b) return translate(status, value);
 
     // Esc with more input already waiting: an Alt combination, or an escape
-    // sequence the terminal description does not know. The latter is
-    // swallowed whole so its bytes do not arrive as keys.
+    // sequence. Sequences are parsed here too, since the terminal
+    // description knows only some encodings of a key; those of keys no
+    // screen uses are swallowed whole so their characters do not arrive as
+    // keys, and so is one cut short.
     wtimeout(stdscr, 0);
     wint_t next = 0;
     const int next_status = wget_wch(stdscr, &next);
     if (next_status == ERR) return KeyEvent::key(KeyCode::Esc);
-    if (next_status == OK && (next == L'[' || next == L'O')) {
-        const bool csi = next == L'[';
-        for (int i = 0; i < 32; ++i) {
+    if (next_status == OK) {
+        std::u32string sequence(1, static_cast<char32_t>(next));
+        wtimeout(stdscr, escape_delay_ms);  // the rest may trail a little
+        for (;;) {
+            const EscapeParse parse = parse_escape_sequence(sequence);
+            if (parse.status == EscapeStatus::Key) return parse.key;
+            if (parse.status == EscapeStatus::Swallow) return std::nullopt;
+            if (parse.status == EscapeStatus::NotASequence) break;
             wint_t c = 0;
-            if (wget_wch(stdscr, &c) != OK) break;
-            if (!csi || (c >= 0x40 && c <= 0x7e)) break;
+            if (wget_wch(stdscr, &c) != OK) return std::nullopt;
+            sequence.push_back(static_cast<char32_t>(c));
         }
-        return std::nullopt;
     }
     if (auto e = translate(next_status, next)) return e;
     return KeyEvent::key(KeyCode::Esc);

@@ -47,7 +47,9 @@ public:
     IoResult<> flush() override;
 
     // A key typed right after Esc (what an Alt combination sends) counts as
-    // that key alone, since modifiers do not count.
+    // that key alone, since modifiers do not count. Escape sequences of the
+    // cursor and editing keys are recognised in their common encodings
+    // even when the terminal description declares others.
     IoResult<std::optional<Event>> poll(std::chrono::milliseconds timeout) override;
 
 private:
