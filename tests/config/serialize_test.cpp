@@ -143,8 +143,9 @@ TEST(Serialize, FloatsReadBackBitIdentical) {
         const std::string key = v == lowest ? "\nchart_min_dbm = " : "\nchart_max_dbm = ";
         const std::size_t start = text->find(key) + key.size();
         const std::string written = text->substr(start, text->find('\n', start) - start);
-        if (v == 0 || (std::abs(v) >= 1e-100 && std::abs(v) < 1e100))
+        if (v == 0 || (std::abs(v) >= 1e-100 && std::abs(v) < 1e100)) {
             EXPECT_EQ(written.find('e'), std::string::npos) << written;
+        }
         auto back = load_config_text(*text);
         ASSERT_TRUE(back.has_value()) << back.error().display() << "\n" << *text;
         const auto bits_of = [](double d) { return std::bit_cast<std::uint64_t>(d); };
