@@ -1,14 +1,11 @@
 #include "app/screens/menu_lists.hpp"
 
+#include "app/build_info.hpp"
 #include "app/ui_state.hpp"
-
-#ifndef VORLIX_GIT_HASH
-#define VORLIX_GIT_HASH "unknown"
-#endif
 
 namespace vorlix::app {
 
-std::string about_text() { return std::string("Vorlix version 0.1.5-") + VORLIX_GIT_HASH; }
+std::string about_text() { return "Vorlix version " VORLIX_VERSION "-" VORLIX_GIT_HASH; }
 
 std::expected<void, UiError> build_menu_widgets(UiState& state) {
     MenuListWidget ports;

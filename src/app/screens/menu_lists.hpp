@@ -12,7 +12,7 @@ namespace vorlix::app {
 
 struct UiState;
 
-// "Vorlix version 0.1.5-" followed by the build's short commit hash.
+// "Vorlix version <version>-" followed by the build's short commit hash.
 std::string about_text();
 
 // Start-up: builds the port and baud-rate list widgets, sets the about

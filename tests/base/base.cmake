@@ -1,1 +1,0 @@
-vorlix_test(base_tests SOURCES log_test.cpp io_error_test.cpp LIBS vorlix_base)

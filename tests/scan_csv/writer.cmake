@@ -1,1 +1,0 @@
-vorlix_test(scan_csv_writer_test SOURCES writer_test.cpp LIBS vorlix_scan_csv_writer)
