@@ -2,6 +2,7 @@
 # the short hash of the checked-out commit, but only when its text changed,
 # so a build without a new commit recompiles nothing.
 #   -DOUT=<header> -DVERSION=<version> -DSOURCE_DIR=<repository>
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND git rev-parse --short HEAD
                 WORKING_DIRECTORY ${SOURCE_DIR}
                 RESULT_VARIABLE status
