@@ -7,8 +7,9 @@
 #include <atomic>
 #include <cerrno>
 
-#include "config/serialize.hpp"
+#include "base/file_io.hpp"
 #include "base/text.hpp"
+#include "config/serialize.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -19,26 +20,9 @@ std::atomic<std::uint64_t> temp_file_counter{0};
 
 base::IoError last_os_error() { return base::IoError::from_errno(errno); }
 
-std::expected<void, base::IoError> write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return std::unexpected(last_os_error());
-        }
-        if (n == 0) {
-            return std::unexpected(
-                base::IoError::custom(base::IoErrorKind::WriteZero, "failed to write whole buffer"));
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return {};
-}
-
 std::expected<void, base::IoError> write_and_sync(int fd, std::string_view text) {
-    if (auto written = write_all(fd, text); !written) return written;
-    if (::fsync(fd) != 0) return std::unexpected(last_os_error());
-    return {};
+    if (auto written = base::write_all(fd, text); !written) return written;
+    return base::sync_file(fd);
 }
 
 // rename() replaces a file whatever its permissions, so a configuration

@@ -13,6 +13,8 @@
 
 #include <fmt/format.h>
 
+#include "base/file_io.hpp"
+
 namespace vorlix::scan_csv {
 
 namespace {
@@ -39,26 +41,10 @@ public:
     }
 
     std::expected<void, base::IoError> write_all(const char* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return std::unexpected(last_os_error());
-            }
-            if (n == 0) {
-                return std::unexpected(base::IoError::custom(base::IoErrorKind::WriteZero,
-                                                             "failed to write whole buffer"));
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return {};
+        return base::write_all(fd_, std::string_view(data, size));
     }
 
-    std::expected<void, base::IoError> sync() {
-        if (::fsync(fd_) != 0) return std::unexpected(last_os_error());
-        return {};
-    }
+    std::expected<void, base::IoError> sync() { return base::sync_file(fd_); }
 
     const std::filesystem::path& path() const { return path_; }
     int fd() const { return fd_; }
