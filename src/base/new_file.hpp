@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "base/io_error.hpp"
 #include "base/unique_fd.hpp"
@@ -60,8 +61,10 @@ public:
     // is missing, not writable, …) or `names_taken`.
     static std::expected<NewFile, IoError> create(Place place);
 
-    NewFile(NewFile&&) noexcept = default;
-    NewFile& operator=(NewFile&&) noexcept = default;
+    NewFile(NewFile&& other) noexcept
+        : place_(std::move(other.place_)), fd_(std::move(other.fd_)), scratch_(std::move(other.scratch_)),
+          nameless_(other.nameless_), linked_(std::exchange(other.linked_, false)) {}
+    NewFile& operator=(NewFile&&) = delete;
     // An unpublished file is dropped: closed, and its scratch name removed.
     ~NewFile();
 

@@ -2,3 +2,9 @@ vorlix_test(app_logger_tests SOURCES logger_test.cpp LIBS vorlix_app_logger LABE
 vorlix_test(app_ports_tests SOURCES ports_test.cpp LIBS vorlix_app_ports)
 vorlix_test(app_write_back_tests SOURCES write_back_test.cpp LIBS vorlix_app_write_back)
 vorlix_test(app_error_tests SOURCES app_error_test.cpp LIBS vorlix_app_error)
+# A write-back in a process of its own, run under the fault shim.
+add_executable(write_back_probe ${VORLIX_DIR}/write_back_probe.cpp ${CMAKE_SOURCE_DIR}/tests/base/fault_shim.cpp)
+target_link_libraries(write_back_probe PRIVATE vorlix_app_write_back ${CMAKE_DL_LIBS})
+target_include_directories(write_back_probe PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+target_compile_definitions(app_write_back_tests PRIVATE VORLIX_WRITE_BACK_PROBE="$<TARGET_FILE:write_back_probe>")
+add_dependencies(app_write_back_tests write_back_probe)
