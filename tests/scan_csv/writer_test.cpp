@@ -47,6 +47,17 @@ OutputConfig output_in(const fs::path& dir, bool header = false) {
 
 constexpr std::string_view STAMP = "20261209 09_27_58_123456";
 
+// The fault shim's settings for every way a file system lets a save reach
+// its name.
+const char* const FILE_SYSTEMS[] = {
+    "",                                 // nameless files
+    "no_proc",                          // nameless, named by a privileged link
+    "no_proc,no_empty_path",            // nameless files that cannot be named
+    "no_tmpfile",                       // no-replace renames
+    "no_tmpfile,no_noreplace",          // links only
+    "no_tmpfile,no_noreplace,no_link",  // plain renames only
+};
+
 }  // namespace
 
 TEST(FormatNumber, ShortestPlainForm) {
@@ -231,17 +242,9 @@ TEST(WriteScanCsv, KilledSavesLeaveNoShortScanAndNoScratchOnEveryFileSystem) {
     ASSERT_TRUE(made.has_value());
     const std::string whole = read_all(*made);
 
-    const char* const file_systems[] = {
-        "",                                // nameless files
-        "no_proc",                         // nameless, named by a privileged link
-        "no_proc,no_empty_path",           // nameless files that cannot be named
-        "no_tmpfile",                      // no-replace renames
-        "no_tmpfile,no_noreplace",         // links only
-        "no_tmpfile,no_noreplace,no_link", // plain renames only
-    };
     const char* const kills[] = {"write:1", "write:25", "fsync:1", "publish:1", "publish:1:after",
                                  "publish:2"};
-    for (const char* faults : file_systems) {
+    for (const char* faults : FILE_SYSTEMS) {
         for (const char* kill : kills) {
             const std::string where = std::string(faults) + " / " + kill;
             TempDir dir;
@@ -299,4 +302,20 @@ TEST(WriteScanCsv, OnlyDeadScratchFilesOfScansAreRemoved) {
     for (const auto& name : removed) EXPECT_EQ(std::count(names.begin(), names.end(), name), 0) << name;
     for (const auto& name : kept) EXPECT_EQ(std::count(names.begin(), names.end(), name), 1) << name;
     EXPECT_EQ(names.size(), kept.size() + 2);
+}
+
+TEST(WriteScanCsv, EveryFileSystemSkipsTakenNamesWithoutTouchingThem) {
+    const std::string base = "scan_" + std::string(STAMP) + "_";
+    for (const char* faults : FILE_SYSTEMS) {
+        TempDir dir;
+        for (int n : {0, 1}) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv")) << "old";
+        const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), "3", std::string(STAMP)},
+                                                        faults, "");
+        ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << faults;
+        EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{base + "0.csv", base + "1.csv", base + "2.csv"}))
+            << faults;
+        for (int n : {0, 1}) EXPECT_EQ(read_all(dir.path() / (base + std::to_string(n) + ".csv")), "old") << faults;
+        EXPECT_EQ(read_all(dir.path() / (base + "2.csv")), "240,-87.46875\n240.001234,-86.46875\n240.002468,-85.46875\n")
+            << faults;
+    }
 }
