@@ -1,53 +1,18 @@
 #include "config/load.hpp"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "config/defaults.hpp"
 #include "config/merge.hpp"
 #include "config/toml_value.hpp"
 #include "config/typed_read.hpp"
+#include "base/file_io.hpp"
 #include "base/text.hpp"
 #include "config/validate.hpp"
 
 namespace vorlix::config {
-
-namespace {
-
-// The whole file, or the I/O error that stopped the open or a read.
-std::expected<std::string, base::IoError> read_file(const std::filesystem::path& path) {
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return std::unexpected(base::IoError::from_errno(errno));
-
-    std::string bytes;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
-    char chunk[8192];
-    for (;;) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n > 0) {
-            bytes.append(chunk, static_cast<std::size_t>(n));
-        } else if (n == 0) {
-            break;
-        } else if (errno != EINTR) {
-            const int code = errno;
-            ::close(fd);
-            return std::unexpected(base::IoError::from_errno(code));
-        }
-    }
-    ::close(fd);
-    return bytes;
-}
-
-}  // namespace
 
 std::filesystem::path config_path() {
     // Taken byte for byte: a path need not be valid text.
@@ -58,7 +23,7 @@ std::filesystem::path config_path() {
 std::expected<Config, ConfigError> load_config() { return load_config_from(config_path()); }
 
 std::expected<Config, ConfigError> load_config_from(const std::filesystem::path& path) {
-    auto bytes = read_file(path);
+    auto bytes = base::read_whole_file(path);
     if (!bytes) {
         // A missing file is the normal first run: the defaults alone.
         if (bytes.error().kind() == base::IoErrorKind::NotFound) return embedded_config();

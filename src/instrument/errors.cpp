@@ -51,45 +51,6 @@ std::string SerialError::debug() const {
 
 std::optional<ErrorRef> SerialError::source() const { return std::nullopt; }
 
-// ---- ErrorRef --------------------------------------------------------------
-
-ErrorRef ErrorRef::captured(std::string display, std::string debug) {
-    return ErrorRef(std::make_shared<const Captured>(Captured{std::move(display), std::move(debug)}));
-}
-
-std::string ErrorRef::display() const {
-    switch (target_) {
-        case Target::Io: return static_cast<const base::IoError*>(error_)->display();
-        case Target::Serial: return static_cast<const SerialError*>(error_)->display();
-        case Target::Acquisition: return static_cast<const AcquisitionError*>(error_)->display();
-        case Target::Captured: return captured_->display;
-    }
-    return {};
-}
-
-std::string ErrorRef::debug() const {
-    switch (target_) {
-        case Target::Io: return static_cast<const base::IoError*>(error_)->debug();
-        case Target::Serial: return static_cast<const SerialError*>(error_)->debug();
-        case Target::Acquisition: return static_cast<const AcquisitionError*>(error_)->debug();
-        case Target::Captured: return captured_->debug;
-    }
-    return {};
-}
-
-std::optional<ErrorRef> ErrorRef::source() const {
-    if (const auto* error = acquisition_error()) return error->source();
-    return std::nullopt;
-}
-
-const base::IoError* ErrorRef::io_error() const {
-    return target_ == Target::Io ? static_cast<const base::IoError*>(error_) : nullptr;
-}
-
-const AcquisitionError* ErrorRef::acquisition_error() const {
-    return target_ == Target::Acquisition ? static_cast<const AcquisitionError*>(error_) : nullptr;
-}
-
 std::optional<ErrorRef> config_source(const config::ConfigError& error) {
     if (const auto* io = error.io_error()) return ErrorRef(*io);
     if (const auto* toml = error.parse_error()) {

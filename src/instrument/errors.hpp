@@ -15,11 +15,9 @@
 //   return std::unexpected(TransportError::ResponseTooLong{limit});
 // works, and callers branch with `err.get_if<TransportError::Io>()`.
 //
-// source() returns an `ErrorRef`: a borrowed view of the cause that again
-// answers display(), debug() and source(), so a caller can walk the whole
-// chain. It points into the error it came from and is valid only while that
-// error lives and is not modified. Causes of foreign types without a chain
-// of their own (a TOML library error) are held as captured text.
+// source() returns a `base::ErrorRef`: a borrowed view of the cause that
+// again answers display(), debug() and source(), so a caller can walk the
+// whole chain.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,11 +26,14 @@
 #include <string>
 #include <variant>
 
+#include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "config/error.hpp"
 #include "instrument/types.hpp"
 
 namespace vorlix::instrument {
+
+using base::ErrorRef;
 
 class AcquisitionError;
 
@@ -56,42 +57,8 @@ struct SerialError {
     std::string display() const { return description; }
     // SerialError { kind: Io(PermissionDenied), description: "Permission denied" }
     std::string debug() const;
-    std::optional<class ErrorRef> source() const;  // always none
+    std::optional<ErrorRef> source() const;  // always none
     bool operator==(const SerialError&) const = default;
-};
-
-// A borrowed view of an underlying error (see the file comment).
-class ErrorRef {
-public:
-    explicit ErrorRef(const base::IoError& error) : target_(Target::Io), error_(&error) {}
-    explicit ErrorRef(const SerialError& error) : target_(Target::Serial), error_(&error) {}
-    explicit ErrorRef(const AcquisitionError& error)
-        : target_(Target::Acquisition), error_(&error) {}
-    // A cause known only by its texts; it has no cause of its own.
-    static ErrorRef captured(std::string display, std::string debug);
-
-    std::string display() const;
-    std::string debug() const;
-    std::optional<ErrorRef> source() const;
-
-    // The viewed error when it is of that type, else null.
-    const base::IoError* io_error() const;
-    const AcquisitionError* acquisition_error() const;
-
-private:
-    enum class Target : std::uint8_t { Io, Serial, Acquisition, Captured };
-    struct Captured {
-        std::string display;
-        std::string debug;
-    };
-    explicit ErrorRef(std::shared_ptr<const Captured> captured)
-        : target_(Target::Captured), captured_(std::move(captured)) {}
-
-    // A tag and a plain pointer rather than a variant: copies stay trivial
-    // but for the shared captured texts.
-    Target target_;
-    const void* error_ = nullptr;
-    std::shared_ptr<const Captured> captured_;
 };
 
 // The cause behind a configuration error: its I/O error, or the TOML

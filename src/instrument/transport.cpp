@@ -1,26 +1,15 @@
 #include "instrument/transport.hpp"
 
+#include "base/file_io.hpp"
 #include "config/validate.hpp"
 
 namespace vorlix::instrument {
 
 using base::IoError;
-using base::IoErrorKind;
 
 std::expected<void, IoError> ByteStream::write_all(std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        auto written = write_some(bytes);
-        if (!written) {
-            if (written.error().kind() == IoErrorKind::Interrupted) continue;
-            return std::unexpected(written.error());
-        }
-        if (*written == 0) {
-            return std::unexpected(
-                IoError::custom(IoErrorKind::WriteZero, "failed to write whole buffer"));
-        }
-        bytes = bytes.subspan(std::min(*written, bytes.size()));
-    }
-    return {};
+    return base::write_all_with([this](std::span<const std::uint8_t> rest) { return write_some(rest); },
+                                bytes);
 }
 
 std::expected<std::size_t, IoError> Transport::read(std::span<std::uint8_t> buffer) {

@@ -1,16 +1,12 @@
 #include "scan_csv/reader.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
 
+#include "base/file_io.hpp"
 #include "base/text.hpp"
 
 namespace vorlix::scan_csv {
@@ -98,33 +94,6 @@ std::optional<double> parse_decimal(std::string_view text) {
     return negative ? -value : value;
 }
 
-std::expected<std::string, base::IoError> read_whole_file(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::unexpected(base::IoError::from_errno(errno));
-    // One spare byte past the reported size lets the final read see the end
-    // of the file without growing the buffer.
-    struct stat info{};
-    std::size_t guess = 65536;
-    if (::fstat(fd, &info) == 0 && info.st_size > 0) guess = static_cast<std::size_t>(info.st_size) + 1;
-    std::string bytes(guess, '\0');
-    std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
-        ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            int code = errno;
-            ::close(fd);
-            return std::unexpected(base::IoError::from_errno(code));
-        }
-        if (n == 0) break;
-        used += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    bytes.resize(used);
-    return bytes;
-}
-
 }  // namespace
 
 base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view message) {
@@ -196,7 +165,7 @@ std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_vie
 }
 
 std::expected<std::vector<Sample>, base::IoError> read_scan_csv(const std::filesystem::path& path) {
-    auto bytes = read_whole_file(path);
+    auto bytes = base::read_whole_file(path);
     if (!bytes) return std::unexpected(std::move(bytes.error()));
     return parse_scan_csv(*bytes);
 }

@@ -1,17 +1,12 @@
 #include "scan_csv/writer.hpp"
 
-#include <atomic>
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <system_error>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <fmt/format.h>
+
+#include "base/new_file.hpp"
 
 namespace vorlix::scan_csv {
 
@@ -21,68 +16,11 @@ constexpr std::size_t BUFFER_BYTES = 8192;
 // The longest line: two numbers, a comma and a line feed.
 constexpr std::size_t MAX_LINE_CHARS = 2 * MAX_NUMBER_CHARS + 2;
 
-base::IoError last_os_error() { return base::IoError::from_errno(errno); }
-
-// Owns the open descriptor of a file being written; unless committed, the
-// file is closed and removed when this goes away.
-class PendingFile {
-public:
-    PendingFile(int fd, std::filesystem::path path) : fd_(fd), path_(std::move(path)) {}
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    ~PendingFile() {
-        if (fd_ >= 0) ::close(fd_);
-        if (!committed_ && !path_.empty()) {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-
-    std::expected<void, base::IoError> write_all(const char* data, std::size_t size) {
-        while (size > 0) {
-            const ssize_t n = ::write(fd_, data, size);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                return std::unexpected(last_os_error());
-            }
-            if (n == 0) {
-                return std::unexpected(base::IoError::custom(base::IoErrorKind::WriteZero,
-                                                             "failed to write whole buffer"));
-            }
-            data += n;
-            size -= static_cast<std::size_t>(n);
-        }
-        return {};
-    }
-
-    std::expected<void, base::IoError> sync() {
-        if (::fsync(fd_) != 0) return std::unexpected(last_os_error());
-        return {};
-    }
-
-    const std::filesystem::path& path() const { return path_; }
-    int fd() const { return fd_; }
-
-    // Closes the file and keeps it. A close after a successful fsync cannot
-    // lose data any more, so its result is not looked at.
-    std::filesystem::path commit() {
-        ::close(fd_);
-        fd_ = -1;
-        committed_ = true;
-        return std::move(path_);
-    }
-
-private:
-    int fd_;
-    std::filesystem::path path_;
-    bool committed_ = false;
-};
-
 // Fills a fixed buffer line by line and hands it to the file when the next
 // line might not fit.
 class LineBuffer {
 public:
-    explicit LineBuffer(PendingFile& file) : file_(file) {}
+    explicit LineBuffer(base::NewFile& file) : file_(file) {}
 
     std::expected<void, base::IoError> append(std::string_view text) {
         if (auto ok = make_room(text.size()); !ok) return ok;
@@ -103,7 +41,7 @@ public:
     }
 
     std::expected<void, base::IoError> flush() {
-        auto ok = file_.write_all(buffer_, used_);
+        auto ok = file_.write(std::string_view(buffer_, used_));
         used_ = 0;
         return ok;
     }
@@ -114,7 +52,7 @@ private:
         return flush();
     }
 
-    PendingFile& file_;
+    base::NewFile& file_;
     char buffer_[BUFFER_BYTES];
     std::size_t used_ = 0;
 };
@@ -122,22 +60,6 @@ private:
 base::IoError no_free_name() {
     return base::IoError::custom(base::IoErrorKind::AlreadyExists,
                                  "could not allocate a unique scan filename");
-}
-
-// Creates the first of up to MAX_NAME_ATTEMPTS names that does not exist yet,
-// without ever opening an existing file.
-template <class NameOf>
-std::expected<PendingFile, base::IoError> create_first_free(NameOf name_of) {
-    for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
-        std::filesystem::path path = name_of(n);
-        int fd;
-        do {
-            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        } while (fd < 0 && errno == EINTR);
-        if (fd >= 0) return std::expected<PendingFile, base::IoError>(std::in_place, fd, std::move(path));
-        if (errno != EEXIST) return std::unexpected(last_os_error());
-    }
-    return std::unexpected(no_free_name());
 }
 
 std::filesystem::path scan_name(const config::OutputConfig& output, std::string_view stamp,
@@ -179,17 +101,6 @@ std::string format_scan_timestamp(std::chrono::system_clock::time_point when) {
 
 namespace {
 
-// The file's own fsync makes its bytes durable but not its new name: until
-// the directory entry reaches the disk, a power cut can lose a file already
-// reported as saved. Some file systems refuse fsync on a directory, and the
-// file is complete by now, so a failure here is not an error.
-void sync_directory(const std::string& directory) {
-    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    (void)::fsync(fd);
-    ::close(fd);
-}
-
 std::expected<void, base::IoError> create_directory(const config::OutputConfig& output) {
     std::error_code ec;
     std::filesystem::create_directories(output.directory, ec);
@@ -197,7 +108,7 @@ std::expected<void, base::IoError> create_directory(const config::OutputConfig& 
     return {};
 }
 
-std::expected<void, base::IoError> write_samples(PendingFile& file,
+std::expected<void, base::IoError> write_samples(base::NewFile& file,
                                                  std::span<const instrument::Sample> samples,
                                                  bool include_header) {
     LineBuffer buffer(file);
@@ -211,101 +122,41 @@ std::expected<void, base::IoError> write_samples(PendingFile& file,
     return file.sync();
 }
 
-// The old way, for file systems that cannot rename without replacing: the
-// data goes straight into the reserved name.
-std::expected<std::filesystem::path, base::IoError> write_directly(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
-    std::string_view stamp) {
-    auto created = create_first_free([&](unsigned n) { return scan_name(output, stamp, n); });
-    if (!created) return std::unexpected(std::move(created.error()));
-    if (auto ok = write_samples(*created, samples, output.include_header); !ok) {
-        return std::unexpected(ok.error());
+// "YYYYmmdd HH_MM_SS_ffffff", as format_scan_timestamp writes it.
+bool is_stamp(std::string_view text) {
+    constexpr std::string_view shape = "dddddddd dd_dd_dd_dddddd";
+    if (text.size() != shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        if (shape[i] == 'd' ? !digit : text[i] != shape[i]) return false;
     }
-    return created->commit();
+    return true;
 }
 
-std::atomic<unsigned> scratch_counter{0};
-
-// A hidden scratch file next to the scan files, never an existing one.
-std::expected<PendingFile, base::IoError> create_scratch(const config::OutputConfig& output,
-                                                         std::string_view stamp) {
-    return create_first_free([&](unsigned) {
-        return std::filesystem::path(output.directory) /
-               fmt::format(".{}_{}.{}.{}.tmp", output.filename_prefix, stamp, ::getpid(),
-                           scratch_counter.fetch_add(1, std::memory_order_relaxed));
-    });
+// Scratch files are named after the scan: ".{prefix}_{stamp}.{pid}.{n}.tmp".
+bool is_scan_stem(std::string_view stem) {
+    constexpr std::size_t stamp_size = 24;
+    return stem.size() > stamp_size && stem[stem.size() - stamp_size - 1] == '_' &&
+           is_stamp(stem.substr(stem.size() - stamp_size));
 }
 
-enum class Publish { Done, Taken, Unsupported, Failed };
-
-Publish publish_without_replacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-        return Publish::Done;
-    }
-    if (errno == EEXIST) return Publish::Taken;
-    if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) return Publish::Unsupported;
-    return Publish::Failed;
-}
-
-// The samples are written and synced under a scratch name first, and only a
-// complete file takes a scan name: a process ended or a power cut during the
-// write must not leave a shortened scan that looks whole.
-std::expected<std::filesystem::path, base::IoError> write_via_scratch(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
-    std::string_view stamp) {
-    auto scratch = create_scratch(output, stamp);
-    if (!scratch) return std::unexpected(std::move(scratch.error()));
-    if (auto ok = write_samples(*scratch, samples, output.include_header); !ok) {
-        return std::unexpected(ok.error());
-    }
-    const std::filesystem::path from = scratch->path();
-    for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
-        std::filesystem::path to = scan_name(output, stamp, n);
-        switch (publish_without_replacing(from, to)) {
-            case Publish::Done:
-                scratch->commit();
-                sync_directory(output.directory);
-                return to;
-            case Publish::Taken: continue;
-            case Publish::Unsupported: {
-                auto path = write_directly(samples, output, stamp);
-                if (path) sync_directory(output.directory);
-                return path;
-            }
-            case Publish::Failed: return std::unexpected(last_os_error());
-        }
-    }
-    return std::unexpected(no_free_name());
-}
-
-// Better still, a file with no name at all until it is complete: if the
-// process ends during the write, the kernel drops it and nothing is left
-// behind, not even a scratch file. Where the file system cannot make one, or
-// it cannot be given a name afterwards, the scratch-name way takes over.
+// The samples take their scan name only once they are complete and on
+// disk: a process ended or a power cut during the write must not leave a
+// shortened scan that looks whole. Scratch files that killed saves left
+// here are cleared first, so they never pile up.
 std::expected<std::filesystem::path, base::IoError> write_into_directory(
     std::span<const instrument::Sample> samples, const config::OutputConfig& output,
     std::string_view stamp) {
-    int fd;
-    do {
-        fd = ::open(output.directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return write_via_scratch(samples, output, stamp);
-    PendingFile unnamed(fd, {});
-    if (auto ok = write_samples(unnamed, samples, output.include_header); !ok) {
+    const std::filesystem::path directory(output.directory);
+    base::remove_dead_scratch(directory, is_scan_stem);
+    auto file = base::NewFile::create({directory, fmt::format("{}_{}", output.filename_prefix, stamp),
+                                       std::string(no_free_name().display())});
+    if (!file) return std::unexpected(std::move(file.error()));
+    if (auto ok = write_samples(*file, samples, output.include_header); !ok) {
         return std::unexpected(ok.error());
     }
-    const std::string self = fmt::format("/proc/self/fd/{}", unnamed.fd());
-    for (unsigned n = 0; n < MAX_NAME_ATTEMPTS; ++n) {
-        std::filesystem::path to = scan_name(output, stamp, n);
-        // Linking never replaces an existing file: a taken name fails.
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, to.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            unnamed.commit();
-            sync_directory(output.directory);
-            return to;
-        }
-        if (errno != EEXIST) return write_via_scratch(samples, output, stamp);
-    }
-    return std::unexpected(no_free_name());
+    return file->publish_new([&](unsigned n) { return scan_name(output, stamp, n); }, MAX_NAME_ATTEMPTS,
+                             no_free_name());
 }
 
 }  // namespace

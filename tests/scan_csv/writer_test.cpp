@@ -1,4 +1,6 @@
 #include "scan_csv/writer.hpp"
+#include "base/fault_run.hpp"
+#include "scan_csv/save_probe.hpp"
 #include "workers/temp_dir.hpp"
 
 #include <cfloat>
@@ -44,6 +46,17 @@ OutputConfig output_in(const fs::path& dir, bool header = false) {
 }
 
 constexpr std::string_view STAMP = "20261209 09_27_58_123456";
+
+// The fault shim's settings for every way a file system lets a save reach
+// its name.
+const char* const FILE_SYSTEMS[] = {
+    "",                                 // nameless files
+    "no_proc",                          // nameless, named by a privileged link
+    "no_proc,no_empty_path",            // nameless files that cannot be named
+    "no_tmpfile",                       // no-replace renames
+    "no_tmpfile,no_noreplace",          // links only
+    "no_tmpfile,no_noreplace,no_link",  // plain renames only
+};
 
 }  // namespace
 
@@ -216,4 +229,93 @@ TEST(WriteScanCsv, AProcessKilledMidWriteLeavesNoScanFile) {
     // Not even a scratch file stays behind where the file system can hold
     // a file without a name, as the ones the tests run on can.
     EXPECT_TRUE(names_in(dir.path()).empty()) << names_in(dir.path()).front();
+}
+
+// Every way a save can reach its name, each killed at every stage: no name
+// ever holds less than the whole scan, and the next save leaves no scratch
+// file of the killed one behind.
+TEST(WriteScanCsv, KilledSavesLeaveNoShortScanAndNoScratchOnEveryFileSystem) {
+    constexpr std::size_t POINTS = 20000;  // about 50 buffers
+    TempDir reference;
+    const auto sweep = vorlix::test::probe_sweep(POINTS);
+    auto made = write_scan_csv_stamped(sweep, output_in(reference.path()), STAMP);
+    ASSERT_TRUE(made.has_value());
+    const std::string whole = read_all(*made);
+
+    const char* const kills[] = {"write:1", "write:25", "fsync:1", "publish:1", "publish:1:after",
+                                 "publish:2"};
+    for (const char* faults : FILE_SYSTEMS) {
+        for (const char* kill : kills) {
+            const std::string where = std::string(faults) + " / " + kill;
+            TempDir dir;
+            const int killed = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), std::to_string(POINTS)},
+                                                             faults, kill);
+            // Only the paths with a second publishing call can outlive the
+            // last kill point.
+            if (std::string_view(kill) != "publish:2") {
+                ASSERT_TRUE(WIFSIGNALED(killed) && WTERMSIG(killed) == SIGKILL) << where << " " << killed;
+            }
+            const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), std::to_string(POINTS)},
+                                                            faults, "");
+            ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << where;
+            std::size_t scans = 0;
+            for (const std::string& name : names_in(dir.path())) {
+                ASSERT_TRUE(std::regex_match(name, std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}_\d{6}_\d+\.csv)")))
+                    << where << ": " << name;
+                EXPECT_EQ(read_all(dir.path() / name), whole) << where << ": " << name;
+                ++scans;
+            }
+            EXPECT_GE(scans, 1u) << where;
+        }
+    }
+}
+
+// Leftovers are removed only when clearly a scratch file of a scan whose
+// process is gone.
+TEST(WriteScanCsv, OnlyDeadScratchFilesOfScansAreRemoved) {
+    TempDir dir;
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string dead = std::to_string(gone);
+    const std::string alive = std::to_string(::getpid());
+    const std::string stamp(STAMP);
+    const std::vector<std::string> removed = {
+        ".scan_" + stamp + "." + dead + ".0.tmp",
+        ".other prefix_" + stamp + "." + dead + ".17.tmp",
+    };
+    const std::vector<std::string> kept = {
+        ".scan_" + stamp + "." + alive + ".0.tmp",             // a running process
+        ".scan_" + stamp + "." + dead + ".x.tmp",              // not our number
+        ".scan_20261209.." + dead + ".0.tmp",                   // not a stamp
+        ".config.toml." + dead + ".0.tmp",                      // not a scan
+        "scan_" + stamp + "." + dead + ".0.tmp",                // not hidden
+        ".scan_" + stamp + "." + dead + ".0.tmp.keep",          // not a scratch name
+    };
+    for (const auto& name : removed) std::ofstream(dir.path() / name) << "x";
+    for (const auto& name : kept) std::ofstream(dir.path() / name) << "x";
+    fs::create_directory(dir.path() / (".scan_" + stamp + "." + dead + ".1.tmp"));  // not a file
+    const std::vector<Sample> sweep = {{1.0, 2.0}};
+    auto saved = write_scan_csv(sweep, output_in(dir.path()));
+    ASSERT_TRUE(saved.has_value());
+    auto names = names_in(dir.path());
+    for (const auto& name : removed) EXPECT_EQ(std::count(names.begin(), names.end(), name), 0) << name;
+    for (const auto& name : kept) EXPECT_EQ(std::count(names.begin(), names.end(), name), 1) << name;
+    EXPECT_EQ(names.size(), kept.size() + 2);
+}
+
+TEST(WriteScanCsv, EveryFileSystemSkipsTakenNamesWithoutTouchingThem) {
+    const std::string base = "scan_" + std::string(STAMP) + "_";
+    for (const char* faults : FILE_SYSTEMS) {
+        TempDir dir;
+        for (int n : {0, 1}) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv")) << "old";
+        const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), "3", std::string(STAMP)},
+                                                        faults, "");
+        ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << faults;
+        EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{base + "0.csv", base + "1.csv", base + "2.csv"}))
+            << faults;
+        for (int n : {0, 1}) EXPECT_EQ(read_all(dir.path() / (base + std::to_string(n) + ".csv")), "old") << faults;
+        EXPECT_EQ(read_all(dir.path() / (base + "2.csv")), "240,-87.46875\n240.001234,-86.46875\n240.002468,-85.46875\n")
+            << faults;
+    }
 }

@@ -83,8 +83,8 @@ std::string AppError::debug() const {
         value);
 }
 
-std::optional<instrument::ErrorRef> AppError::source() const {
-    using instrument::ErrorRef;
+std::optional<base::ErrorRef> AppError::source() const {
+    using base::ErrorRef;
     using Source = std::optional<ErrorRef>;
     return std::visit(
         Overloaded{

@@ -16,6 +16,7 @@
 
 #include "app/services/logger.hpp"
 #include "app/services/ports.hpp"
+#include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "config/error.hpp"
 #include "instrument/errors.hpp"
@@ -110,7 +111,7 @@ public:
     // Io and Logger, the source of Csv, the report's error for Terminal,
     // the payload's own cause for Config, Connection and Acquisition,
     // nothing for Usage and Live.
-    std::optional<instrument::ErrorRef> source() const;
+    std::optional<base::ErrorRef> source() const;
 
     bool operator==(const AppError&) const = default;
 

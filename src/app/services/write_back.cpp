@@ -4,42 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 
-#include "config/serialize.hpp"
+#include "base/new_file.hpp"
 #include "base/text.hpp"
+#include "config/serialize.hpp"
 
 namespace vorlix::app {
 namespace {
 
-// Never reset: every candidate name of the process is new, so a leftover
-// from an earlier attempt is never reused.
-std::atomic<std::uint64_t> temp_file_counter{0};
-
 base::IoError last_os_error() { return base::IoError::from_errno(errno); }
-
-std::expected<void, base::IoError> write_all(int fd, std::string_view text) {
-    while (!text.empty()) {
-        ssize_t n = ::write(fd, text.data(), text.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return std::unexpected(last_os_error());
-        }
-        if (n == 0) {
-            return std::unexpected(
-                base::IoError::custom(base::IoErrorKind::WriteZero, "failed to write whole buffer"));
-        }
-        text.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return {};
-}
-
-std::expected<void, base::IoError> write_and_sync(int fd, std::string_view text) {
-    if (auto written = write_all(fd, text); !written) return written;
-    if (::fsync(fd) != 0) return std::unexpected(last_os_error());
-    return {};
-}
 
 // rename() replaces a file whatever its permissions, so a configuration
 // file the user made read-only, or one this user may not write, would be
@@ -79,17 +53,10 @@ void keep_mode(int fd, const std::filesystem::path& path) {
 }  // namespace
 
 std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter) {
-    std::string name = ".";
-    name += file_name;
-    name += '.';
-    name += std::to_string(pid);
-    name += '.';
-    name += std::to_string(counter);
-    name += ".tmp";
-    return name;
+    return base::scratch_file_name(file_name, pid, counter);
 }
 
-std::uint64_t next_temp_file_counter() { return temp_file_counter.load(); }
+std::uint64_t next_temp_file_counter() { return base::next_scratch_number(); }
 
 std::expected<void, base::IoError> replace_file(const std::filesystem::path& given,
                                                 std::string_view text) {
@@ -102,38 +69,17 @@ std::expected<void, base::IoError> replace_file(const std::filesystem::path& giv
     std::filesystem::path dir = path.parent_path();
     if (dir.empty()) dir = ".";
     const std::string shown_name = base::lossy_utf8(file_name.native());
-    const auto pid = static_cast<std::uint64_t>(::getpid());
 
-    std::filesystem::path temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < temp_file_attempts && fd < 0; ++attempt) {
-        temp = dir / temp_file_name(shown_name, pid, temp_file_counter.fetch_add(1));
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return std::unexpected(last_os_error());
-    }
-    if (fd < 0) {
-        return std::unexpected(base::IoError::custom(
-            base::IoErrorKind::AlreadyExists, "could not allocate a configuration temporary file"));
-    }
-
-    keep_mode(fd, path);
-    if (auto synced = write_and_sync(fd, text); !synced) {
-        ::unlink(temp.c_str());
-        ::close(fd);
-        return synced;
-    }
-    // The data is on disk already; a late close error has nothing left to lose.
-    ::close(fd);
-    if (auto writable = check_target_writable(path); !writable) {
-        ::unlink(temp.c_str());
-        return writable;
-    }
-    if (::rename(temp.c_str(), path.c_str()) != 0) {
-        base::IoError error = last_os_error();
-        ::unlink(temp.c_str());
-        return std::unexpected(std::move(error));
-    }
-    return {};
+    // Temporaries of write-backs killed before their rename are cleared,
+    // so they never pile up beside the configuration.
+    base::remove_dead_scratch(dir, [&](std::string_view stem) { return stem == shown_name; });
+    auto file = base::NewFile::create({dir, shown_name, "could not allocate a configuration temporary file"});
+    if (!file) return std::unexpected(std::move(file.error()));
+    keep_mode(file->fd(), path);
+    if (auto written = file->write(text); !written) return written;
+    if (auto synced = file->sync(); !synced) return synced;
+    if (auto writable = check_target_writable(path); !writable) return writable;
+    return file->publish_replacing(path);
 }
 
 std::expected<void, config::ConfigError> write_back_config(const config::Config& config,

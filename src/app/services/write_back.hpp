@@ -11,13 +11,14 @@
 #include <string_view>
 
 #include "base/io_error.hpp"
+#include "base/new_file.hpp"
 #include "config/error.hpp"
 #include "config/record.hpp"
 
 namespace vorlix::app {
 
 // How many candidate temporary names one replacement tries before giving up.
-inline constexpr int temp_file_attempts = 100;
+inline constexpr int temp_file_attempts = static_cast<int>(base::NEW_FILE_NAME_ATTEMPTS);
 
 // ".{file_name}.{pid}.{counter}.tmp"
 std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter);
@@ -28,7 +29,8 @@ std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::u
 std::uint64_t next_temp_file_counter();
 
 // Writes `text` to `path` through a temporary file in the same directory
-// and a rename. Failures: "missing file name" (InvalidInput) when `path`
+// and a rename; temporaries that killed write-backs left beside `path` are
+// removed first. Failures: "missing file name" (InvalidInput) when `path`
 // names no file, "could not allocate a configuration temporary file"
 // (AlreadyExists) when every candidate name is taken, the permission error
 // when `path` is a file without write permission (the rename would replace

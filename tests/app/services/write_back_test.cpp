@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -16,6 +17,8 @@
 #include <sstream>
 #include <string>
 
+#include "app/services/write_back_probe.hpp"
+#include "base/fault_run.hpp"
 #include "config/serialize.hpp"
 
 namespace vorlix::app {
@@ -258,6 +261,58 @@ TEST_F(WriteBack, ReportsRenderAndFileFailuresAsConfigurationErrors) {
     ASSERT_FALSE(io.has_value());
     EXPECT_EQ(io.error(), config::ConfigError::io(base::IoError::from_errno(ENOENT)));
     EXPECT_EQ(io.error().display(), "configuration I/O: No such file or directory (os error 2)");
+}
+
+// Killed at every stage, with and without nameless files: the file is
+// always one whole version, and the next write-back leaves no temporary of
+// the killed one behind.
+TEST_F(WriteBack, KilledWriteBacksLeaveAWholeFileAndNoTemporary) {
+    const std::string old_text = test::probe_config_text(1);
+    const std::string new_text = test::probe_config_text(2);
+    const struct {
+        const char* faults;
+        std::vector<const char*> kills;
+    } cases[] = {
+        // The nameless file takes its temporary name only just before the rename.
+        {"", {"write:1", "fsync:1", "publish:1", "publish:1:after", "publish:2", "publish:2:after"}},
+        {"no_tmpfile", {"write:1", "fsync:1", "publish:1", "publish:1:after"}},
+    };
+    for (const auto& c : cases) {
+        for (const char* kill : c.kills) {
+            const std::string where = std::string(c.faults) + " / " + kill;
+            write_text(target_, old_text);
+            const int killed = test::run_with_faults(VORLIX_WRITE_BACK_PROBE, {target_, "2"}, c.faults, kill);
+            ASSERT_TRUE(WIFSIGNALED(killed) && WTERMSIG(killed) == SIGKILL) << where << " " << killed;
+            const std::string after_kill = read_all(target_);
+            EXPECT_TRUE(after_kill == old_text || after_kill == new_text) << where;
+            const int written = test::run_with_faults(VORLIX_WRITE_BACK_PROBE, {target_, "3"}, c.faults, "");
+            ASSERT_TRUE(WIFEXITED(written) && WEXITSTATUS(written) == 0) << where;
+            EXPECT_EQ(read_all(target_), test::probe_config_text(3)) << where;
+            EXPECT_EQ(listing(root_), std::set<std::string>{"config.toml"}) << where;
+        }
+    }
+}
+
+TEST_F(WriteBack, RemovesOnlyTheTemporariesOfItsFileWhoseProcessIsGone) {
+    const pid_t gone = ::fork();
+    if (gone == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const auto dead = static_cast<std::uint64_t>(gone);
+    const auto alive = static_cast<std::uint64_t>(::getpid());
+    write_text(target_, "old");
+    write_text(root_ / temp_file_name("config.toml", dead, 5), "leftover");
+    const std::set<std::string> kept = {
+        "config.toml",
+        temp_file_name("config.toml", alive, 1'000'000),  // a running process
+        temp_file_name("other.toml", dead, 5),           // another file's
+        temp_file_name("config.toml", dead, 5) + ".bak",  // not a temporary name
+    };
+    for (const auto& name : kept) {
+        if (name != "config.toml") write_text(root_ / name, "x");
+    }
+    ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
+    EXPECT_EQ(listing(root_), kept);
+    EXPECT_EQ(read_all(target_), "new = 1\n");
 }
 
 }  // namespace

@@ -1,0 +1,31 @@
+#pragma once
+// Runs a probe program with the fault shim's settings (see fault_shim.cpp)
+// and returns its wait status.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace vorlix::test {
+
+inline int run_with_faults(const std::string& program, const std::vector<std::string>& args,
+                           const std::string& faults, const std::string& kill) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("VORLIX_FAULTS", faults.c_str(), 1);
+        ::setenv("VORLIX_KILL", kill.c_str(), 1);
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = -1;
+    if (child > 0) ::waitpid(child, &status, 0);
+    return status;
+}
+
+}  // namespace vorlix::test
