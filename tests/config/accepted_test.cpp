@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/load.hpp"
+#include "config/nesting_text.hpp"
 #include "config/socket_address.hpp"
 
 namespace vorlix::config {
@@ -20,6 +21,12 @@ struct Accepted {
 };
 
 const std::string prefix64(64, 'a');
+
+// Far past the nesting bound if it were keys or brackets, not text.
+const std::string dotted = testing_text::parts(1000);
+const std::string brackets(1000, '[');
+// A port line that makes the text exactly as long as the size bound.
+const std::string longest_port(256 * 1024 - 10, 'x');
 
 const Accepted accepted[] = {
     {"empty_file", "", [](Config&) {}},
@@ -64,6 +71,13 @@ const Accepted accepted[] = {
      [](Config& c) { c.ui.bindings.zoom_in = {"Q", " ", "\xC3\xA9", "\xC2\xA0", "~"}; }},
     {"long_prefix", "[output]\nfilename_prefix = \"" + prefix64 + "\"",
      [](Config& c) { c.output.filename_prefix = prefix64; }},
+    {"nesting_inside_strings_and_comments",
+     "port = \"" + dotted + "\" # " + dotted + "\n[output]\ndirectory = '''\n" + brackets + "'''",
+     [](Config& c) {
+         c.port = dotted;
+         c.output.directory = brackets;
+     }},
+    {"size_at_bound", "port = \"" + longest_port + "\"\n", [](Config& c) { c.port = longest_port; }},
     {"ipv6_bridge", "[connection]\ntcp_address = \"[::1]:7355\"",
      [](Config& c) { c.connection.tcp_address = "[::1]:7355"; }},
 };
