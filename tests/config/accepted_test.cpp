@@ -148,5 +148,24 @@ TEST(SocketAddress, NumericFormsOnly) {
     for (const Address& a : addresses) EXPECT_EQ(numeric_socket_port(a.text), a.port) << a.text;
 }
 
+// What the connection is made to: the address bytes in network order.
+TEST(SocketAddress, ParsedAddress) {
+    using Family = NumericSocketAddress::Family;
+    struct Parsed {
+        const char* text;
+        NumericSocketAddress address;
+    } cases[] = {
+        {"10.200.3.255:7355", {Family::V4, {10, 200, 3, 255}, 0, 7355}},
+        {"[::]:9", {Family::V6, {}, 0, 9}},
+        {"[1:2:3:4:5:6:7:8]:1", {Family::V6, {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8}, 0, 1}},
+        {"[ABCD::ef01]:2", {Family::V6, {0xAB, 0xCD, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xEF, 0x01}, 0, 2}},
+        {"[1::]:2", {Family::V6, {0, 1}, 0, 2}},
+        {"[::ffff:1.2.3.4]:5", {Family::V6, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 1, 2, 3, 4}, 0, 5}},
+        {"[1:2:3:4:5:6:1.2.3.4]:5", {Family::V6, {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 1, 2, 3, 4}, 0, 5}},
+        {"[fe80::1%0042]:80", {Family::V6, {0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 42, 80}},
+    };
+    for (const Parsed& c : cases) EXPECT_EQ(parse_numeric_socket_address(c.text), c.address) << c.text;
+}
+
 }  // namespace
 }  // namespace vorlix::config
