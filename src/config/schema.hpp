@@ -58,6 +58,10 @@ struct Field {
     Kind kind;
 };
 
+// Spelled out for compilers without deduction for aggregates.
+template <class Rec, class T, class Kind>
+Field(std::string_view, T Rec::*, Kind) -> Field<Rec, T, Kind>;
+
 template <class Rec>
 struct Of;
 
