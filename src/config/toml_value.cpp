@@ -92,7 +92,7 @@ std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
     if (text.size() > max_toml_size) {
         // At the first character that does not fit; the parser never sees the text.
         std::size_t cut = max_toml_size;
-        while ((static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
         return std::unexpected(bound_error(
             text, cut, "exceeded maximum size of " + std::to_string(max_toml_size) + " bytes"));
     }

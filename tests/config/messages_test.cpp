@@ -81,6 +81,10 @@ const Case cases[] = {
      "invalid configuration: TOML parse error at line 1, column 261\n  |\n1 | x = " + times("[", 300) +
          times("]", 300) + "\n  |" + std::string(261, ' ') +
          "^\nError while parsing value: exceeded maximum nested value depth of 256 (TOML_MAX_NESTED_VALUES)\n"},
+    {"nested_inline_tables_stop_at_256", "x = " + times("{a = ", 300) + "1" + times("}", 300),
+     "invalid configuration: TOML parse error at line 1, column 1285\n  |\n1 | x = " + times("{a = ", 300) + "1" +
+         times("}", 300) + "\n  |" + std::string(1285, ' ') +
+         "^\nError while parsing value: exceeded maximum nested value depth of 256 (TOML_MAX_NESTED_VALUES)\n"},
     {"aaa_sorts_before_bad_baudrate", "aaa = 1\nbaudrate = -1",
      "invalid configuration: unknown field `aaa`, expected one of `port`, `baudrate`, `start_frequency`, "
      "`stop_frequency`, `points`, `repeat`, `connection`, `serial`, `scan`, `ui`, `output`, `logging`\n"},
