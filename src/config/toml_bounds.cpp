@@ -150,21 +150,20 @@ private:
             if (at_end()) return true;
             const char c = peek();
             if (open.empty() && (c == '\r' || c == '\n' || c == '#')) return true;
-            if (want != Want::Separator || c == ']' || c == '}' || c == ',') {
-                if (c == ']' || c == '}') {
-                    ++pos_;
-                    if (!open.empty()) open.pop_back();
-                    if (open.empty()) return true;
-                    want = Want::Separator;
-                    continue;
-                }
-                if (c == ',') {
-                    if (open.empty()) return true;
-                    ++pos_;
-                    want = open.back().close == '}' ? Want::Key : Want::Value;
-                    depth = open.back().depth + 1;
-                    continue;
-                }
+            // Closing brackets and commas end whatever was wanted.
+            if (c == ']' || c == '}') {
+                ++pos_;
+                if (!open.empty()) open.pop_back();
+                if (open.empty()) return true;
+                want = Want::Separator;
+                continue;
+            }
+            if (c == ',') {
+                if (open.empty()) return true;
+                ++pos_;
+                want = open.back().close == '}' ? Want::Key : Want::Value;
+                depth = open.back().depth + 1;
+                continue;
             }
             if (want == Want::Key) {
                 const auto parts = key(open.back().depth);
