@@ -1,6 +1,7 @@
 #pragma once
 // The whole configuration in one plain record. Field order is the TOML key
-// order: it drives the expected-key lists of read errors and the write-back.
+// order; config/schema.hpp lists the fields in this order with their keys
+// and kinds for the typed read and the write-back.
 
 #include <cstdint>
 #include <string>

@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <limits>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
+#include "config/schema.hpp"
 #include "config/toml_value.hpp"
 #include "base/text.hpp"
 
@@ -118,76 +120,50 @@ private:
     std::optional<TomlWriteError> error_;
 };
 
-const char* backend_name(Backend b) { return b == Backend::Tcp ? "tcp" : "serial"; }
-const char* device_model_name(DeviceModel m) {
-    switch (m) {
-        case DeviceModel::Basic: return "basic";
-        case DeviceModel::Ultra: return "ultra";
-        case DeviceModel::Auto: break;
+template <class Kind, class T>
+void write_value(Writer& w, std::string_view key, const Kind& kind, const T& value) {
+    if constexpr (std::is_same_v<Kind, schema::Text>) {
+        w.text(key, value);
+    } else if constexpr (std::is_same_v<Kind, schema::Path>) {
+        w.path(key, value);
+    } else if constexpr (std::is_same_v<Kind, schema::Float>) {
+        w.floating(key, value);
+    } else if constexpr (std::is_same_v<Kind, schema::Boolean>) {
+        w.boolean(key, value);
+    } else if constexpr (std::is_same_v<Kind, schema::Unsigned>) {
+        w.integer(key, value);
+    } else if constexpr (std::is_same_v<Kind, schema::Sequence<schema::Text>>) {
+        w.texts(key, value);
+    } else if constexpr (std::is_same_v<Kind, schema::Sequence<schema::Unsigned>>) {
+        w.integers(key, value);
+    } else {
+        static_assert(schema::is_enumeration<Kind>);
+        const auto index = static_cast<std::size_t>(value);
+        w.word(key, kind.names[index < kind.names.size() ? index : 0]);
     }
-    return "auto";
 }
-const char* frequency_axis_name(FrequencyAxis a) { return a == FrequencyAxis::Inclusive ? "inclusive" : "firmware"; }
+
+// A record's own values first, then each nested record under its header,
+// depth first: TOML puts every key of a table before its sub-tables.
+template <class Rec>
+void write_record(Writer& w, const Rec& rec, const std::string& path) {
+    schema::for_each_field<Rec>([&](const auto& field) {
+        if constexpr (!schema::is_record<decltype(field)>) write_value(w, field.key, field.kind, rec.*(field.member));
+    });
+    schema::for_each_field<Rec>([&](const auto& field) {
+        if constexpr (schema::is_record<decltype(field)>) {
+            const std::string inner = (path.empty() ? "" : path + ".") + std::string(field.key);
+            w.header(inner);
+            write_record(w, rec.*(field.member), inner);
+        }
+    });
+}
 
 }  // namespace
 
 std::expected<std::string, ConfigError> serialize_config(const Config& c) {
     Writer w;
-    w.text("port", c.port);
-    w.integer("baudrate", c.baudrate);
-    w.integer("start_frequency", c.start_frequency);
-    w.integer("stop_frequency", c.stop_frequency);
-    w.integer("points", c.points);
-    w.integer("repeat", c.repeat);
-
-    w.header("connection");
-    w.word("backend", backend_name(c.connection.backend));
-    w.text("tcp_address", c.connection.tcp_address);
-    w.integer("tcp_timeout_ms", c.connection.tcp_timeout_ms);
-
-    w.header("serial");
-    w.integer("timeout_ms", c.serial.timeout_ms);
-    w.integer("command_delay_ms", c.serial.command_delay_ms);
-    w.integer("settle_delay_ms", c.serial.settle_delay_ms);
-    w.integer("scan_delay_ms", c.serial.scan_delay_ms);
-    w.integer("max_response_bytes", c.serial.max_response_bytes);
-    w.integers("baudrates", c.serial.baudrates);
-    w.texts("preferred_ports", c.serial.preferred_ports);
-
-    w.header("scan");
-    w.word("device_model", device_model_name(c.scan.device_model));
-    w.boolean("enable_ultra_mode", c.scan.enable_ultra_mode);
-    w.boolean("auto_zero_offset", c.scan.auto_zero_offset);
-    w.integer("zero_offset", c.scan.zero_offset);
-    w.integer("frequency_step_mhz", c.scan.frequency_step_mhz);
-    w.integer("points_step", c.scan.points_step);
-    w.integer("min_points", c.scan.min_points);
-    w.integer("max_points", c.scan.max_points);
-    w.integer("max_repeat", c.scan.max_repeat);
-    w.word("frequency_axis", frequency_axis_name(c.scan.frequency_axis));
-    w.boolean("legacy_pre_scan", c.scan.legacy_pre_scan);
-
-    w.header("ui");
-    w.integer("poll_interval_ms", c.ui.poll_interval_ms);
-    w.floating("chart_min_dbm", c.ui.chart_min_dbm);
-    w.floating("chart_max_dbm", c.ui.chart_max_dbm);
-
-    w.header("ui.bindings");
-    w.texts("zoom_in", c.ui.bindings.zoom_in);
-    w.texts("zoom_out", c.ui.bindings.zoom_out);
-    w.texts("pan_left", c.ui.bindings.pan_left);
-    w.texts("pan_right", c.ui.bindings.pan_right);
-    w.texts("reset_view", c.ui.bindings.reset_view);
-
-    w.header("output");
-    w.path("directory", c.output.directory);
-    w.text("filename_prefix", c.output.filename_prefix);
-    w.boolean("include_header", c.output.include_header);
-
-    w.header("logging");
-    w.text("filter", c.logging.filter);
-    w.path("directory", c.logging.directory);
-
+    write_record(w, c, "");
     if (w.failed()) return std::unexpected(ConfigError::serialize(w.error()));
     return w.take();
 }

@@ -1,6 +1,8 @@
 #include "config/socket_address.hpp"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 
 namespace vorlix::config {
 
@@ -66,18 +68,28 @@ public:
         return octets;
     }
 
-    bool ipv6() {
+    // The sixteen bytes of an IPv6 address in network order.
+    std::optional<std::array<std::uint8_t, 16>> ipv6() {
         const std::size_t start = pos_;
-        const auto [head, head_v4] = groups(8);
-        if (head == 8) return true;
-        // An embedded IPv4 part may only end the address.
-        if (head_v4 || !take(':') || !take(':')) {
-            pos_ = start;
-            return false;
+        std::array<std::uint16_t, 8> address{};
+        const Groups head = groups(8);
+        std::copy_n(head.values.begin(), head.count, address.begin());
+        if (head.count < 8) {
+            // An embedded IPv4 part may only end the address.
+            if (head.ends_in_ipv4 || !take(':') || !take(':')) {
+                pos_ = start;
+                return std::nullopt;
+            }
+            // "::" stands for at least one zero group.
+            const Groups tail = groups(8 - (head.count + 1));
+            std::copy_n(tail.values.begin(), tail.count, address.end() - static_cast<std::ptrdiff_t>(tail.count));
         }
-        // "::" stands for at least one zero group.
-        groups(8 - (head + 1));
-        return true;
+        std::array<std::uint8_t, 16> bytes{};
+        for (std::size_t i = 0; i < 8; ++i) {
+            bytes[2 * i] = static_cast<std::uint8_t>(address[i] >> 8);
+            bytes[2 * i + 1] = static_cast<std::uint8_t>(address[i] & 0xFF);
+        }
+        return bytes;
     }
 
 private:
@@ -88,21 +100,42 @@ private:
         return -1;
     }
 
+    struct Groups {
+        std::array<std::uint16_t, 8> values{};
+        std::size_t count = 0;
+        bool ends_in_ipv4 = false;
+    };
+
     // Up to limit colon-separated hex groups, the last two of which may be
-    // an IPv4 address; returns the groups read and whether IPv4 ended them.
-    std::pair<std::size_t, bool> groups(std::size_t limit) {
+    // an IPv4 address.
+    Groups groups(std::size_t limit) {
+        Groups g;
         for (std::size_t i = 0; i < limit; ++i) {
             if (i + 1 < limit) {
                 const std::size_t before = pos_;
-                if ((i == 0 || take(':')) && ipv4()) return {i + 2, true};
+                if (i == 0 || take(':')) {
+                    if (const auto v4 = ipv4()) {
+                        g.values[i] = static_cast<std::uint16_t>((*v4)[0] << 8 | (*v4)[1]);
+                        g.values[i + 1] = static_cast<std::uint16_t>((*v4)[2] << 8 | (*v4)[3]);
+                        g.count = i + 2;
+                        g.ends_in_ipv4 = true;
+                        return g;
+                    }
+                }
                 pos_ = before;
             }
             const std::size_t before = pos_;
-            if ((i == 0 || take(':')) && number(16, 4, 0xFFFF, true)) continue;
+            if (i == 0 || take(':')) {
+                if (const auto group = number(16, 4, 0xFFFF, true)) {
+                    g.values[i] = static_cast<std::uint16_t>(*group);
+                    g.count = i + 1;
+                    continue;
+                }
+            }
             pos_ = before;
-            return {i, false};
+            return g;
         }
-        return {limit, false};
+        return g;
     }
 
     std::string_view text_;
@@ -118,16 +151,39 @@ std::optional<std::uint16_t> port_at_end(Cursor& c) {
 
 }  // namespace
 
-std::optional<std::uint16_t> numeric_socket_port(std::string_view text) {
+std::optional<NumericSocketAddress> parse_numeric_socket_address(std::string_view text) {
     Cursor v4(text);
-    if (v4.ipv4()) {
-        if (auto port = port_at_end(v4)) return port;
+    if (const auto octets = v4.ipv4()) {
+        if (const auto port = port_at_end(v4)) {
+            NumericSocketAddress address;
+            std::copy(octets->begin(), octets->end(), address.bytes.begin());
+            address.port = *port;
+            return address;
+        }
     }
     Cursor v6(text);
-    if (!v6.take('[') || !v6.ipv6()) return std::nullopt;
-    if (v6.take('%') && !v6.number(10, 0, 0xFFFFFFFF, true)) return std::nullopt;
+    if (!v6.take('[')) return std::nullopt;
+    const auto bytes = v6.ipv6();
+    if (!bytes) return std::nullopt;
+    NumericSocketAddress address;
+    address.family = NumericSocketAddress::Family::V6;
+    address.bytes = *bytes;
+    if (v6.take('%')) {
+        const auto scope = v6.number(10, 0, 0xFFFFFFFF, true);
+        if (!scope) return std::nullopt;
+        address.scope = static_cast<std::uint32_t>(*scope);
+    }
     if (!v6.take(']')) return std::nullopt;
-    return port_at_end(v6);
+    const auto port = port_at_end(v6);
+    if (!port) return std::nullopt;
+    address.port = *port;
+    return address;
+}
+
+std::optional<std::uint16_t> numeric_socket_port(std::string_view text) {
+    const auto address = parse_numeric_socket_address(text);
+    if (!address) return std::nullopt;
+    return address->port;
 }
 
 }  // namespace vorlix::config

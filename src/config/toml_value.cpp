@@ -1,5 +1,8 @@
 #include "config/toml_value.hpp"
 
+#include "config/toml_bounds.hpp"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -23,6 +26,32 @@ std::string line_of(std::string_view text, std::size_t line) {
     std::string_view content = text.substr(start, end - start);
     if (!content.empty() && content.back() == '\r') content.remove_suffix(1);
     return std::string(content);
+}
+
+// A syntax error at a byte offset: 1-based line, column in characters.
+TomlError bound_error(std::string_view text, std::size_t offset, std::string message) {
+    const std::string_view before = text.substr(0, offset);
+    const std::size_t nl = before.rfind('\n');
+    const std::size_t line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
+    const std::string_view in_line = nl == std::string_view::npos ? before : before.substr(nl + 1);
+    const auto characters = std::count_if(in_line.begin(), in_line.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    return TomlError::syntax(std::move(message), line, static_cast<std::size_t>(characters) + 1,
+                             line_of(text, line));
+}
+
+// The parse of a text known to nest within the bound; lines quoted in an
+// error come from `whole`, of which the text is the start.
+std::expected<toml::table, TomlError> parse_within_bound(std::string_view text, std::string_view whole) {
+    try {
+        return toml::parse(text);
+    } catch (const toml::parse_error& e) {
+        const auto& pos = e.source().begin;
+        const std::size_t line = pos.line == 0 ? 1 : pos.line;
+        return std::unexpected(
+            TomlError::syntax(std::string(e.description()), line, pos.column, line_of(whole, line)));
+    }
 }
 
 std::string two_digits(unsigned value) {
@@ -60,14 +89,27 @@ std::string offset_text(const toml::time_offset& o) {
 }  // namespace
 
 std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
-    try {
-        return toml::parse(text);
-    } catch (const toml::parse_error& e) {
-        const auto& pos = e.source().begin;
-        const std::size_t line = pos.line == 0 ? 1 : pos.line;
-        return std::unexpected(
-            TomlError::syntax(std::string(e.description()), line, pos.column, line_of(text, line)));
+    if (text.size() > max_toml_size) {
+        // At the first character that does not fit; the parser never sees the text.
+        std::size_t cut = max_toml_size;
+        while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+        return std::unexpected(bound_error(
+            text, cut, "exceeded maximum size of " + std::to_string(max_toml_size) + " bytes"));
     }
+    const auto deep = first_too_deep(text);
+    if (!deep) return parse_within_bound(text, text);
+    // The text before the fault nests within the bound, so the parser may
+    // read it: a syntax error it meets there comes first, as any other
+    // would. The end of that shorter text is no fault of the user's.
+    TomlError fault = bound_error(text, *deep,
+                                  "exceeded maximum nesting depth of " + std::to_string(max_toml_depth) +
+                                      " (table headers, dotted keys, arrays and inline tables)");
+    auto before = parse_within_bound(text.substr(0, *deep), text);
+    if (!before && (before.error().line() < fault.line() ||
+                    (before.error().line() == fault.line() && before.error().column() < fault.column()))) {
+        return before;
+    }
+    return std::unexpected(std::move(fault));
 }
 
 std::string shortest_float(double value, FloatStyle style) {

@@ -4,9 +4,12 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "base/io_error.hpp"
+#include "config/schema.hpp"
 #include "config/toml_value.hpp"
 
 namespace vorlix::config {
@@ -84,13 +87,12 @@ std::vector<std::pair<std::string_view, const toml::node*>> walk_order(const tom
 
 // ---- scalar fields ------------------------------------------------------
 
-template <std::uint64_t Max>
-Read<std::uint64_t> read_unsigned(const toml::node& node, Road road, std::string_view word) {
+Read<std::uint64_t> read_unsigned(const toml::node& node, Road road, const schema::Unsigned& kind) {
     const auto* integer = node.as_integer();
-    if (integer == nullptr) return invalid_type(node, road, word);
+    if (integer == nullptr) return invalid_type(node, road, kind.word);
     const std::int64_t v = integer->get();
-    if (v < 0 || static_cast<std::uint64_t>(v) > Max) {
-        return fail("invalid value: integer `" + std::to_string(v) + "`, expected " + std::string(word));
+    if (v < 0 || static_cast<std::uint64_t>(v) > kind.max) {
+        return fail("invalid value: integer `" + std::to_string(v) + "`, expected " + std::string(kind.word));
     }
     return static_cast<std::uint64_t>(v);
 }
@@ -100,19 +102,6 @@ template <class T, class U>
 Read<T> narrow(Read<U>&& r) {
     if (!r) return std::unexpected(std::move(r.error()));
     return static_cast<T>(*r);
-}
-
-Read<std::uint16_t> read_u16(const toml::node& node, Road road) {
-    return narrow<std::uint16_t>(read_unsigned<0xFFFF>(node, road, "u16"));
-}
-Read<std::uint32_t> read_u32(const toml::node& node, Road road) {
-    return narrow<std::uint32_t>(read_unsigned<0xFFFFFFFF>(node, road, "u32"));
-}
-Read<std::uint64_t> read_u64(const toml::node& node, Road road) {
-    return read_unsigned<UINT64_MAX>(node, road, "u64");
-}
-Read<std::uint64_t> read_usize(const toml::node& node, Road road) {
-    return read_unsigned<UINT64_MAX>(node, road, "usize");
 }
 
 Read<double> read_f64(const toml::node& node, Road road) {
@@ -130,23 +119,6 @@ Read<std::string> read_text_as(const toml::node& node, Road road, std::string_vi
     if (const auto* s = node.as_string()) return s->get();
     if (road == Road::File && is_datetime(node)) return datetime_text(node);
     return invalid_type(node, road, word);
-}
-Read<std::string> read_text(const toml::node& node, Road road) { return read_text_as(node, road, "a string"); }
-Read<std::string> read_path(const toml::node& node, Road road) { return read_text_as(node, road, "path string"); }
-
-template <auto Element>
-auto read_sequence(const toml::node& node, Road road) -> Read<std::vector<typename decltype(Element(node, road))::value_type>> {
-    using T = typename decltype(Element(node, road))::value_type;
-    const auto* array = node.as_array();
-    if (array == nullptr) return invalid_type(node, road, "a sequence");
-    std::vector<T> out;
-    out.reserve(array->size());
-    for (const auto& element : *array) {
-        auto v = Element(element, road);
-        if (!v) return std::unexpected(std::move(v.error()));
-        out.push_back(std::move(*v));
-    }
-    return out;
 }
 
 // ---- enumerations -------------------------------------------------------
@@ -204,92 +176,112 @@ Read<std::size_t> read_variant(const toml::node& node, Road road, const std::arr
     return index;
 }
 
-template <class E, std::size_t N>
-Read<E> read_enum(const toml::node& node, Road road, const std::array<std::string_view, N>& names) {
-    return narrow<E>(read_variant(node, road, names));
-}
-
-constexpr std::array<std::string_view, 2> backend_names{"serial", "tcp"};
-constexpr std::array<std::string_view, 3> device_model_names{"auto", "basic", "ultra"};
-constexpr std::array<std::string_view, 2> frequency_axis_names{"inclusive", "firmware"};
-
-Read<Backend> read_backend(const toml::node& n, Road r) { return read_enum<Backend>(n, r, backend_names); }
-Read<DeviceModel> read_device_model(const toml::node& n, Road r) {
-    return read_enum<DeviceModel>(n, r, device_model_names);
-}
-Read<FrequencyAxis> read_frequency_axis(const toml::node& n, Road r) {
-    return read_enum<FrequencyAxis>(n, r, frequency_axis_names);
-}
-
-// ---- records ------------------------------------------------------------
-
-template <class M>
-struct member_traits;
-template <class C, class V>
-struct member_traits<V C::*> {
-    using record = C;
-};
-
-template <class Rec>
-using FieldReader = Read<void> (*)(const toml::node&, Road, Rec&);
-
-// Reads one value into one member of the record.
-template <auto Member, auto Reader>
-Read<void> field(const toml::node& node, Road road, typename member_traits<decltype(Member)>::record& rec) {
-    auto v = Reader(node, road);
-    if (!v) return std::unexpected(std::move(v.error()));
-    rec.*Member = std::move(*v);
-    return {};
-}
-
-template <class Rec>
-struct Schema;
+// ---- fields by kind -----------------------------------------------------
 
 template <class Rec>
 Read<Rec> read_record(const toml::node& node, Road road);
 
-template <class Rec>
-Read<Rec> read_nested(const toml::node& node, Road road) {
-    return read_record<Rec>(node, road);
+template <class T, class Kind>
+Read<T> read_as(const Kind& kind, const toml::node& node, Road road);
+
+template <class T, class Element>
+Read<std::vector<T>> read_sequence(const Element& element, const toml::node& node, Road road) {
+    const auto* array = node.as_array();
+    if (array == nullptr) return invalid_type(node, road, "a sequence");
+    std::vector<T> out;
+    out.reserve(array->size());
+    for (const auto& item : *array) {
+        auto v = read_as<T>(element, item, road);
+        if (!v) return std::unexpected(std::move(v.error()));
+        out.push_back(std::move(*v));
+    }
+    return out;
 }
+
+// One value of a field of type T and the given kind.
+template <class T, class Kind>
+Read<T> read_as(const Kind& kind, const toml::node& node, Road road) {
+    if constexpr (std::is_same_v<Kind, schema::Text>) {
+        return read_text_as(node, road, "a string");
+    } else if constexpr (std::is_same_v<Kind, schema::Path>) {
+        return read_text_as(node, road, "path string");
+    } else if constexpr (std::is_same_v<Kind, schema::Float>) {
+        return read_f64(node, road);
+    } else if constexpr (std::is_same_v<Kind, schema::Boolean>) {
+        return read_bool(node, road);
+    } else if constexpr (std::is_same_v<Kind, schema::Unsigned>) {
+        return narrow<T>(read_unsigned(node, road, kind));
+    } else if constexpr (std::is_same_v<Kind, schema::Record>) {
+        return read_record<T>(node, road);
+    } else if constexpr (schema::is_sequence<Kind>) {
+        return read_sequence<typename T::value_type>(kind.element, node, road);
+    } else {
+        static_assert(schema::is_enumeration<Kind>);
+        return narrow<T>(read_variant(node, road, kind.names));
+    }
+}
+
+// ---- records ------------------------------------------------------------
+
+template <class Rec>
+using FieldReader = Read<void> (*)(const toml::node&, Road, Rec&);
+
+// Reads one value into field I of the record.
+template <class Rec, std::size_t I>
+Read<void> read_field(const toml::node& node, Road road, Rec& rec) {
+    constexpr const auto& field = std::get<I>(schema::Of<Rec>::fields);
+    using T = typename std::remove_cvref_t<decltype(field)>::value_type;
+    auto v = read_as<T>(field.kind, node, road);
+    if (!v) return std::unexpected(std::move(v.error()));
+    rec.*(field.member) = std::move(*v);
+    return {};
+}
+
+template <class Rec, std::size_t... I>
+constexpr std::array<FieldReader<Rec>, sizeof...(I)> make_readers(std::index_sequence<I...>) {
+    return {&read_field<Rec, I>...};
+}
+
+// The field readers in record order, beside schema::keys<Rec>.
+template <class Rec>
+inline constexpr auto readers = make_readers<Rec>(std::make_index_sequence<schema::field_count<Rec>>{});
 
 template <class Rec>
 Read<Rec> read_key_walk(const toml::table& table, Road road) {
-    using S = Schema<Rec>;
-    constexpr std::size_t n = S::names.size();
+    constexpr auto& names = schema::keys<Rec>;
+    constexpr std::size_t n = names.size();
     Rec rec{};
     std::array<bool, n> given{};
     for (const auto& [key, value] : walk_order(table, road)) {
-        const auto it = std::find(S::names.begin(), S::names.end(), key);
-        if (it == S::names.end()) {
-            return fail("unknown field `" + std::string(key) + "`, expected " + name_list(S::names));
+        const auto it = std::find(names.begin(), names.end(), key);
+        if (it == names.end()) {
+            return fail("unknown field `" + std::string(key) + "`, expected " + name_list(names));
         }
-        const auto index = static_cast<std::size_t>(it - S::names.begin());
+        const auto index = static_cast<std::size_t>(it - names.begin());
         if (given[index]) return fail("duplicate field `" + std::string(key) + "`");
         given[index] = true;
-        if (auto r = S::readers[index](*value, road, rec); !r) {
+        if (auto r = readers<Rec>[index](*value, road, rec); !r) {
             TomlError e = std::move(r.error());
             e.prepend_key(std::string(key));
             return std::unexpected(std::move(e));
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        if (!given[i]) return fail("missing field `" + std::string(S::names[i]) + "`");
+        if (!given[i]) return fail("missing field `" + std::string(names[i]) + "`");
     }
     return rec;
 }
 
 template <class Rec>
 Read<Rec> read_positional(const toml::array& array, Road road) {
-    using S = Schema<Rec>;
-    constexpr std::size_t n = S::names.size();
+    constexpr std::size_t n = schema::field_count<Rec>;
     Rec rec{};
     for (std::size_t i = 0; i < n; ++i) {
         if (i >= array.size()) {
             return fail("invalid length " + std::to_string(array.size()) + ", expected struct " +
-                        std::string(S::name) + " with " + std::to_string(n) + " elements");
+                        std::string(schema::Of<Rec>::name) + " with " + std::to_string(n) + " elements");
         }
-        if (auto r = S::readers[i](*array.get(i), road, rec); !r) return std::unexpected(std::move(r.error()));
+        if (auto r = readers<Rec>[i](*array.get(i), road, rec); !r) return std::unexpected(std::move(r.error()));
     }
     if (array.size() > n) {
         return fail("invalid length " + std::to_string(array.size()) + ", expected fewer elements in array");
@@ -299,147 +291,14 @@ Read<Rec> read_positional(const toml::array& array, Road road) {
 
 template <class Rec>
 Read<Rec> read_record(const toml::node& node, Road road) {
-    using S = Schema<Rec>;
     if (const auto* table = node.as_table()) return read_key_walk<Rec>(*table, road);
     if (const auto* array = node.as_array()) return read_positional<Rec>(*array, road);
     if (road == Road::Document && is_datetime(node)) {
         // The document form shows a date-time as a table with one private key.
-        return fail("unknown field `$__toml_private_datetime`, expected " + name_list(S::names));
+        return fail("unknown field `$__toml_private_datetime`, expected " + name_list(schema::keys<Rec>));
     }
-    return invalid_type(node, road, "struct " + std::string(S::name));
+    return invalid_type(node, road, "struct " + std::string(schema::Of<Rec>::name));
 }
-
-#define VORLIX_FIELD(rec, member, reader) &field<&rec::member, reader>
-
-template <>
-struct Schema<ConnectionConfig> {
-    using R = ConnectionConfig;
-    static constexpr std::string_view name = "ConnectionConfig";
-    static constexpr std::array<std::string_view, 3> names{"backend", "tcp_address", "tcp_timeout_ms"};
-    static constexpr std::array<FieldReader<R>, 3> readers{
-        VORLIX_FIELD(R, backend, read_backend),
-        VORLIX_FIELD(R, tcp_address, read_text),
-        VORLIX_FIELD(R, tcp_timeout_ms, read_u64),
-    };
-};
-
-template <>
-struct Schema<SerialConfig> {
-    using R = SerialConfig;
-    static constexpr std::string_view name = "SerialConfig";
-    static constexpr std::array<std::string_view, 7> names{
-        "timeout_ms",         "command_delay_ms", "settle_delay_ms", "scan_delay_ms",
-        "max_response_bytes", "baudrates",        "preferred_ports"};
-    static constexpr std::array<FieldReader<R>, 7> readers{
-        VORLIX_FIELD(R, timeout_ms, read_u64),
-        VORLIX_FIELD(R, command_delay_ms, read_u64),
-        VORLIX_FIELD(R, settle_delay_ms, read_u64),
-        VORLIX_FIELD(R, scan_delay_ms, read_u64),
-        VORLIX_FIELD(R, max_response_bytes, read_usize),
-        VORLIX_FIELD(R, baudrates, read_sequence<read_u32>),
-        VORLIX_FIELD(R, preferred_ports, read_sequence<read_text>),
-    };
-};
-
-template <>
-struct Schema<ScanConfig> {
-    using R = ScanConfig;
-    static constexpr std::string_view name = "ScanConfig";
-    static constexpr std::array<std::string_view, 11> names{
-        "device_model", "enable_ultra_mode", "auto_zero_offset", "zero_offset",
-        "frequency_step_mhz", "points_step", "min_points", "max_points",
-        "max_repeat", "frequency_axis", "legacy_pre_scan"};
-    static constexpr std::array<FieldReader<R>, 11> readers{
-        VORLIX_FIELD(R, device_model, read_device_model),
-        VORLIX_FIELD(R, enable_ultra_mode, read_bool),
-        VORLIX_FIELD(R, auto_zero_offset, read_bool),
-        VORLIX_FIELD(R, zero_offset, read_u16),
-        VORLIX_FIELD(R, frequency_step_mhz, read_usize),
-        VORLIX_FIELD(R, points_step, read_usize),
-        VORLIX_FIELD(R, min_points, read_usize),
-        VORLIX_FIELD(R, max_points, read_usize),
-        VORLIX_FIELD(R, max_repeat, read_usize),
-        VORLIX_FIELD(R, frequency_axis, read_frequency_axis),
-        VORLIX_FIELD(R, legacy_pre_scan, read_bool),
-    };
-};
-
-template <>
-struct Schema<PlotBindings> {
-    using R = PlotBindings;
-    static constexpr std::string_view name = "PlotBindings";
-    static constexpr std::array<std::string_view, 5> names{"zoom_in", "zoom_out", "pan_left", "pan_right",
-                                                           "reset_view"};
-    static constexpr std::array<FieldReader<R>, 5> readers{
-        VORLIX_FIELD(R, zoom_in, read_sequence<read_text>),
-        VORLIX_FIELD(R, zoom_out, read_sequence<read_text>),
-        VORLIX_FIELD(R, pan_left, read_sequence<read_text>),
-        VORLIX_FIELD(R, pan_right, read_sequence<read_text>),
-        VORLIX_FIELD(R, reset_view, read_sequence<read_text>),
-    };
-};
-
-template <>
-struct Schema<UiConfig> {
-    using R = UiConfig;
-    static constexpr std::string_view name = "UiConfig";
-    static constexpr std::array<std::string_view, 4> names{"poll_interval_ms", "chart_min_dbm", "chart_max_dbm",
-                                                           "bindings"};
-    static constexpr std::array<FieldReader<R>, 4> readers{
-        VORLIX_FIELD(R, poll_interval_ms, read_u64),
-        VORLIX_FIELD(R, chart_min_dbm, read_f64),
-        VORLIX_FIELD(R, chart_max_dbm, read_f64),
-        VORLIX_FIELD(R, bindings, read_nested<PlotBindings>),
-    };
-};
-
-template <>
-struct Schema<OutputConfig> {
-    using R = OutputConfig;
-    static constexpr std::string_view name = "OutputConfig";
-    static constexpr std::array<std::string_view, 3> names{"directory", "filename_prefix", "include_header"};
-    static constexpr std::array<FieldReader<R>, 3> readers{
-        VORLIX_FIELD(R, directory, read_path),
-        VORLIX_FIELD(R, filename_prefix, read_text),
-        VORLIX_FIELD(R, include_header, read_bool),
-    };
-};
-
-template <>
-struct Schema<LoggingConfig> {
-    using R = LoggingConfig;
-    static constexpr std::string_view name = "LoggingConfig";
-    static constexpr std::array<std::string_view, 2> names{"filter", "directory"};
-    static constexpr std::array<FieldReader<R>, 2> readers{
-        VORLIX_FIELD(R, filter, read_text),
-        VORLIX_FIELD(R, directory, read_path),
-    };
-};
-
-template <>
-struct Schema<Config> {
-    using R = Config;
-    static constexpr std::string_view name = "Config";
-    static constexpr std::array<std::string_view, 12> names{
-        "port",   "baudrate", "start_frequency", "stop_frequency", "points", "repeat",
-        "connection", "serial", "scan", "ui", "output", "logging"};
-    static constexpr std::array<FieldReader<R>, 12> readers{
-        VORLIX_FIELD(R, port, read_text),
-        VORLIX_FIELD(R, baudrate, read_u32),
-        VORLIX_FIELD(R, start_frequency, read_usize),
-        VORLIX_FIELD(R, stop_frequency, read_usize),
-        VORLIX_FIELD(R, points, read_usize),
-        VORLIX_FIELD(R, repeat, read_usize),
-        VORLIX_FIELD(R, connection, read_nested<ConnectionConfig>),
-        VORLIX_FIELD(R, serial, read_nested<SerialConfig>),
-        VORLIX_FIELD(R, scan, read_nested<ScanConfig>),
-        VORLIX_FIELD(R, ui, read_nested<UiConfig>),
-        VORLIX_FIELD(R, output, read_nested<OutputConfig>),
-        VORLIX_FIELD(R, logging, read_nested<LoggingConfig>),
-    };
-};
-
-#undef VORLIX_FIELD
 
 }  // namespace
 

@@ -8,10 +8,11 @@
 #include <sys/socket.h>
 
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <string>
+
+#include "config/socket_address.hpp"
 
 namespace vorlix::instrument {
 
@@ -22,26 +23,6 @@ namespace {
 
 IoError syntax_error() {
     return IoError::custom(IoErrorKind::InvalidInput, "invalid socket address syntax");
-}
-
-// Decimal digits only, at most 65535; any number of leading zeros, as the
-// configuration check allows, so an address that passed it always parses.
-bool parse_port(std::string_view text, std::uint16_t& port) {
-    if (text.empty()) return false;
-    std::uint32_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-        if (value > 65535) return false;
-    }
-    port = static_cast<std::uint16_t>(value);
-    return true;
-}
-
-bool parse_scope(std::string_view text, std::uint32_t& scope) {
-    if (text.empty()) return false;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), scope);
-    return ec == std::errc() && end == text.data() + text.size();
 }
 
 // A receive or send that outlasts its socket time-out reports EAGAIN; the
@@ -95,43 +76,25 @@ std::expected<void, IoError> set_option(int fd, int level, int name, const void*
 }  // namespace
 
 std::expected<SocketAddress, IoError> parse_socket_address(std::string_view text) {
+    const auto numeric = config::parse_numeric_socket_address(text);
+    if (!numeric) return std::unexpected(syntax_error());
     SocketAddress address;
-    std::uint16_t port = 0;
-    if (text.starts_with('[')) {
-        std::size_t close = text.find("]:");
-        if (close == std::string_view::npos) return std::unexpected(syntax_error());
-        std::string_view host = text.substr(1, close - 1);
-        if (!parse_port(text.substr(close + 2), port)) return std::unexpected(syntax_error());
-        std::uint32_t scope = 0;
-        if (std::size_t percent = host.find('%'); percent != std::string_view::npos) {
-            if (!parse_scope(host.substr(percent + 1), scope)) {
-                return std::unexpected(syntax_error());
-            }
-            host = host.substr(0, percent);
-        }
+    if (numeric->family == config::NumericSocketAddress::Family::V6) {
         sockaddr_in6 v6{};
         v6.sin6_family = AF_INET6;
-        v6.sin6_port = htons(port);
-        v6.sin6_scope_id = scope;
-        if (::inet_pton(AF_INET6, std::string(host).c_str(), &v6.sin6_addr) != 1) {
-            return std::unexpected(syntax_error());
-        }
+        v6.sin6_port = htons(numeric->port);
+        v6.sin6_scope_id = numeric->scope;
+        std::memcpy(&v6.sin6_addr, numeric->bytes.data(), sizeof v6.sin6_addr);
         std::memcpy(&address.storage, &v6, sizeof v6);
         address.length = sizeof v6;
-        return address;
+    } else {
+        sockaddr_in v4{};
+        v4.sin_family = AF_INET;
+        v4.sin_port = htons(numeric->port);
+        std::memcpy(&v4.sin_addr, numeric->bytes.data(), sizeof v4.sin_addr);
+        std::memcpy(&address.storage, &v4, sizeof v4);
+        address.length = sizeof v4;
     }
-    std::size_t colon = text.rfind(':');
-    if (colon == std::string_view::npos || !parse_port(text.substr(colon + 1), port)) {
-        return std::unexpected(syntax_error());
-    }
-    sockaddr_in v4{};
-    v4.sin_family = AF_INET;
-    v4.sin_port = htons(port);
-    if (::inet_pton(AF_INET, std::string(text.substr(0, colon)).c_str(), &v4.sin_addr) != 1) {
-        return std::unexpected(syntax_error());
-    }
-    std::memcpy(&address.storage, &v4, sizeof v4);
-    address.length = sizeof v4;
     return address;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "config/load.hpp"
+#include "config/nesting_text.hpp"
 #include "config/socket_address.hpp"
 
 namespace vorlix::config {
@@ -20,6 +21,12 @@ struct Accepted {
 };
 
 const std::string prefix64(64, 'a');
+
+// Far past the nesting bound if it were keys or brackets, not text.
+const std::string dotted = testing_text::parts(1000);
+const std::string brackets(1000, '[');
+// A port line that makes the text exactly as long as the size bound.
+const std::string longest_port(256 * 1024 - 10, 'x');
 
 const Accepted accepted[] = {
     {"empty_file", "", [](Config&) {}},
@@ -64,6 +71,13 @@ const Accepted accepted[] = {
      [](Config& c) { c.ui.bindings.zoom_in = {"Q", " ", "\xC3\xA9", "\xC2\xA0", "~"}; }},
     {"long_prefix", "[output]\nfilename_prefix = \"" + prefix64 + "\"",
      [](Config& c) { c.output.filename_prefix = prefix64; }},
+    {"nesting_inside_strings_and_comments",
+     "port = \"" + dotted + "\" # " + dotted + "\n[output]\ndirectory = '''\n" + brackets + "'''",
+     [](Config& c) {
+         c.port = dotted;
+         c.output.directory = brackets;
+     }},
+    {"size_at_bound", "port = \"" + longest_port + "\"\n", [](Config& c) { c.port = longest_port; }},
     {"ipv6_bridge", "[connection]\ntcp_address = \"[::1]:7355\"",
      [](Config& c) { c.connection.tcp_address = "[::1]:7355"; }},
 };
@@ -132,6 +146,25 @@ const Address addresses[] = {
 
 TEST(SocketAddress, NumericFormsOnly) {
     for (const Address& a : addresses) EXPECT_EQ(numeric_socket_port(a.text), a.port) << a.text;
+}
+
+// What the connection is made to: the address bytes in network order.
+TEST(SocketAddress, ParsedAddress) {
+    using Family = NumericSocketAddress::Family;
+    struct Parsed {
+        const char* text;
+        NumericSocketAddress address;
+    } cases[] = {
+        {"10.200.3.255:7355", {Family::V4, {10, 200, 3, 255}, 0, 7355}},
+        {"[::]:9", {Family::V6, {}, 0, 9}},
+        {"[1:2:3:4:5:6:7:8]:1", {Family::V6, {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0, 8}, 0, 1}},
+        {"[ABCD::ef01]:2", {Family::V6, {0xAB, 0xCD, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xEF, 0x01}, 0, 2}},
+        {"[1::]:2", {Family::V6, {0, 1}, 0, 2}},
+        {"[::ffff:1.2.3.4]:5", {Family::V6, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 1, 2, 3, 4}, 0, 5}},
+        {"[1:2:3:4:5:6:1.2.3.4]:5", {Family::V6, {0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 1, 2, 3, 4}, 0, 5}},
+        {"[fe80::1%0042]:80", {Family::V6, {0xFE, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, 42, 80}},
+    };
+    for (const Parsed& c : cases) EXPECT_EQ(parse_numeric_socket_address(c.text), c.address) << c.text;
 }
 
 }  // namespace

@@ -3,18 +3,45 @@
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <string>
 
 #include "config/load.hpp"
+#include "config/nesting_text.hpp"
 
 namespace vorlix::config {
 namespace {
 
 struct Case {
     const char* name;
-    const char* text;
-    const char* message;  // the ConfigError display text
+    std::string text;
+    std::string message;  // the ConfigError display text
 };
+
+const std::string top_level_fields =
+    "one of `port`, `baudrate`, `start_frequency`, `stop_frequency`, `points`, `repeat`, `connection`, "
+    "`serial`, `scan`, `ui`, `output`, `logging`";
+
+using testing_text::parts;
+using testing_text::times;
+
+// The parse error of a text nesting too deep, at a 1-based line and column
+// of a line of up to nine lines.
+std::string too_deep(std::size_t line, std::size_t column, const std::string& line_text) {
+    return "invalid configuration: TOML parse error at line " + std::to_string(line) + ", column " +
+           std::to_string(column) + "\n  |\n" + std::to_string(line) + " | " + line_text + "\n  |" +
+           std::string(column, ' ') +
+           "^\nexceeded maximum nesting depth of 512 (table headers, dotted keys, arrays and inline tables)\n";
+}
+
+// Arrays of tables, each inside the one before, from the middle of the
+// bound to its end: a tree half as deep again as the bound, within the
+// size bound.
+std::string nested_arrays_of_tables() {
+    std::string out;
+    for (std::size_t n = 256; n < 512; ++n) out += "[[" + parts(n) + "]]\n";
+    return out;
+}
 
 
 const Case cases[] = {
@@ -25,6 +52,39 @@ const Case cases[] = {
     // Sorted walk order decides between several faults.
     {"bad_baudrate_sorts_before_zzz", "zzz = 1\nbaudrate = -1",
      "invalid configuration: invalid value: integer `-1`, expected u32\nin `baudrate`\n"},
+    // Nesting: bounded before the parser sees the text, and after any earlier syntax error.
+    {"key_at_depth_bound", parts(512) + " = 1", "invalid configuration: unknown field `a`, expected " + top_level_fields + "\n"},
+    {"key_past_depth_bound", parts(513) + " = 1", too_deep(1, 1025, parts(513) + " = 1")},
+    {"key_of_50000_parts", parts(50000) + " = 1", too_deep(1, 1025, parts(50000) + " = 1")},
+    {"header_of_50000_parts", "[" + parts(50000) + "]", too_deep(1, 1026, "[" + parts(50000) + "]")},
+    {"key_adds_to_header", "[" + parts(300) + "]\r\n" + parts(300) + " = 1",
+     too_deep(2, 425, parts(300) + " = 1")},
+    {"arrays_add_to_key", "[serial]\n" + parts(500) + " = " + times("[", 20),
+     too_deep(2, 1014, parts(500) + " = " + times("[", 20))},
+    {"deepest_tree_allowed", nested_arrays_of_tables(),
+     "invalid configuration: unknown field `a`, expected " + top_level_fields + "\n"},
+    {"columns_count_characters", "\"\u00e9\u00e9\"." + parts(600) + " = 1",
+     too_deep(1, 1028, "\"\u00e9\u00e9\"." + parts(600) + " = 1")},
+    {"earlier_syntax_error_wins", "b = ]\n" + parts(50000) + " = 1",
+     "invalid configuration: TOML parse error at line 1, column 5\n  |\n1 | b = ]\n  |     ^\n"
+     "Error while parsing key-value pair: expected value, saw ']'\n"},
+    {"earlier_error_on_the_same_line_wins", "x = {a = 1 2, " + parts(600) + " = 1}",
+     "invalid configuration: TOML parse error at line 1, column 12\n  |\n1 | x = {a = 1 2, " + parts(600) +
+         " = 1}\n  |            ^\nError while parsing inline table: expected comma or closing '}', saw '2'\n"},
+    // The bound falls inside the two bytes of the last letter but one.
+    {"size_past_bound", "port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n",
+     "invalid configuration: TOML parse error at line 1, column " + std::to_string(256 * 1024) + "\n  |\n1 | port = \"" +
+         std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n  |" + std::string(256 * 1024, ' ') +
+         "^\nexceeded maximum size of 262144 bytes\n"},
+    {"later_syntax_error_loses", parts(600) + " = 1\nb = ]", too_deep(1, 1025, parts(600) + " = 1")},
+    {"nested_arrays_stop_at_256", "x = " + times("[", 300) + times("]", 300),
+     "invalid configuration: TOML parse error at line 1, column 261\n  |\n1 | x = " + times("[", 300) +
+         times("]", 300) + "\n  |" + std::string(261, ' ') +
+         "^\nError while parsing value: exceeded maximum nested value depth of 256 (TOML_MAX_NESTED_VALUES)\n"},
+    {"nested_inline_tables_stop_at_256", "x = " + times("{a = ", 300) + "1" + times("}", 300),
+     "invalid configuration: TOML parse error at line 1, column 1285\n  |\n1 | x = " + times("{a = ", 300) + "1" +
+         times("}", 300) + "\n  |" + std::string(1285, ' ') +
+         "^\nError while parsing value: exceeded maximum nested value depth of 256 (TOML_MAX_NESTED_VALUES)\n"},
     {"aaa_sorts_before_bad_baudrate", "aaa = 1\nbaudrate = -1",
      "invalid configuration: unknown field `aaa`, expected one of `port`, `baudrate`, `start_frequency`, "
      "`stop_frequency`, `points`, `repeat`, `connection`, `serial`, `scan`, `ui`, `output`, `logging`\n"},
