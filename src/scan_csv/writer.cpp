@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -147,17 +146,6 @@ std::filesystem::path scan_name(const config::OutputConfig& output, std::string_
 }
 
 }  // namespace
-
-char* format_number(char* out, double value) {
-    // Plain notation with no precision gives the shortest round-trip digits.
-    const auto result = std::to_chars(out, out + MAX_NUMBER_CHARS, value, std::chars_format::fixed);
-    return result.ptr;
-}
-
-std::string format_number(double value) {
-    char text[MAX_NUMBER_CHARS];
-    return std::string(text, format_number(text, value));
-}
 
 std::string format_scan_timestamp(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
