@@ -3,7 +3,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <system_error>
 
@@ -12,13 +11,11 @@
 
 #include <fmt/format.h>
 
+#include "scan_csv/rows.hpp"
+
 namespace vorlix::scan_csv {
 
 namespace {
-
-constexpr std::size_t BUFFER_BYTES = 8192;
-// The longest line: two numbers, a comma and a line feed.
-constexpr std::size_t MAX_LINE_CHARS = 2 * MAX_NUMBER_CHARS + 2;
 
 base::IoError last_os_error() { return base::IoError::from_errno(errno); }
 
@@ -75,47 +72,6 @@ private:
     int fd_;
     std::filesystem::path path_;
     bool committed_ = false;
-};
-
-// Fills a fixed buffer line by line and hands it to the file when the next
-// line might not fit.
-class LineBuffer {
-public:
-    explicit LineBuffer(PendingFile& file) : file_(file) {}
-
-    std::expected<void, base::IoError> append(std::string_view text) {
-        if (auto ok = make_room(text.size()); !ok) return ok;
-        std::memcpy(buffer_ + used_, text.data(), text.size());
-        used_ += text.size();
-        return {};
-    }
-
-    std::expected<void, base::IoError> append_sample(const instrument::Sample& sample) {
-        if (auto ok = make_room(MAX_LINE_CHARS); !ok) return ok;
-        char* p = buffer_ + used_;
-        p = format_number(p, sample.frequency_mhz);
-        *p++ = ',';
-        p = format_number(p, sample.level_dbm);
-        *p++ = '\n';
-        used_ = static_cast<std::size_t>(p - buffer_);
-        return {};
-    }
-
-    std::expected<void, base::IoError> flush() {
-        auto ok = file_.write_all(buffer_, used_);
-        used_ = 0;
-        return ok;
-    }
-
-private:
-    std::expected<void, base::IoError> make_room(std::size_t size) {
-        if (BUFFER_BYTES - used_ >= size) return {};
-        return flush();
-    }
-
-    PendingFile& file_;
-    char buffer_[BUFFER_BYTES];
-    std::size_t used_ = 0;
 };
 
 base::IoError no_free_name() {
@@ -188,14 +144,13 @@ std::expected<void, base::IoError> create_directory(const config::OutputConfig& 
 std::expected<void, base::IoError> write_samples(PendingFile& file,
                                                  std::span<const instrument::Sample> samples,
                                                  bool include_header) {
-    LineBuffer buffer(file);
     if (include_header) {
-        if (auto ok = buffer.append(CSV_HEADER); !ok) return ok;
+        if (auto ok = file.write_all(CSV_HEADER.data(), CSV_HEADER.size()); !ok) return ok;
     }
-    for (const instrument::Sample& sample : samples) {
-        if (auto ok = buffer.append_sample(sample); !ok) return ok;
-    }
-    if (auto ok = buffer.flush(); !ok) return ok;
+    auto written = write_rows(samples, [&file](std::string_view text) {
+        return file.write_all(text.data(), text.size());
+    });
+    if (!written) return written;
     return file.sync();
 }
 
