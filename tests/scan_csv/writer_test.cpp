@@ -1,3 +1,5 @@
+#include "scan_csv/same_text.hpp"
+#include "scan_csv/rows.hpp"
 #include "scan_csv/writer.hpp"
 #include "workers/temp_dir.hpp"
 
@@ -216,4 +218,18 @@ TEST(WriteScanCsv, AProcessKilledMidWriteLeavesNoScanFile) {
     // Not even a scratch file stays behind where the file system can hold
     // a file without a name, as the ones the tests run on can.
     EXPECT_TRUE(names_in(dir.path()).empty()) << names_in(dir.path()).front();
+}
+
+TEST(WriteScanCsv, ASweepOfManyPartsKeepsItsOrder) {
+    TempDir dir;
+    std::vector<Sample> sweep;
+    std::string expected(CSV_HEADER);
+    for (std::size_t i = 0; i < 2 * ROWS_PER_PART + 5; ++i) {
+        const double f = static_cast<double>(240'000'000 + i * 560) / 1e6, level = -120.0 + double(i % 977) / 32;
+        sweep.push_back({f, level});
+        expected += format_number(f) + "," + format_number(level) + "\n";
+    }
+    auto path = write_scan_csv_stamped(sweep, output_in(dir.path(), true), STAMP);
+    ASSERT_TRUE(path.has_value()) << path.error().display();
+    EXPECT_TRUE(vorlix::test::same_text(read_all(*path), expected));
 }
