@@ -1,59 +1,178 @@
-// Reading back the largest scan the instrument can deliver: 1,000,001 points
-// in the writer's format, header included, from a file on disk.
+// Saving and reading back the largest scan the instrument can deliver,
+// 1,000,001 points, each next to its floor: the same bytes written and
+// synced, or read, with plain system calls. The files go to
+// VORLIX_BENCH_DIR (the current directory by default), which has to be on
+// a real disk: on a RAM file system every fsync is free.
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
-#include <charconv>
-#include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
+#include <vector>
 
+#include "instrument/scanraw.hpp"
 #include "scan_csv/reader.hpp"
+#include "scan_csv/writer.hpp"
+
+namespace fs = std::filesystem;
+using namespace vorlix;
 
 namespace {
 
-constexpr std::size_t rows = 1'000'001;
+constexpr std::uint64_t ROWS = 1'000'001;
 
-const std::filesystem::path& scan_file() {
-    static const std::filesystem::path path = [] {
-        auto p = std::filesystem::temp_directory_path() /
-                 ("vorlix_csv_bench_" + std::to_string(::getpid()) + ".csv");
-        std::ofstream out(p, std::ios::binary);
-        out << "frequency_MHz,level_dBm\n";
-        char buf[64];
-        for (std::size_t i = 0; i < rows; ++i) {
-            // A 100–900 MHz sweep with levels of varied length, as scans have.
-            double mhz = 100.0 + 800.0 * static_cast<double>(i) / static_cast<double>(rows - 1);
-            double dbm = -120.0 + static_cast<double>((i * 7919) % 10000) / 128.0;
-            char* end = std::to_chars(buf, buf + sizeof buf, mhz).ptr;
-            *end++ = ',';
-            end = std::to_chars(end, buf + sizeof buf, dbm).ptr;
-            *end++ = '\n';
-            out.write(buf, end - buf);
+fs::path make_scratch_dir() {
+    const char* root = std::getenv("VORLIX_BENCH_DIR");
+    std::string name = fs::path(root != nullptr && *root != '\0' ? root : ".") / "vorlix-csv-bench-XXXXXX";
+    if (::mkdtemp(name.data()) == nullptr) return {};
+    return fs::absolute(name);
+}
+
+const fs::path& scratch_dir() {
+    static const fs::path dir = make_scratch_dir();
+    return dir;
+}
+
+// A 240-800 MHz sweep as the decoder delivers it, with levels of the
+// lengths noise and signals give.
+const std::vector<instrument::Sample>& largest_sweep() {
+    static const std::vector<instrument::Sample> samples = [] {
+        std::vector<std::uint8_t> frame{instrument::scanraw_start};
+        for (std::uint64_t i = 0; i < ROWS; ++i) {
+            const auto raw = static_cast<std::uint16_t>(256 + (i * 7919) % 3200);
+            frame.insert(frame.end(), {instrument::scanraw_alignment, std::uint8_t(raw & 0xff),
+                                       std::uint8_t(raw >> 8)});
         }
-        return p;
+        frame.push_back(instrument::scanraw_end);
+        auto decoded = instrument::decode_scanraw(frame, {240'000'000, 800'000'000, ROWS, 1}, 128,
+                                                  instrument::FrequencyAxis::Firmware);
+        return decoded ? std::move(*decoded) : std::vector<instrument::Sample>{};
+    }();
+    return samples;
+}
+
+config::OutputConfig output_in(const fs::path& dir) { return config::OutputConfig{dir.string(), "bench", true}; }
+
+// The largest sweep saved once, for the readers and the raw writes.
+const fs::path& saved_scan() {
+    static const fs::path path = [] {
+        auto saved = scan_csv::write_scan_csv(largest_sweep(), output_in(scratch_dir() / "saved"));
+        return saved ? *saved : fs::path{};
     }();
     return path;
 }
 
-void BM_ReadScanCsv(benchmark::State& state) {
-    const auto& path = scan_file();
+std::vector<char> read_whole(const fs::path& path) {
+    std::vector<char> bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return bytes;
+    bytes.resize(fs::file_size(path));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+    bytes.resize(done);
+    return bytes;
+}
+
+bool ready(benchmark::State& state) {
+    if (scratch_dir().empty()) {
+        state.SkipWithError("cannot make a scratch directory in VORLIX_BENCH_DIR");
+        return false;
+    }
+    if (largest_sweep().size() != ROWS || saved_scan().empty()) {
+        state.SkipWithError("cannot make the sweep or save it");
+        return false;
+    }
+    return true;
+}
+
+void count_rows(benchmark::State& state) {
+    state.counters["rows/s"] =
+        benchmark::Counter(double(ROWS) * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["bytes"] = double(fs::file_size(saved_scan()));
+}
+
+void BM_WriteScanCsv(benchmark::State& state) {
+    if (!ready(state)) return;
+    const config::OutputConfig output = output_in(scratch_dir() / "write");
     for (auto _ : state) {
-        auto samples = vorlix::scan_csv::read_scan_csv(path);
-        if (!samples || samples->size() != rows) {
-            state.SkipWithError("the generated scan did not read back");
+        auto path = scan_csv::write_scan_csv(largest_sweep(), output);
+        if (!path) {
+            state.SkipWithError(path.error().display().c_str());
+            break;
+        }
+        state.PauseTiming();
+        fs::remove(*path);
+        state.ResumeTiming();
+    }
+    count_rows(state);
+}
+BENCHMARK(BM_WriteScanCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same bytes in one write, then the fsync.
+void BM_WriteScanCsv_floor(benchmark::State& state) {
+    if (!ready(state)) return;
+    const std::vector<char> bytes = read_whole(saved_scan());
+    const fs::path path = scratch_dir() / "raw.csv";
+    for (auto _ : state) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        std::size_t done = 0;
+        while (fd >= 0 && done < bytes.size()) {
+            const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        const bool synced = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0) ::close(fd);
+        if (done != bytes.size() || !synced) {
+            state.SkipWithError("the raw write failed");
+            break;
+        }
+        state.PauseTiming();
+        fs::remove(path);
+        state.ResumeTiming();
+    }
+    count_rows(state);
+}
+BENCHMARK(BM_WriteScanCsv_floor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ReadScanCsv(benchmark::State& state) {
+    if (!ready(state)) return;
+    for (auto _ : state) {
+        auto samples = scan_csv::read_scan_csv(saved_scan());
+        if (!samples || samples->size() != ROWS) {
+            state.SkipWithError("the saved scan did not read back");
             break;
         }
         benchmark::DoNotOptimize(samples->data());
     }
-    state.counters["rows/s"] = benchmark::Counter(static_cast<double>(rows) * state.iterations(),
-                                                  benchmark::Counter::kIsRate);
-    state.counters["bytes"] = static_cast<double>(std::filesystem::file_size(path));
+    count_rows(state);
 }
-BENCHMARK(BM_ReadScanCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadScanCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same bytes read into memory.
+void BM_ReadScanCsv_floor(benchmark::State& state) {
+    if (!ready(state)) return;
+    for (auto _ : state) {
+        auto bytes = read_whole(saved_scan());
+        if (bytes.empty()) {
+            state.SkipWithError("the saved scan did not read");
+            break;
+        }
+        benchmark::DoNotOptimize(bytes.data());
+    }
+    count_rows(state);
+}
+BENCHMARK(BM_ReadScanCsv_floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
@@ -61,7 +180,9 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
-    std::error_code ec;
-    std::filesystem::remove(scan_file(), ec);
+    if (!scratch_dir().empty()) {
+        std::error_code ignored;
+        fs::remove_all(scratch_dir(), ignored);
+    }
     return 0;
 }

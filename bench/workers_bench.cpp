@@ -1,6 +1,6 @@
-// Throughput of the heavy paths around a sweep: saving the largest sweep as
-// CSV (with its fsync), folding a sweep into a full live history, building
-// the 16-sweep average, and one whole single scan against the simulator.
+// Throughput of the heavy paths around a sweep: folding a sweep into a full
+// live history, building the 16-sweep average, and one whole single scan
+// against the simulator. Saving a sweep as CSV is in csv_bench.cpp.
 
 #include <benchmark/benchmark.h>
 
@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "config/record.hpp"
-#include "scan_csv/writer.hpp"
 #include "sim/sim.hpp"
 #include "workers/acquisition.hpp"
 #include "workers/shared.hpp"
@@ -35,23 +34,6 @@ fs::path scratch_dir() {
     char name[] = "/tmp/vorlix-bench-XXXXXX";
     return fs::path(::mkdtemp(name));
 }
-
-void BM_WriteScanCsv(benchmark::State& state) {
-    const auto sweep = sweep_of(LARGEST_SWEEP, 0);
-    const fs::path dir = scratch_dir();
-    const config::OutputConfig output{dir.string(), "bench", true};
-    for (auto _ : state) {
-        auto path = scan_csv::write_scan_csv(sweep, output);
-        if (!path) state.SkipWithError(path.error().display().c_str());
-        state.PauseTiming();
-        if (path) fs::remove(*path);
-        state.ResumeTiming();
-    }
-    state.counters["rows/s"] =
-        benchmark::Counter(double(sweep.size()) * double(state.iterations()), benchmark::Counter::kIsRate);
-    fs::remove_all(dir);
-}
-BENCHMARK(BM_WriteScanCsv)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A record holding 16 sweeps of the largest size, as after a long capture.
 workers::LiveShared full_history() {

@@ -7,55 +7,11 @@
 #include <fmt/format.h>
 
 #include "base/new_file.hpp"
+#include "scan_csv/rows.hpp"
 
 namespace vorlix::scan_csv {
 
 namespace {
-
-constexpr std::size_t BUFFER_BYTES = 8192;
-// The longest line: two numbers, a comma and a line feed.
-constexpr std::size_t MAX_LINE_CHARS = 2 * MAX_NUMBER_CHARS + 2;
-
-// Fills a fixed buffer line by line and hands it to the file when the next
-// line might not fit.
-class LineBuffer {
-public:
-    explicit LineBuffer(base::NewFile& file) : file_(file) {}
-
-    std::expected<void, base::IoError> append(std::string_view text) {
-        if (auto ok = make_room(text.size()); !ok) return ok;
-        std::memcpy(buffer_ + used_, text.data(), text.size());
-        used_ += text.size();
-        return {};
-    }
-
-    std::expected<void, base::IoError> append_sample(const instrument::Sample& sample) {
-        if (auto ok = make_room(MAX_LINE_CHARS); !ok) return ok;
-        char* p = buffer_ + used_;
-        p = format_number(p, sample.frequency_mhz);
-        *p++ = ',';
-        p = format_number(p, sample.level_dbm);
-        *p++ = '\n';
-        used_ = static_cast<std::size_t>(p - buffer_);
-        return {};
-    }
-
-    std::expected<void, base::IoError> flush() {
-        auto ok = file_.write(std::string_view(buffer_, used_));
-        used_ = 0;
-        return ok;
-    }
-
-private:
-    std::expected<void, base::IoError> make_room(std::size_t size) {
-        if (BUFFER_BYTES - used_ >= size) return {};
-        return flush();
-    }
-
-    base::NewFile& file_;
-    char buffer_[BUFFER_BYTES];
-    std::size_t used_ = 0;
-};
 
 base::IoError no_free_name() {
     return base::IoError::custom(base::IoErrorKind::AlreadyExists,
@@ -69,17 +25,6 @@ std::filesystem::path scan_name(const config::OutputConfig& output, std::string_
 }
 
 }  // namespace
-
-char* format_number(char* out, double value) {
-    // Plain notation with no precision gives the shortest round-trip digits.
-    const auto result = std::to_chars(out, out + MAX_NUMBER_CHARS, value, std::chars_format::fixed);
-    return result.ptr;
-}
-
-std::string format_number(double value) {
-    char text[MAX_NUMBER_CHARS];
-    return std::string(text, format_number(text, value));
-}
 
 std::string format_scan_timestamp(std::chrono::system_clock::time_point when) {
     using namespace std::chrono;
@@ -111,14 +56,13 @@ std::expected<void, base::IoError> create_directory(const config::OutputConfig& 
 std::expected<void, base::IoError> write_samples(base::NewFile& file,
                                                  std::span<const instrument::Sample> samples,
                                                  bool include_header) {
-    LineBuffer buffer(file);
     if (include_header) {
-        if (auto ok = buffer.append(CSV_HEADER); !ok) return ok;
+        if (auto ok = file.write(CSV_HEADER); !ok) return ok;
     }
-    for (const instrument::Sample& sample : samples) {
-        if (auto ok = buffer.append_sample(sample); !ok) return ok;
-    }
-    if (auto ok = buffer.flush(); !ok) return ok;
+    auto written = write_rows(samples, [&file](std::string_view text) {
+        return file.write(text);
+    });
+    if (!written) return written;
     return file.sync();
 }
 

@@ -13,6 +13,7 @@
 #include "base/io_error.hpp"
 #include "config/record.hpp"
 #include "instrument/types.hpp"
+#include "scan_csv/number_format.hpp"
 
 namespace vorlix::scan_csv {
 
@@ -33,13 +34,5 @@ std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
 
 // Local wall-clock time as "YYYYmmdd HH_MM_SS_ffffff" (microseconds).
 std::string format_scan_timestamp(std::chrono::system_clock::time_point when);
-
-// The shortest text that reads back as the same double, never in exponent
-// form and without a fraction for whole values ("240", "-87.46875", "0.5").
-// Returns the end of the text written into `out`, which must hold
-// MAX_NUMBER_CHARS bytes.
-inline constexpr std::size_t MAX_NUMBER_CHARS = 400;
-char* format_number(char* out, double value);
-std::string format_number(double value);
 
 }  // namespace vorlix::scan_csv

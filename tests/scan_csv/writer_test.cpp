@@ -1,3 +1,5 @@
+#include "scan_csv/same_text.hpp"
+#include "scan_csv/rows.hpp"
 #include "scan_csv/writer.hpp"
 #include "base/fault_run.hpp"
 #include "scan_csv/save_probe.hpp"
@@ -235,14 +237,14 @@ TEST(WriteScanCsv, AProcessKilledMidWriteLeavesNoScanFile) {
 // ever holds less than the whole scan, and the next save leaves no scratch
 // file of the killed one behind.
 TEST(WriteScanCsv, KilledSavesLeaveNoShortScanAndNoScratchOnEveryFileSystem) {
-    constexpr std::size_t POINTS = 20000;  // about 50 buffers
+    constexpr std::size_t POINTS = 3 * ROWS_PER_PART + 100;  // four writes of rows
     TempDir reference;
     const auto sweep = vorlix::test::probe_sweep(POINTS);
     auto made = write_scan_csv_stamped(sweep, output_in(reference.path()), STAMP);
     ASSERT_TRUE(made.has_value());
     const std::string whole = read_all(*made);
 
-    const char* const kills[] = {"write:1", "write:25", "fsync:1", "publish:1", "publish:1:after",
+    const char* const kills[] = {"write:1", "write:3", "fsync:1", "publish:1", "publish:1:after",
                                  "publish:2"};
     for (const char* faults : FILE_SYSTEMS) {
         for (const char* kill : kills) {
@@ -318,4 +320,18 @@ TEST(WriteScanCsv, EveryFileSystemSkipsTakenNamesWithoutTouchingThem) {
         EXPECT_EQ(read_all(dir.path() / (base + "2.csv")), "240,-87.46875\n240.001234,-86.46875\n240.002468,-85.46875\n")
             << faults;
     }
+}
+
+TEST(WriteScanCsv, ASweepOfManyPartsKeepsItsOrder) {
+    TempDir dir;
+    std::vector<Sample> sweep;
+    std::string expected(CSV_HEADER);
+    for (std::size_t i = 0; i < 2 * ROWS_PER_PART + 5; ++i) {
+        const double f = static_cast<double>(240'000'000 + i * 560) / 1e6, level = -120.0 + double(i % 977) / 32;
+        sweep.push_back({f, level});
+        expected += format_number(f) + "," + format_number(level) + "\n";
+    }
+    auto path = write_scan_csv_stamped(sweep, output_in(dir.path(), true), STAMP);
+    ASSERT_TRUE(path.has_value()) << path.error().display();
+    EXPECT_TRUE(vorlix::test::same_text(read_all(*path), expected));
 }
