@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "app/ui_state.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -27,18 +28,10 @@ void place_window(PlotViewport& v, double start, double span) {
 // The one code point of a UTF-8 text, or none for an empty text, several
 // code points or broken UTF-8, so such a binding never matches.
 std::optional<char32_t> single_code_point(std::string_view text) {
-    if (text.empty()) return std::nullopt;
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                       : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || text.size() != length) return std::nullopt;
-    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    return cp;
+    std::size_t pos = 0;
+    const std::optional<char32_t> c = base::decode_utf8(text, pos);
+    if (!c || pos != text.size()) return std::nullopt;
+    return c;
 }
 
 }  // namespace
