@@ -1,6 +1,7 @@
 #include "app/plot_view.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -35,6 +36,36 @@ std::optional<char32_t> single_code_point(std::string_view text) {
 }
 
 }  // namespace
+
+std::uint64_t PlotSamples::next_version() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+const tui::DataCells& chart_cells(PlotView& view, tui::Rect graph, std::array<double, 2> x_bounds,
+                                  std::array<double, 2> y_bounds) {
+    PlotMemo& memo = view.memo;
+    if (memo.cells_version != view.samples.version() || !memo.cells.fits(graph, x_bounds, y_bounds)) {
+        memo.cells = tui::DataCells::of(
+            tui::PointSource(view.samples.vector(), &Sample::frequency_mhz, &Sample::level_dbm), graph, x_bounds,
+            y_bounds);
+        memo.cells_version = view.samples.version();
+        ++memo.computations;
+    }
+    return memo.cells;
+}
+
+const std::optional<Peak>& memo_visible_peak(PlotView& view) {
+    PlotMemo& memo = view.memo;
+    const std::array<double, 2> window{view.viewport.view_min, view.viewport.view_max};
+    if (memo.peak_version != view.samples.version() || memo.peak_window != window) {
+        memo.peak = visible_peak(view);
+        memo.peak_version = view.samples.version();
+        memo.peak_window = window;
+        ++memo.computations;
+    }
+    return memo.peak;
+}
 
 PlotViewport sample_bounds(std::span<const Sample> samples) {
     const double first = samples.empty() ? 0.0 : samples.front().frequency_mhz;

@@ -16,6 +16,7 @@
 
 #include "app/number_input.hpp"
 #include "app/plot_view.hpp"
+#include "app/screens/chart_frame.hpp"
 #include "app/ports.hpp"
 #include "app/ui_error.hpp"
 #include "config/record.hpp"
@@ -79,6 +80,7 @@ struct UiState {
     NumberInput points;
     NumberInput repeat;
     std::optional<PlotView> plot;
+    std::optional<ChartFrameMemo> chart_frame;  // kept by the drawing
     std::optional<std::pair<instrument::ScanRequest, config::Config>> last_scan;
     workers::AcquisitionHandle acquisition;
     workers::LiveHandle live;
