@@ -231,13 +231,15 @@ TEST(Chart, CellsWorkedOutEarlierAreDrawnOnlyWhenTheyFitTheGraphAndBounds) {
     const Axis y = labelled({"lo", "hi"}).bounds(0, 10);
     const Rect area{1, 1, 16, 8};
     Buffer screen = Buffer::empty(Rect{0, 0, 18, 10});
+    Chart chart;
+    chart.block(Block::bordered()).x_axis(x).y_axis(y);
     const auto draw = [&](const DataCells* cells) {
         Buffer b = screen;
-        Chart({Dataset().data(points).cells(cells)}).block(Block::bordered()).x_axis(x).y_axis(y).render(area, b);
+        Chart(chart).datasets({Dataset().data(points).cells(cells)}).render(area, b);
         return b;
     };
     const Buffer fresh = draw(nullptr);
-    const Rect graph = Chart().block(Block::bordered()).x_axis(x).y_axis(y).graph_area(area, screen.area());
+    const Rect graph = chart.graph_area(area, screen.area());
     ASSERT_EQ(graph, (Rect{5, 2, 11, 4}));
 
     const DataCells cells = DataCells::of(points, graph, x.bounds(), y.bounds());
