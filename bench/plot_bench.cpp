@@ -1,5 +1,6 @@
 // One frame of the chart screens with the largest sweep the menus allow:
 // it must fit well inside the 16 ms between two polls of the event loop.
+// A frame in which nothing changed must cost next to nothing.
 
 #include <benchmark/benchmark.h>
 
@@ -8,7 +9,9 @@
 
 #include "app/screens/render.hpp"
 #include "app/state/ui_state.hpp"
+#include "tui/backend/test_backend.hpp"
 #include "tui/core/buffer.hpp"
+#include "tui/terminal.hpp"
 
 namespace {
 
@@ -34,10 +37,13 @@ app::UiState chart_state(app::Screen screen, bool zoomed) {
     return state;
 }
 
+// Each frame works the chart out afresh, as the first one after a new
+// sweep or a zoom does.
 void render_frames(benchmark::State& bench, app::Screen screen, bool zoomed) {
     app::UiState state = chart_state(screen, zoomed);
     tui::Buffer buf = tui::Buffer::empty(tui::Rect{0, 0, 200, 60});
     for (auto _ : bench) {
+        state.plot->memo = app::PlotMemo{};
         buf.reset();
         auto result = app::render_ui(state, buf);
         benchmark::DoNotOptimize(result);
@@ -52,6 +58,38 @@ void BM_LiveScreen_FullView(benchmark::State& s) { render_frames(s, app::Screen:
 BENCHMARK(BM_PlotScreen_FullView)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlotScreen_Zoomed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LiveScreen_FullView)->Unit(benchmark::kMillisecond);
+
+// What the event loop does on every poll turn while nothing changes: a
+// frame of the Plot screen (peak marker on) through the terminal object,
+// as the loop draws it. The floor is the same terminal drawing a blank
+// frame over a blank screen: clearing a buffer and comparing two equal ones.
+void BM_PlotScreen_Unchanged(benchmark::State& bench) {
+    app::UiState state = chart_state(app::Screen::Plot, false);
+    tui::TestBackend backend({200, 60});
+    auto terminal = tui::Terminal::create(backend);
+    auto frame = [&](tui::Frame& f) { benchmark::DoNotOptimize(app::render_ui(state, f)); };
+    if (!terminal || !terminal->draw(frame)) bench.SkipWithError("cannot draw the first frame");
+    const std::size_t flushes = backend.flushes();
+    for (auto _ : bench) {
+        auto drawn = terminal->draw(frame);
+        benchmark::DoNotOptimize(drawn);
+    }
+    if (backend.flushes() != flushes) bench.SkipWithError("an unchanged frame was sent");
+}
+
+void BM_PlotScreen_Unchanged_floor(benchmark::State& bench) {
+    tui::TestBackend backend({200, 60});
+    auto terminal = tui::Terminal::create(backend);
+    auto frame = [](tui::Frame&) {};
+    if (!terminal || !terminal->draw(frame)) bench.SkipWithError("cannot draw the first frame");
+    for (auto _ : bench) {
+        auto drawn = terminal->draw(frame);
+        benchmark::DoNotOptimize(drawn);
+    }
+}
+
+BENCHMARK(BM_PlotScreen_Unchanged)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlotScreen_Unchanged_floor)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

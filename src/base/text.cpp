@@ -55,6 +55,12 @@ std::optional<char32_t> decode_utf8(std::string_view bytes, std::size_t& pos) {
     return p.code;
 }
 
+DecodedChar decode_utf8_replacing(std::string_view bytes, std::size_t pos) {
+    std::size_t next = pos;
+    if (const auto c = decode_utf8(bytes, next)) return {*c, next - pos};
+    return {0xFFFD, 1};
+}
+
 bool is_valid_utf8(std::string_view bytes) {
     std::size_t pos = 0;
     while (pos < bytes.size()) {

@@ -18,6 +18,15 @@ bool is_valid_utf8(std::string_view bytes);
 // nullopt (pos unchanged) when no valid character starts there.
 std::optional<char32_t> decode_utf8(std::string_view bytes, std::size_t& pos);
 
+struct DecodedChar {
+    char32_t code_point;
+    std::size_t length;  // bytes taken, at least 1
+};
+
+// The same decoding for readers that must always move on (pos <
+// bytes.size()): where no valid character starts, U+FFFD for that one byte.
+DecodedChar decode_utf8_replacing(std::string_view bytes, std::size_t pos);
+
 // The text with each maximal ill-formed sequence replaced by one U+FFFD, for
 // showing bytes the operating system or the instrument gave us.
 std::string lossy_utf8(std::string_view bytes);

@@ -1,5 +1,7 @@
 #include "tui/terminal.hpp"
 
+#include <atomic>
+
 namespace vorlix::tui {
 
 namespace {
@@ -33,6 +35,7 @@ IoResult<> Terminal::draw_buffer(const Buffer& frame) {
 }
 
 IoResult<> Terminal::clear() {
+    on_screen_ = 0;
     if (auto cleared = backend_->clear(); !cleared) return cleared;
     // What the screen shows now is blank, whatever was drawn before.
     buffers_[1 - current_].reset();
@@ -62,7 +65,14 @@ IoResult<> Terminal::autoresize() {
     return clear();
 }
 
-IoResult<> Terminal::finish_frame(const std::optional<Position>& cursor) {
+std::uint64_t Terminal::fresh_frame_id() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+IoResult<> Terminal::finish_frame(std::uint64_t id, const std::optional<Position>& cursor) {
+    // Until the frame is out whole, the screen shows no frame for certain.
+    on_screen_ = 0;
     Buffer& next = buffers_[current_];
     Buffer& previous = buffers_[1 - current_];
     if (auto drawn = backend_->draw(next.diff(previous)); !drawn) return drawn;
@@ -74,7 +84,9 @@ IoResult<> Terminal::finish_frame(const std::optional<Position>& cursor) {
     }
     current_ = 1 - current_;
     buffers_[current_].reset();
-    return backend_->flush();
+    if (auto flushed = backend_->flush(); !flushed) return flushed;
+    on_screen_ = id;
+    return {};
 }
 
 }  // namespace vorlix::tui

@@ -224,6 +224,44 @@ TEST(Chart, EveryAreaSizeDrawsInsideItsGraph) {
     }
 }
 
+TEST(Chart, CellsWorkedOutEarlierAreDrawnOnlyWhenTheyFitTheGraphAndBounds) {
+    std::vector<Point> points;
+    for (int i = 0; i <= 40; ++i) points.push_back({i * 0.25, std::sin(i / 4.0) * 4.0 + 5.0});
+    const Axis x = labelled({"0", "10"}).bounds(0, 10);
+    const Axis y = labelled({"lo", "hi"}).bounds(0, 10);
+    const Rect area{1, 1, 16, 8};
+    Buffer screen = Buffer::empty(Rect{0, 0, 18, 10});
+    Chart chart;
+    chart.block(Block::bordered()).x_axis(x).y_axis(y);
+    const auto draw = [&](const DataCells* cells) {
+        Buffer b = screen;
+        Chart(chart).datasets({Dataset().data(points).cells(cells)}).render(area, b);
+        return b;
+    };
+    const Buffer fresh = draw(nullptr);
+    const Rect graph = chart.graph_area(area, screen.area());
+    ASSERT_EQ(graph, (Rect{5, 2, 11, 4}));
+
+    const DataCells cells = DataCells::of(points, graph, x.bounds(), y.bounds());
+    EXPECT_FALSE(cells.hits.empty());
+    EXPECT_TRUE(buffers_equal(draw(&cells), fresh));
+
+    // Cells that fit are drawn instead of the points.
+    const DataCells corner{graph, x.bounds(), y.bounds(), {0}};
+    const Buffer drawn = draw(&corner);
+    EXPECT_FALSE(drawn == fresh);
+    EXPECT_EQ(drawn.cell(graph.x, graph.y).symbol, "•");
+
+    // Stale cells are passed over and the points read.
+    const DataCells stale[] = {
+        {Rect{5, 2, 10, 4}, x.bounds(), y.bounds(), {0}},
+        {Rect{5, 3, 11, 3}, x.bounds(), y.bounds(), {0}},
+        {graph, {0, 9}, y.bounds(), {0}},
+        {graph, x.bounds(), {1, 10}, {0}},
+    };
+    for (const DataCells& c : stale) EXPECT_TRUE(buffers_equal(draw(&c), fresh)) << describe(c.graph);
+}
+
 TEST(Chart, AMillionPointsMarkEveryColumnOfALine) {
     std::vector<Point> points(1'000'001);
     for (std::size_t i = 0; i < points.size(); ++i) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "tui/backend/test_backend.hpp"
@@ -102,6 +103,76 @@ TEST(Terminal, DrawsABufferPreparedElsewhere) {
     Buffer expected = buffer_with_lines({"ab "});
     expected.set_style(Rect{0, 0, 1, 1}, Style().fg(Color::Red));
     EXPECT_TRUE(buffers_equal(backend.screen(), expected));
+}
+
+// A frame that keeps the one on screen sends nothing, not even a flush; only
+// the frame on screen, unchanged since, can be kept.
+TEST(Terminal, KeepsOnlyTheFrameStillOnScreen) {
+    const base::IoError broken = base::IoError::from_errno(5);
+    struct Case {
+        const char* between;
+        std::function<void(Terminal&, TestBackend&, std::uint64_t shown)> act;
+        bool kept;
+    };
+    const Case cases[] = {
+        {"nothing", [](Terminal&, TestBackend&, std::uint64_t) {}, true},
+        {"a kept frame",
+         [](Terminal& t, TestBackend&, std::uint64_t shown) {
+             ASSERT_TRUE(t.draw([&](Frame& f) { ASSERT_TRUE(f.keep_previous(shown)); }));
+         },
+         true},
+        {"a clear", [](Terminal& t, TestBackend&, std::uint64_t) { ASSERT_TRUE(t.clear()); }, false},
+        {"a resize", [](Terminal&, TestBackend& b, std::uint64_t) { b.resize({4, 3}); }, false},
+        {"another frame", [](Terminal& t, TestBackend&, std::uint64_t) { ASSERT_TRUE(t.draw(text("cd"))); }, false},
+        {"a failed flush",
+         [&](Terminal& t, TestBackend& b, std::uint64_t) {
+             b.fail_next(broken, 2);
+             ASSERT_FALSE(t.draw(text("ab")));
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.between);
+        TestBackend backend({4, 2});
+        auto terminal = Terminal::create(backend);
+        ASSERT_TRUE(terminal);
+        std::uint64_t shown = 0;
+        ASSERT_TRUE(terminal->draw([&](Frame& f) {
+            shown = f.id();
+            text("ab")(f);
+        }));
+        c.act(*terminal, backend, shown);
+        const std::size_t flushes = backend.flushes();
+        const Buffer before = backend.screen();
+
+        bool kept = true;
+        ASSERT_TRUE(terminal->draw([&](Frame& f) { kept = f.keep_previous(shown); }));
+        EXPECT_EQ(kept, c.kept);
+        EXPECT_EQ(backend.flushes(), flushes + (c.kept ? 0 : 1));
+        if (c.kept) {
+            EXPECT_TRUE(buffers_equal(backend.screen(), before));
+            EXPECT_TRUE(buffers_equal(terminal->last_frame(), buffer_with_lines({"ab  ", "    "})));
+        } else {
+            // Refused, the frame is drawn as the renderer left it: blank.
+            EXPECT_TRUE(buffers_equal(backend.screen(), Buffer::empty(backend.screen().area())));
+        }
+        bool none = true;
+        ASSERT_TRUE(terminal->draw([&](Frame& f) { none = f.keep_previous(0); }));
+        EXPECT_FALSE(none);
+    }
+
+    // Numbers are never shared between terminal objects: another one's
+    // first frame is not this one's.
+    TestBackend backend({4, 2});
+    auto first = Terminal::create(backend);
+    auto second = Terminal::create(backend);
+    ASSERT_TRUE(first && second);
+    std::uint64_t shown = 0;
+    ASSERT_TRUE(first->draw([&](Frame& f) { shown = f.id(); }));
+    ASSERT_TRUE(second->draw(text("ab")));
+    bool kept = true;
+    ASSERT_TRUE(second->draw([&](Frame& f) { kept = f.keep_previous(shown); }));
+    EXPECT_FALSE(kept);
 }
 
 TEST(Terminal, BackendFailuresEndTheFrameAndTheNextOneResends) {

@@ -5,42 +5,19 @@
 #include <string>
 #include <vector>
 
+#include "base/text.hpp"
 #include "tui/core/text.hpp"
 
 namespace vorlix::tui {
 namespace {
 
-TEST(Utf8, DecodesAndRejectsMalformedSequences) {
-    struct Case {
-        std::string bytes;
-        char32_t cp;
-        std::size_t length;
-    };
-    const Case cases[] = {
-        {"a", U'a', 1},
-        {"\xC3\xA9", U'é', 2},
-        {"\xE2\x94\x80", U'─', 3},
-        {"\xF0\x9F\x98\x80", U'\U0001F600', 4},
-        {"\xC3", 0xfffd, 1},              // truncated
-        {"\x80", 0xfffd, 1},              // lone continuation
-        {"\xC0\xAF", 0xfffd, 1},          // overlong "/"
-        {"\xED\xA0\x80", 0xfffd, 1},      // surrogate
-        {"\xF4\x90\x80\x80", 0xfffd, 1},  // above U+10FFFF
-        {"\xFF", 0xfffd, 1},
-    };
-    for (const Case& c : cases) {
-        const Decoded d = decode_utf8(c.bytes, 0);
-        EXPECT_EQ(d.code_point, c.cp) << c.bytes;
-        EXPECT_EQ(d.length, c.length) << c.bytes;
-    }
-}
-
 TEST(Utf8, EncodesEveryLength) {
     for (char32_t c : {U'a', U'é', U'↲', U'\U0001F600'}) {
         std::string s;
         append_utf8(s, c);
-        EXPECT_EQ(decode_utf8(s, 0).code_point, c);
-        EXPECT_EQ(decode_utf8(s, 0).length, s.size());
+        std::size_t pos = 0;
+        EXPECT_EQ(base::decode_utf8(s, pos), c);
+        EXPECT_EQ(pos, s.size());
     }
 }
 
@@ -84,6 +61,9 @@ TEST(Text, SplitsAtLineFeedsLikeLines) {
         {"\n", {""}},
         {"a\r\nb", {"a", "b"}},
         {"a\n\nb\n", {"a", "", "b"}},
+        {"a\r", {"a"}},
+        {"\r", {""}},
+        {"a\r\r\n\r\r", {"a\r", "\r"}},
     };
     for (const Case& c : cases) {
         const Text t(c.text);

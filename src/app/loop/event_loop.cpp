@@ -122,7 +122,7 @@ std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& term
 
         std::optional<UiError> not_drawn;
         auto drawn = terminal.draw([&](tui::Frame& frame) {
-            if (auto rendered = render_ui(state, frame.buffer()); !rendered) not_drawn = std::move(rendered.error());
+            if (auto rendered = render_ui(state, frame); !rendered) not_drawn = std::move(rendered.error());
         });
         if (not_drawn) return std::unexpected(loop_error(not_drawn->display()));
         if (!drawn) return std::unexpected(loop_error(drawn.error().display()));

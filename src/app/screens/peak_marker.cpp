@@ -9,8 +9,8 @@
 
 namespace vorlix::app {
 
-void render_peak_marker(tui::Buffer& buf, tui::Rect area, const PlotView& view) {
-    const std::optional<Peak> peak = visible_peak(view);
+void render_peak_marker(tui::Buffer& buf, tui::Rect area, PlotView& view) {
+    const std::optional<Peak>& peak = memo_visible_peak(view);
     if (!peak || area.is_empty()) return;
     const auto width = std::min(PEAK_BOX_WIDTH, area.width);
     const auto height = std::min(PEAK_BOX_HEIGHT, area.height);

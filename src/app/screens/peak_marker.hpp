@@ -12,7 +12,8 @@ namespace vorlix::app {
 inline constexpr std::uint16_t PEAK_BOX_WIDTH = 26;
 inline constexpr std::uint16_t PEAK_BOX_HEIGHT = 4;
 
-// Nothing is drawn without a visible peak or for an empty area.
-void render_peak_marker(tui::Buffer& buf, tui::Rect area, const PlotView& view);
+// Nothing is drawn without a visible peak or for an empty area. The peak
+// comes from the view's memo while the samples and the window stay.
+void render_peak_marker(tui::Buffer& buf, tui::Rect area, PlotView& view);
 
 }  // namespace vorlix::app

@@ -1,7 +1,9 @@
 // The two chart screens: a finished scan or stored file, and the live
-// capture. The chart reads the plot's samples where they lie; nothing is
+// capture. The chart reads the plot's samples where they lie, and only when
+// they, the window, the level range or the chart's area changed; nothing is
 // copied per frame.
 
+#include <array>
 #include <charconv>
 #include <string>
 #include <vector>
@@ -49,12 +51,21 @@ tui::Axis frequency_axis(const PlotViewport& v) {
     return axis;
 }
 
-tui::Dataset samples_dataset(const PlotView& plot) {
+// The samples as the one data set of a chart with these axes; the cells
+// they fall into come from the plot's memo, so an unchanged frame does not
+// read the samples again.
+void render_samples_chart(PlotView& plot, tui::Axis x_axis, tui::Axis y_axis, tui::Rect area, tui::Buffer& buf) {
+    const std::array<double, 2> x_bounds = x_axis.bounds();
+    const std::array<double, 2> y_bounds = y_axis.bounds();
+    tui::Chart chart;
+    chart.x_axis(std::move(x_axis)).y_axis(std::move(y_axis));
+    const tui::DataCells& cells = chart_cells(plot, chart.graph_area(area, buf.area()), x_bounds, y_bounds);
     tui::Dataset set;
     set.marker(tui::Marker::Dot)
         .style(screens::fg(Color::Yellow))
-        .data(tui::PointSource(plot.samples, &Sample::frequency_mhz, &Sample::level_dbm));
-    return set;
+        .data(tui::PointSource(plot.samples.vector(), &Sample::frequency_mhz, &Sample::level_dbm))
+        .cells(&cells);
+    chart.datasets({std::move(set)}).render(area, buf);
 }
 
 }  // namespace
@@ -79,11 +90,49 @@ std::string plot_help_text(const UiState& state) {
 
 namespace screens {
 
-std::expected<void, UiError> render_plot(const UiState& state, tui::Buffer& buf) {
-    if (!state.plot) return std::unexpected(UiError::no_return_data());
-    const PlotView& plot = *state.plot;
-    const PlotViewport& v = plot.viewport;
-    const double span = v.view_span();
+ChartFrameInputs chart_frame_inputs(const UiState& state, tui::Rect area, bool live) {
+    ChartFrameInputs in;
+    in.live = live;
+    in.area = area;
+    in.low_dbm = state.config.ui.chart_min_dbm;
+    in.high_dbm = state.config.ui.chart_max_dbm;
+    in.show_peak = state.show_peak;
+    if (state.plot) {
+        in.has_plot = true;
+        in.samples_version = state.plot->samples.version();
+        in.viewport = state.plot->viewport;
+    }
+    if (in.live) {
+        // Each value under a lock of its own; the frame may mix moments.
+        const workers::TraceMode mode = state.live->with_lock([](auto& r) { return r.trace_mode; });
+        const std::string status = state.live->with_lock([](auto& r) { return r.status; });
+        const std::string info = state.live->with_lock([](auto& r) { return r.info; });
+        in.header = workers::trace_mode_label(mode);
+        in.header += EM_DASH;
+        in.header += status;
+        in.header += "\n";
+        in.header += info;
+        return in;
+    }
+    if (state.plot) {
+        const PlotViewport& v = state.plot->viewport;
+        const double span = v.view_span();
+        in.header = state.plot->title;
+        in.header += EM_DASH;
+        in.header += std::to_string(state.plot->samples.size());
+        in.header += " points";
+        in.header += EM_DASH;
+        in.header += "visible " + format_frequency(v.view_min, span) + " to " +
+                     format_frequency(v.view_max, span) + " MHz";
+    }
+    in.help = plot_help_text(state);
+    return in;
+}
+
+namespace {
+
+std::expected<void, UiError> render_plot_from(PlotView* plot, const ChartFrameInputs& in, tui::Buffer& buf) {
+    if (plot == nullptr) return std::unexpected(UiError::no_return_data());
 
     const tui::Rect column = middle_column(buf.area(), 90);
     auto [status, gap, chart_area, gap2, help] =
@@ -91,68 +140,66 @@ std::expected<void, UiError> render_plot(const UiState& state, tui::Buffer& buf)
                        Constraint::length(1), Constraint::length(1)})
             .areas(column);
 
-    std::string header = plot.title;
-    header += EM_DASH;
-    header += std::to_string(plot.samples.size());
-    header += " points";
-    header += EM_DASH;
-    header += "visible " + format_frequency(v.view_min, span) + " to " + format_frequency(v.view_max, span) +
-              " MHz";
-    tui::Paragraph(tui::Text(header)).block(box("Status")).style(fg(Color::White)).render(status, buf);
+    tui::Paragraph(tui::Text(in.header)).block(box("Status")).style(fg(Color::White)).render(status, buf);
 
-    const double low = state.config.ui.chart_min_dbm;
-    const double high = state.config.ui.chart_max_dbm;
+    const double low = in.low_dbm;
+    const double high = in.high_dbm;
     tui::Axis levels;
     levels.bounds(low, high)
         .labels({tui::Line(level_label(low)), tui::Line(level_label((low + high) * 0.5)),
                  tui::Line(level_label(high))})
         .style(fg(Color::Gray));
-    tui::Chart({samples_dataset(plot)})
-        .x_axis(frequency_axis(v).style(fg(Color::Gray)))
-        .y_axis(std::move(levels))
-        .render(chart_area, buf);
-    if (state.show_peak) render_peak_marker(buf, chart_area, plot);
+    render_samples_chart(*plot, frequency_axis(in.viewport).style(fg(Color::Gray)), std::move(levels), chart_area,
+                         buf);
+    if (in.show_peak) render_peak_marker(buf, chart_area, *plot);
 
-    tui::Paragraph(tui::Text(plot_help_text(state))).alignment(tui::Alignment::Center).render(help, buf);
+    tui::Paragraph(tui::Text(in.help)).alignment(tui::Alignment::Center).render(help, buf);
     (void)gap;
     (void)gap2;
     return {};
 }
 
-void render_live(const UiState& state, tui::Buffer& buf) {
-    // Each value under a lock of its own; the frame may mix moments.
-    const workers::TraceMode mode = state.live->with_lock([](auto& r) { return r.trace_mode; });
-    const std::string status = state.live->with_lock([](auto& r) { return r.status; });
-    const std::string info = state.live->with_lock([](auto& r) { return r.info; });
-
+void render_live_from(PlotView* plot, const ChartFrameInputs& in, tui::Buffer& buf) {
     // The live chart wants the width: narrower margins than elsewhere.
     const tui::Rect column = middle_column(buf.area(), 96, 2);
     auto [header, chart_area, help] =
         tui::vertical({Constraint::length(4), Constraint::min(4), Constraint::length(2)}).areas(column);
 
-    std::string text(workers::trace_mode_label(mode));
-    text += EM_DASH;
-    text += status;
-    text += "\n";
-    text += info;
-    wrapped_box(tui::Text(text), "Live capture").render(header, buf);
+    wrapped_box(tui::Text(in.header), "Live capture").render(header, buf);
 
-    if (!state.plot) {
+    if (plot == nullptr) {
         tui::Paragraph(tui::Text(WAITING)).block(box()).alignment(tui::Alignment::Center).render(chart_area, buf);
     } else {
         tui::Axis levels;
-        levels.title(tui::Line("Level (dBm)")).bounds(state.config.ui.chart_min_dbm, state.config.ui.chart_max_dbm);
-        tui::Chart({samples_dataset(*state.plot)})
-            .x_axis(frequency_axis(state.plot->viewport))
-            .y_axis(std::move(levels))
-            .render(chart_area, buf);
-        if (state.show_peak) render_peak_marker(buf, chart_area, *state.plot);
+        levels.title(tui::Line("Level (dBm)")).bounds(in.low_dbm, in.high_dbm);
+        render_samples_chart(*plot, frequency_axis(in.viewport), std::move(levels), chart_area, buf);
+        if (in.show_peak) render_peak_marker(buf, chart_area, *plot);
     }
 
     tui::Paragraph(tui::Text(LIVE_HELP))
         .alignment(tui::Alignment::Center)
         .wrap(tui::Wrap{true})
         .render(help, buf);
+}
+
+}  // namespace
+
+std::expected<void, UiError> render_chart_screen(UiState& state, const ChartFrameInputs& inputs,
+                                                 tui::Buffer& buf) {
+    PlotView* plot = state.plot ? &*state.plot : nullptr;
+    if (inputs.live) {
+        render_live_from(plot, inputs, buf);
+        return {};
+    }
+    return render_plot_from(plot, inputs, buf);
+}
+
+std::expected<void, UiError> render_plot(UiState& state, tui::Buffer& buf) {
+    return render_chart_screen(state, chart_frame_inputs(state, buf.area(), false), buf);
+}
+
+void render_live(UiState& state, tui::Buffer& buf) {
+    (void)render_chart_screen(state, chart_frame_inputs(state, buf.area(), true), buf);
 }
 
 }  // namespace screens

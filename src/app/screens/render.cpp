@@ -17,4 +17,19 @@ std::expected<void, UiError> render_ui(UiState& state, tui::Buffer& buf) {
     return {};
 }
 
+std::expected<void, UiError> render_ui(UiState& state, tui::Frame& frame) {
+    if (state.screen != Screen::Plot && state.screen != Screen::Live) {
+        state.chart_frame.reset();
+        return render_ui(state, frame.buffer());
+    }
+    ChartFrameInputs inputs = screens::chart_frame_inputs(state, frame.area(), state.screen == Screen::Live);
+    if (state.chart_frame && state.chart_frame->inputs == inputs && frame.keep_previous(state.chart_frame->frame)) {
+        return {};
+    }
+    state.chart_frame.reset();
+    auto drawn = screens::render_chart_screen(state, inputs, frame.buffer());
+    if (drawn) state.chart_frame = ChartFrameMemo{std::move(inputs), frame.id()};
+    return drawn;
+}
+
 }  // namespace vorlix::app

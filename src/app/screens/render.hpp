@@ -6,8 +6,8 @@
 //
 // Drawing only reads the state and the worker records (each value copied
 // under a short lock of its own, never held while drawing). It does change
-// what the frame owns: the lists' scroll offsets and the cached progress
-// gauge's ratio.
+// what the frame owns: the lists' scroll offsets, the cached progress
+// gauge's ratio and the plot's memo of what it worked out from the samples.
 
 #include <expected>
 #include <string>
@@ -16,6 +16,7 @@
 #include "app/state/ui_error.hpp"
 #include "tui/core/buffer.hpp"
 #include "tui/core/rect.hpp"
+#include "tui/terminal.hpp"
 
 namespace vorlix::app {
 
@@ -25,6 +26,10 @@ struct UiState;
 // A cached widget that the screen needs and that is missing gives
 // UninitializedItemList; the Plot screen without a plot gives NoReturnData.
 std::expected<void, UiError> render_ui(UiState& state, tui::Buffer& buf);
+
+// The same into a terminal's frame; a chart screen whose frame would be
+// the one on screen again keeps that one and draws nothing.
+std::expected<void, UiError> render_ui(UiState& state, tui::Frame& frame);
 
 // The key-help text of the two menus for the current column and editor.
 std::string_view menu_help_text(const UiState& state);

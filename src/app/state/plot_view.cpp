@@ -1,12 +1,14 @@
 #include "app/state/plot_view.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <limits>
 #include <string_view>
 
 #include "app/state/ui_state.hpp"
+#include "base/text.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -27,21 +29,43 @@ void place_window(PlotViewport& v, double start, double span) {
 // The one code point of a UTF-8 text, or none for an empty text, several
 // code points or broken UTF-8, so such a binding never matches.
 std::optional<char32_t> single_code_point(std::string_view text) {
-    if (text.empty()) return std::nullopt;
-    const auto lead = static_cast<unsigned char>(text[0]);
-    std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                       : (lead >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || text.size() != length) return std::nullopt;
-    char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80) return std::nullopt;
-        cp = (cp << 6) | (c & 0x3F);
-    }
-    return cp;
+    std::size_t pos = 0;
+    const std::optional<char32_t> c = base::decode_utf8(text, pos);
+    if (!c || pos != text.size()) return std::nullopt;
+    return c;
 }
 
 }  // namespace
+
+std::uint64_t PlotSamples::next_version() {
+    static std::atomic<std::uint64_t> last{0};
+    return ++last;
+}
+
+const tui::DataCells& chart_cells(PlotView& view, tui::Rect graph, std::array<double, 2> x_bounds,
+                                  std::array<double, 2> y_bounds) {
+    PlotMemo& memo = view.memo;
+    if (memo.cells_version != view.samples.version() || !memo.cells.fits(graph, x_bounds, y_bounds)) {
+        memo.cells = tui::DataCells::of(
+            tui::PointSource(view.samples.vector(), &Sample::frequency_mhz, &Sample::level_dbm), graph, x_bounds,
+            y_bounds);
+        memo.cells_version = view.samples.version();
+        ++memo.computations;
+    }
+    return memo.cells;
+}
+
+const std::optional<Peak>& memo_visible_peak(PlotView& view) {
+    PlotMemo& memo = view.memo;
+    const std::array<double, 2> window{view.viewport.view_min, view.viewport.view_max};
+    if (memo.peak_version != view.samples.version() || memo.peak_window != window) {
+        memo.peak = visible_peak(view);
+        memo.peak_version = view.samples.version();
+        memo.peak_window = window;
+        ++memo.computations;
+    }
+    return memo.peak;
+}
 
 PlotViewport sample_bounds(std::span<const Sample> samples) {
     const double first = samples.empty() ? 0.0 : samples.front().frequency_mhz;

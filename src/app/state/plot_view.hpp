@@ -3,6 +3,8 @@
 // the visible live trace) with its zoom and pan window, the peak search over
 // that window, and the frequency formatting shared by every plot text.
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -11,6 +13,7 @@
 #include "config/record.hpp"
 #include "instrument/types.hpp"
 #include "tui/keys.hpp"
+#include "tui/widgets/chart.hpp"
 
 namespace vorlix::app {
 
@@ -48,14 +51,45 @@ struct PlotViewport {
 // range around its first frequency so the chart always has width.
 PlotViewport sample_bounds(std::span<const Sample> samples);
 
-struct PlotView {
-    std::string title;
-    std::vector<Sample> samples;
-    PlotViewport viewport;
+// The samples on show, read-only, with a version that every assignment
+// renews: what a frame worked out from them knows it is stale by comparing
+// one number, not a million samples. Versions are unique in the process,
+// so a new plot never shares one with the plot it replaces.
+class PlotSamples {
+public:
+    using value_type = Sample;
+    using const_iterator = std::vector<Sample>::const_iterator;
+    using iterator = const_iterator;
 
-    PlotView(std::string title_text, std::vector<Sample> sweep)
-        : title(std::move(title_text)), samples(std::move(sweep)),
-          viewport(sample_bounds(samples)) {}
+    PlotSamples() : version_(next_version()) {}
+    PlotSamples(std::vector<Sample> samples)  // NOLINT: implicit, as the vector it stands for
+        : samples_(std::move(samples)), version_(next_version()) {}
+    PlotSamples& operator=(std::vector<Sample> samples) {
+        samples_ = std::move(samples);
+        version_ = next_version();
+        return *this;
+    }
+
+    std::uint64_t version() const { return version_; }
+    const std::vector<Sample>& vector() const { return samples_; }
+    operator std::span<const Sample>() const { return samples_; }  // NOLINT: implicit by design
+
+    const_iterator begin() const { return samples_.begin(); }
+    const_iterator end() const { return samples_.end(); }
+    std::size_t size() const { return samples_.size(); }
+    bool empty() const { return samples_.empty(); }
+    const Sample* data() const { return samples_.data(); }
+    const Sample& operator[](std::size_t i) const { return samples_[i]; }
+    const Sample& front() const { return samples_.front(); }
+    const Sample& back() const { return samples_.back(); }
+
+    friend bool operator==(const PlotSamples& a, const std::vector<Sample>& b) { return a.samples_ == b; }
+
+private:
+    static std::uint64_t next_version();
+
+    std::vector<Sample> samples_;
+    std::uint64_t version_;
 };
 
 struct Peak {
@@ -63,6 +97,38 @@ struct Peak {
     double level_dbm = 0.0;
     bool operator==(const Peak&) const = default;
 };
+
+// What drawing worked out from the samples for the last frame, kept while
+// what it depends on stays the same, so an unchanged frame reads no sample:
+// the chart's cells (samples, window, level range and graph) and the
+// visible peak (samples and window).
+struct PlotMemo {
+    tui::DataCells cells;
+    std::uint64_t cells_version = 0;  // of the samples; 0 for none yet
+    std::optional<Peak> peak;
+    std::uint64_t peak_version = 0;
+    std::array<double, 2> peak_window{0.0, 0.0};
+    std::size_t computations = 0;  // cells and peaks worked out, for tests and benches
+};
+
+struct PlotView {
+    std::string title;
+    PlotSamples samples;
+    PlotViewport viewport;
+    PlotMemo memo;
+
+    PlotView(std::string title_text, std::vector<Sample> sweep)
+        : title(std::move(title_text)), samples(std::move(sweep)),
+          viewport(sample_bounds(samples)) {}
+};
+
+// The cells of `graph` that the samples fall into for those bounds, from
+// the memo while they still hold.
+const tui::DataCells& chart_cells(PlotView& view, tui::Rect graph, std::array<double, 2> x_bounds,
+                                  std::array<double, 2> y_bounds);
+
+// visible_peak(view), from the memo while it still holds.
+const std::optional<Peak>& memo_visible_peak(PlotView& view);
 
 // The highest visible sample (ends of the window included); the earliest one
 // wins a tie, and a NaN level never wins.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/services/ports.hpp"
+#include "app/state/chart_frame.hpp"
 #include "app/state/number_input.hpp"
 #include "app/state/plot_view.hpp"
 #include "app/state/ui_error.hpp"
@@ -79,6 +80,7 @@ struct UiState {
     NumberInput points;
     NumberInput repeat;
     std::optional<PlotView> plot;
+    std::optional<ChartFrameMemo> chart_frame;  // kept by the drawing
     std::optional<std::pair<instrument::ScanRequest, config::Config>> last_scan;
     workers::AcquisitionHandle acquisition;
     workers::LiveHandle live;

@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tui/core/utf8.hpp"
+#include "base/text.hpp"
 
 // The key codes keys.cpp translates are ncurses' own.
 static_assert(vorlix::tui::curses_key::down == KEY_DOWN);
@@ -147,7 +147,7 @@ IoResult<> NcursesBackend::draw(std::span<const CellUpdate> updates) {
         wchar_t text[CCHARW_MAX + 1] = {};
         std::size_t n = 0;
         for (std::size_t pos = 0; pos < cell.symbol.size() && n < CCHARW_MAX;) {
-            const Decoded d = decode_utf8(cell.symbol, pos);
+            const base::DecodedChar d = base::decode_utf8_replacing(cell.symbol, pos);
             text[n++] = static_cast<wchar_t>(d.code_point);
             pos += d.length;
         }

@@ -88,9 +88,13 @@ std::uint16_t Buffer::set_line(std::uint16_t x, std::uint16_t y, const Line& lin
 }
 
 void Buffer::set_style(Rect area, const Style& style) {
+    // Most widgets lay an empty style over their whole area on every frame.
+    if (style == Style{}) return;
     const Rect r = area.intersection(area_);
+    if (r.is_empty()) return;
     for (std::uint16_t y = r.top(); y < r.bottom(); ++y) {
-        for (std::uint16_t x = r.left(); x < r.right(); ++x) content_[index_of(x, y)].set_style(style);
+        Cell* row = &content_[index_of(r.left(), y)];
+        for (std::uint16_t i = 0; i < r.width; ++i) row[i].set_style(style);
     }
 }
 
@@ -105,7 +109,19 @@ void Buffer::reset_area(Rect area) {
 }
 
 void Buffer::reset() {
-    for (Cell& c : content_) c.reset();
+    // The terminal object resets a whole screen on every frame; a cell that
+    // holds one byte is blanked in place, without building a cell anew.
+    for (Cell& c : content_) {
+        if (c.symbol.size() == 1) {
+            c.symbol[0] = ' ';
+            c.fg = Color::Reset;
+            c.bg = Color::Reset;
+            c.modifier = Modifier::None;
+            c.skip = false;
+        } else {
+            c.reset();
+        }
+    }
 }
 
 void Buffer::resize(Rect area) {
@@ -113,13 +129,28 @@ void Buffer::resize(Rect area) {
     content_.assign(area.area(), Cell{});
 }
 
+namespace {
+
+// Cell equality with the cheap fields first and one-byte symbols, nearly
+// all of a screen, compared without a library call: an unchanged frame is
+// compared cell by cell on every poll of the event loop.
+bool same_cell(const Cell& a, const Cell& b) {
+    if (a.fg != b.fg || a.bg != b.bg || a.modifier != b.modifier || a.skip != b.skip) return false;
+    const std::size_t n = a.symbol.size();
+    if (n != b.symbol.size()) return false;
+    if (n == 1) return a.symbol[0] == b.symbol[0];
+    return a.symbol == b.symbol;
+}
+
+}  // namespace
+
 std::vector<CellUpdate> Buffer::diff(const Buffer& previous) const {
     std::vector<CellUpdate> updates;
     const bool same_area = previous.area_ == area_;
     for (std::size_t i = 0; i < content_.size(); ++i) {
         const Cell& next = content_[i];
         if (next.skip) continue;
-        if (same_area && next == previous.content_[i]) continue;
+        if (same_area && same_cell(next, previous.content_[i])) continue;
         const auto x = static_cast<std::uint16_t>(area_.x + i % area_.width);
         const auto y = static_cast<std::uint16_t>(area_.y + i / area_.width);
         updates.push_back({x, y, &next});

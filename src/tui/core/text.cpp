@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/text.hpp"
 #include "tui/core/utf8.hpp"
 
 namespace vorlix::tui {
@@ -15,14 +16,13 @@ std::size_t Line::width() const {
 }
 
 std::vector<Line> Text::split_lines(std::string_view text) {
-    std::vector<Line> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (line.ends_with('\r')) line.remove_suffix(1);
-        lines.emplace_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
+    const std::vector<std::string_view> parts = base::split_lines(text);
+    std::vector<Line> lines(parts.begin(), parts.end());
+    // A last line without its line feed loses a final carriage return too,
+    // so a text ends the same way whichever line ending it was cut from.
+    if (!text.ends_with('\n') && text.ends_with('\r')) {
+        std::string& last = lines.back().spans.front().content;
+        last.pop_back();
     }
     return lines;
 }

@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <locale.h>
 
+#include "base/text.hpp"
+
 namespace vorlix::tui {
 
 namespace {
@@ -23,38 +25,6 @@ locale_t utf8_ctype() {
 }
 
 }  // namespace
-
-Decoded decode_utf8(std::string_view text, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    if (lead < 0x80) return {lead, 1};
-    std::size_t length = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if ((lead & 0xe0) == 0xc0) {
-        length = 2;
-        cp = lead & 0x1f;
-        min = 0x80;
-    } else if ((lead & 0xf0) == 0xe0) {
-        length = 3;
-        cp = lead & 0x0f;
-        min = 0x800;
-    } else if ((lead & 0xf8) == 0xf0) {
-        length = 4;
-        cp = lead & 0x07;
-        min = 0x10000;
-    } else {
-        return {0xfffd, 1};
-    }
-    if (pos + length > text.size()) return {0xfffd, 1};
-    for (std::size_t i = 1; i < length; ++i) {
-        const auto c = static_cast<unsigned char>(text[pos + i]);
-        if ((c & 0xc0) != 0x80) return {0xfffd, 1};
-        cp = (cp << 6) | (c & 0x3f);
-    }
-    // Overlong forms and surrogates are malformed, not characters.
-    if (cp < min || !is_scalar_value(cp)) return {0xfffd, 1};
-    return {cp, length};
-}
 
 void append_utf8(std::string& out, char32_t c) {
     if (!is_scalar_value(c)) c = 0xfffd;
@@ -94,7 +64,7 @@ int code_point_width(char32_t c) {
 std::optional<Grapheme> GraphemeReader::next() {
     while (pos_ < text_.size()) {
         const std::size_t start = pos_;
-        const Decoded first = decode_utf8(text_, pos_);
+        const base::DecodedChar first = base::decode_utf8_replacing(text_, pos_);
         pos_ += first.length;
         if (first.code_point == U'\t') return Grapheme{blank, 1};
         if (is_control(first.code_point)) continue;
@@ -102,7 +72,7 @@ std::optional<Grapheme> GraphemeReader::next() {
         const int width = code_point_width(first.code_point);
         bool join_next = first.code_point == zero_width_joiner;
         while (pos_ < text_.size()) {
-            const Decoded d = decode_utf8(text_, pos_);
+            const base::DecodedChar d = base::decode_utf8_replacing(text_, pos_);
             if (d.code_point == 0xfffd && d.length == 1) break;
             if (is_control(d.code_point)) break;
             if (!join_next && code_point_width(d.code_point) != 0) break;

@@ -2,7 +2,8 @@
 // UTF-8 text as the screen sees it: user-perceived characters (a base code
 // point with the zero-width marks that follow it) and their width in cells.
 // Text comes from the instrument and from files as well as from us, so
-// malformed bytes become U+FFFD and control characters never reach a cell.
+// malformed bytes become U+FFFD (each byte on its own, as the shared decoder
+// in base/text.hpp reads them) and control characters never reach a cell.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,15 +16,6 @@ namespace vorlix::tui {
 constexpr bool is_scalar_value(std::uint32_t c) {
     return c <= 0x10ffff && !(c >= 0xd800 && c <= 0xdfff);
 }
-
-struct Decoded {
-    char32_t code_point;
-    std::size_t length;  // bytes consumed, at least 1
-};
-
-// Decodes the code point at `pos` (< text.size()). A malformed or truncated
-// sequence gives U+FFFD and consumes one byte.
-Decoded decode_utf8(std::string_view text, std::size_t pos);
 
 void append_utf8(std::string& out, char32_t c);
 

@@ -68,25 +68,44 @@ void Chart::render_axes(const ChartLayout& layout, Buffer& buf) const {
     }
 }
 
-void Chart::render_data(const Rect& graph, Buffer& buf) const {
-    // One pass per data set marks the cells hit; only the marked cells are
-    // then written, so the cost per point is the mapping alone.
+DataCells DataCells::of(const PointSource& points, Rect graph, std::array<double, 2> x_bounds,
+                        std::array<double, 2> y_bounds) {
+    DataCells cells{graph, x_bounds, y_bounds, {}};
+    const CellMapping mapping(graph, x_bounds, y_bounds);
+    if (!mapping.usable()) return cells;
+    // The cells hit are marked first and listed after, so the cost per
+    // point is the mapping alone and each cell is listed once, in order.
     std::vector<std::uint8_t> hit(std::size_t{graph.width} * graph.height);
+    const std::size_t n = points.size();
+    std::size_t column = 0;
+    std::size_t row = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const Point p = points[i];
+        if (mapping.map(p.x, p.y, column, row)) hit[row * graph.width + column] = 1;
+    }
+    for (std::size_t i = 0; i < hit.size(); ++i) {
+        if (hit[i]) cells.hits.push_back(static_cast<std::uint32_t>(i));
+    }
+    return cells;
+}
+
+Rect Chart::graph_area(Rect area, Rect screen) const {
+    area = area.intersection(screen);
+    const Rect inner = block_ && !area.is_empty() ? block_->inner(area) : area;
+    return chart_layout(inner, x_axis_, y_axis_).graph;
+}
+
+void Chart::render_data(const Rect& graph, Buffer& buf) const {
+    if (!CellMapping(graph, x_axis_.bounds(), y_axis_.bounds()).usable()) return;
     for (const Dataset& set : datasets_) {
-        const CellMapping mapping(graph, x_axis_.bounds(), y_axis_.bounds());
-        if (!mapping.usable()) return;
-        std::fill(hit.begin(), hit.end(), std::uint8_t{0});
-        const PointSource& points = set.points();
-        const std::size_t n = points.size();
-        std::size_t column = 0;
-        std::size_t row = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            const Point p = points[i];
-            if (mapping.map(p.x, p.y, column, row)) hit[row * graph.width + column] = 1;
+        const DataCells* given = set.cells();
+        std::optional<DataCells> own;
+        if (given == nullptr || !given->fits(graph, x_axis_.bounds(), y_axis_.bounds())) {
+            own = DataCells::of(set.points(), graph, x_axis_.bounds(), y_axis_.bounds());
+            given = &*own;
         }
         const std::string_view symbol = marker_symbol(set.marker());
-        for (std::size_t i = 0; i < hit.size(); ++i) {
-            if (!hit[i]) continue;
+        for (const std::uint32_t i : given->hits) {
             buf.set_grapheme(static_cast<std::uint16_t>(graph.x + i % graph.width),
                              static_cast<std::uint16_t>(graph.y + i / graph.width), symbol, 1, set.style());
         }

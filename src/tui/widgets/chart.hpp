@@ -3,7 +3,9 @@
 // points are read where they lie (a span of any record with two double
 // fields), never copied, so a sweep of a million points draws in one pass.
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <span>
@@ -61,6 +63,25 @@ enum class Marker : std::uint8_t {
     Block,  // "█"
 };
 
+// The cells of a graph that a data set's points fall into for the given
+// bounds, in row order: the one costly part of drawing a chart. Whoever can
+// tell when the points change keeps these, so an unchanged frame is drawn
+// without reading the points again.
+struct DataCells {
+    Rect graph;
+    std::array<double, 2> x_bounds{0.0, 0.0};
+    std::array<double, 2> y_bounds{0.0, 0.0};
+    std::vector<std::uint32_t> hits;  // offsets from the graph's top left, row by row
+
+    static DataCells of(const PointSource& points, Rect graph, std::array<double, 2> x_bounds,
+                        std::array<double, 2> y_bounds);
+    // Whether these were worked out for that graph and those bounds.
+    bool fits(Rect g, const std::array<double, 2>& x, const std::array<double, 2>& y) const {
+        return g == graph && x == x_bounds && y == y_bounds;
+    }
+    bool operator==(const DataCells&) const = default;
+};
+
 class Dataset {
 public:
     Dataset& name(Line name) {
@@ -80,22 +101,37 @@ public:
         points_ = points;
         return *this;
     }
+    // Cells worked out earlier from these points, which must outlive the
+    // rendering too. They are drawn when they fit the chart's graph and
+    // bounds; otherwise the points are read as without them.
+    Dataset& cells(const DataCells* cells) {
+        cells_ = cells;
+        return *this;
+    }
 
     const Line& name() const { return name_; }
     Marker marker() const { return marker_; }
     const Style& style() const { return style_; }
     const PointSource& points() const { return points_; }
+    const DataCells* cells() const { return cells_; }
 
 private:
     Line name_;
     Marker marker_ = Marker::Dot;
     Style style_;
     PointSource points_;
+    const DataCells* cells_ = nullptr;
 };
 
 class Chart {
 public:
+    Chart() = default;
     explicit Chart(std::vector<Dataset> datasets) : datasets_(std::move(datasets)) {}
+
+    Chart& datasets(std::vector<Dataset> datasets) {
+        datasets_ = std::move(datasets);
+        return *this;
+    }
 
     Chart& block(Block block) {
         block_ = std::move(block);
@@ -117,6 +153,10 @@ public:
     // Axes and labels first, then the data sets in order (a later one over
     // an earlier one), then the axis titles over the data.
     void render(Rect area, Buffer& buf) const;
+
+    // Where render(area, buf) draws the data, for a buffer over `screen`:
+    // what DataCells are worked out for.
+    Rect graph_area(Rect area, Rect screen) const;
 
 private:
     void render_axes(const ChartLayout& layout, Buffer& buf) const;

@@ -2,13 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/screens/peak_marker.hpp"
 #include "app/state/menu_lists.hpp"
 #include "app/state/ui_state.hpp"
+#include "tui/backend/test_backend.hpp"
 #include "tui/buffer_assert.hpp"
+#include "tui/terminal.hpp"
+#include "workers/traces.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -349,6 +355,104 @@ TEST(LiveScreen, WaitingAndChart) {
     EXPECT_EQ(b.cell(2, 7).fg, Color::Yellow);
     EXPECT_EQ(b.cell(2, 8).fg, Color::Reset);  // axes keep the default colour here
     EXPECT_EQ(b.cell(2, 9).fg, Color::Reset);
+}
+
+// The same frame drawn with the plot's memo forgotten: every sample read.
+Buffer fresh_frame(UiState& s, std::uint16_t w, std::uint16_t h) {
+    const PlotMemo kept = std::exchange(s.plot->memo, PlotMemo{});
+    Buffer b = draw(s, w, h);
+    s.plot->memo = kept;
+    return b;
+}
+
+// Each change is made between two frames drawn through a terminal, on both
+// chart screens: whether the next frame is drawn at all (or the one on
+// screen kept), whether it works the chart's cells or the peak out again,
+// and that the screen then equals a frame drawn from scratch.
+TEST(ChartScreens, FramesAreKeptWhileNothingShownChangesAndEqualFreshOnesAfterEachChange) {
+    // Two traces over one sweep range: a trace choice changes the levels only.
+    workers::LiveShared record;
+    workers::apply_sweep(record, {{100, -50}, {100.5, -40}, {101, -40}, {102, -60}});
+    workers::apply_sweep(record, {{100, -10}, {100.5, -90}, {101, -70}, {102, -20}});
+    const workers::Sweep average = *workers::trace_points(record, workers::TraceMode::Average4);
+    const workers::Sweep max_hold = *workers::trace_points(record, workers::TraceMode::MaxHold);
+    ASSERT_NE(average, max_hold);
+    const workers::Sweep wider = {{100, -10}, {101, -30}, {102, -50}, {104, -70}};
+
+    using Apply = std::function<void(UiState&, tui::TestBackend&)>;
+    struct Change {
+        const char* name;
+        Apply apply;
+        bool redraws_plot;
+        bool redraws_live;
+        bool works_out_again;
+    };
+    const auto key = [](tui::KeyEvent k) -> Apply {
+        return [k](UiState& s, tui::TestBackend&) { handle_plot_key(s, k); };
+    };
+    const Change changes[] = {
+        {"nothing", [](UiState&, tui::TestBackend&) {}, false, false, false},
+        {"title", [](UiState& s, tui::TestBackend&) { s.plot->title = "Saved other.csv"; }, true, false, false},
+        {"live status",
+         [](UiState& s, tui::TestBackend&) { s.live->with_lock([](auto& r) { r.status = "3 sweeps"; }); }, false,
+         true, false},
+        {"bindings", [](UiState& s, tui::TestBackend&) { s.config.ui.bindings.zoom_in = {"z"}; }, true, false,
+         false},
+        {"peak hidden", [](UiState& s, tui::TestBackend&) { s.show_peak = false; }, true, true, false},
+        {"trace", [&](UiState& s, tui::TestBackend&) { s.plot->samples = max_hold; }, true, true, true},
+        {"same samples again", [&](UiState& s, tui::TestBackend&) { s.plot->samples = average; }, true, true,
+         true},
+        {"samples",
+         [&](UiState& s, tui::TestBackend&) {
+             s.plot->samples = wider;
+             s.plot->viewport = sample_bounds(wider);
+         },
+         true, true, true},
+        {"zoom", key(tui::KeyEvent::character(U'+')), true, true, true},
+        {"pan", key(tui::KeyEvent::key(tui::KeyCode::Right)), true, true, true},
+        {"reset", key(tui::KeyEvent::character(U'0')), true, true, true},
+        {"level range", [](UiState& s, tui::TestBackend&) { s.config.ui.chart_min_dbm = -100; }, true, true, true},
+        {"area", [](UiState&, tui::TestBackend& b) { b.resize({70, 20}); }, true, true, true},
+    };
+    for (const Screen screen : {Screen::Plot, Screen::Live}) {
+        for (const Change& change : changes) {
+            const bool live = screen == Screen::Live;
+            SCOPED_TRACE(std::string(change.name) + (live ? " on Live" : " on Plot"));
+            UiState s = menu_state();
+            s.screen = screen;
+            s.show_peak = true;
+            s.plot.emplace("Saved scan.csv", average);
+            handle_plot_key(s, tui::KeyEvent::character(U'+'));  // zoomed, so that panning moves
+            tui::TestBackend backend({60, 20});
+            auto terminal = tui::Terminal::create(backend);
+            ASSERT_TRUE(terminal);
+            const auto turn = [&] {
+                std::optional<UiError> failed;
+                ASSERT_TRUE(terminal->draw([&](tui::Frame& f) {
+                    if (auto r = render_ui(s, f); !r) failed = r.error();
+                }));
+                ASSERT_FALSE(failed) << failed->debug();
+            };
+            turn();
+            const std::size_t flushes = backend.flushes();
+            const std::size_t computations = s.plot->memo.computations;
+
+            change.apply(s, backend);
+            turn();
+            EXPECT_EQ(backend.flushes() > flushes, live ? change.redraws_live : change.redraws_plot);
+            EXPECT_EQ(s.plot->memo.computations > computations, change.works_out_again);
+
+            // A frame unchanged since is kept: nothing drawn, nothing worked out.
+            const std::size_t flushes_after = backend.flushes();
+            const std::size_t computations_after = s.plot->memo.computations;
+            turn();
+            EXPECT_EQ(backend.flushes(), flushes_after);
+            EXPECT_EQ(s.plot->memo.computations, computations_after);
+
+            const tui::Size size = backend.screen().area().size();
+            EXPECT_TRUE(buffers_equal(backend.screen(), fresh_frame(s, size.width, size.height)));
+        }
+    }
 }
 
 TEST(FinishedScreen, ErrorTextWrapsAndDefaultsWhenMissing) {

@@ -185,6 +185,10 @@ TEST(BindingMatches, NamedKeysAndSingleCharacters) {
         {KeyEvent::character(U'a'), {""}, false},
         {KeyEvent::character(U'\u00e9'), {"\u00e9"}, true},
         {KeyEvent::character(U'\u00e9'), {"\u00e9x"}, false},
+        // Broken UTF-8 never matches, not even the character it would spell.
+        {KeyEvent::character(U'/'), {"\xC0\xAF"}, false},
+        {KeyEvent::character(U'A'), {"\xC1\x81"}, false},
+        {KeyEvent::character(U'\u00e9'), {"\xC3"}, false},
         {KeyEvent::key(KeyCode::Enter), {"+"}, false},
         {KeyEvent::key(KeyCode::Home), {"0"}, false},
     };
