@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/screens/render.hpp"
-#include "app/ui_state.hpp"
+#include "app/state/ui_state.hpp"
 #include "tui/core/buffer.hpp"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "app/screens/frame.hpp"
 #include "app/screens/render.hpp"
 #include "app/screens/screens.hpp"
-#include "app/ui_state.hpp"
+#include "app/state/ui_state.hpp"
 #include "tui/core/layout.hpp"
 #include "tui/widgets/list.hpp"
 

@@ -2,7 +2,7 @@
 // The "Visible peak" box in the top right corner of a chart: the highest
 // visible level and where it is.
 
-#include "app/plot_view.hpp"
+#include "app/state/plot_view.hpp"
 #include "tui/core/buffer.hpp"
 #include "tui/core/rect.hpp"
 

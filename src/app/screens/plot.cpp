@@ -10,7 +10,7 @@
 #include "app/screens/peak_marker.hpp"
 #include "app/screens/render.hpp"
 #include "app/screens/screens.hpp"
-#include "app/ui_state.hpp"
+#include "app/state/ui_state.hpp"
 #include "tui/core/layout.hpp"
 #include "tui/widgets/chart.hpp"
 

@@ -1,7 +1,7 @@
 #include "app/screens/render.hpp"
 
 #include "app/screens/screens.hpp"
-#include "app/ui_state.hpp"
+#include "app/state/ui_state.hpp"
 
 namespace vorlix::app {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/ui_error.hpp"
+#include "app/state/ui_error.hpp"
 #include "tui/core/buffer.hpp"
 #include "tui/core/rect.hpp"
 

@@ -3,7 +3,7 @@
 
 #include <expected>
 
-#include "app/ui_error.hpp"
+#include "app/state/ui_error.hpp"
 #include "tui/core/buffer.hpp"
 
 namespace vorlix::app {

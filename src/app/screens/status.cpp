@@ -3,7 +3,7 @@
 
 #include "app/screens/frame.hpp"
 #include "app/screens/screens.hpp"
-#include "app/ui_state.hpp"
+#include "app/state/ui_state.hpp"
 #include "tui/core/layout.hpp"
 #include "tui/widgets/line_gauge.hpp"
 

@@ -1,1 +1,0 @@
-vorlix_bench(bench_csv SOURCES csv_bench.cpp LIBS vorlix_scan_csv_reader)

@@ -1,1 +1,0 @@
-vorlix_bench(bench_plot SOURCES plot_bench.cpp LIBS vorlix_app_screens)

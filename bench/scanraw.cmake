@@ -1,1 +1,0 @@
-vorlix_bench(bench_scanraw SOURCES scanraw_bench.cpp LIBS vorlix_instrument_protocol Threads::Threads)

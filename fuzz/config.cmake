@@ -1,1 +1,0 @@
-vorlix_fuzzer(fuzz_config SOURCES config_load.cpp LIBS vorlix_config)

@@ -1,2 +1,0 @@
-vorlix_fuzzer(fuzz_scanraw SOURCES instrument_scanraw.cpp LIBS vorlix_instrument_protocol)
-vorlix_fuzzer(fuzz_replies SOURCES instrument_replies.cpp LIBS vorlix_instrument_protocol)

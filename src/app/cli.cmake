@@ -1,1 +1,0 @@
-vorlix_library(vorlix_app_cli app SOURCES cli.cpp LIBS vorlix_config)

@@ -1,0 +1,38 @@
+// The process entry: the run's result alone decides the exit status. An
+// error is reported once, as "Error: " and its debug form, with status 1.
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include <langinfo.h>
+
+#include "app/entry/entry.hpp"
+
+int main(int argc, char** argv) {
+    // Only the character type follows the user's locale: the terminal needs
+    // it for UTF-8, while numbers must keep their "." everywhere.
+    // The screens are drawn in UTF-8 whatever the environment says; with no
+    // UTF-8 character type (LANG unset, or "C") every box and symbol would
+    // come out blank.
+    const char* chosen = std::setlocale(LC_CTYPE, "");
+    if (chosen == nullptr || std::string_view(nl_langinfo(CODESET)) != "UTF-8") {
+        std::setlocale(LC_CTYPE, "C.UTF-8");
+    }
+    auto result = vorlix::app::run_program(argc, argv);
+    int status = 0;
+    if (!result) {
+        const std::string report = vorlix::app::exit_report(result.error());
+        std::fputs(report.c_str(), stderr);
+        status = 1;
+    }
+    if (vorlix::app::detached_worker_running()) {
+        // The worker is never waited for; it must not see the statics it
+        // uses (the log facade among them) destroyed under it.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
+}

@@ -1,0 +1,140 @@
+#include "app/loop/event_loop.hpp"
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "app/loop/keys_dispatch.hpp"
+#include "app/screens/render.hpp"
+#include "app/state/plot_view.hpp"
+#include "workers/shared.hpp"
+#include "workers/traces.hpp"
+
+namespace vorlix::app {
+namespace {
+
+void refresh_acquiring(UiState& state) {
+    switch (workers::acquisition_phase(state.acquisition)) {
+        case workers::ScanPhase::Complete: {
+            auto samples = state.acquisition->with_lock(
+                [](workers::AcquisitionShared& r) { return std::exchange(r.samples, std::nullopt); });
+            if (!samples || samples->empty()) {
+                workers::record_scan_failure(state.acquisition, UiError::no_return_data());
+                state.screen = Screen::Finished;
+                return;
+            }
+            // The worker's last status names the saved file.
+            state.plot.emplace(workers::acquisition_status_text(state.acquisition), std::move(*samples));
+            state.screen = Screen::Plot;
+            return;
+        }
+        case workers::ScanPhase::Failed: state.screen = Screen::Finished; return;
+        case workers::ScanPhase::Ready:
+        case workers::ScanPhase::Running: return;
+    }
+}
+
+struct LiveUpdate {
+    workers::Sweep buffer;
+    std::uint64_t sweeps = 0;
+    std::uint64_t generation = 0;
+    workers::TraceMode mode = workers::TraceMode::Average4;
+};
+
+// The trace is recomputed only when the worker or a trace choice moved the
+// generation on; everything but the trace itself is built after the lock.
+std::optional<LiveUpdate> take_live_update(UiState& state) {
+    const std::uint64_t seen = state.seen_generation;
+    return state.live->with_lock([seen](workers::LiveShared& r) -> std::optional<LiveUpdate> {
+        if (r.generation == seen) return std::nullopt;
+        auto buffer = workers::trace_points(r, r.trace_mode);
+        if (!buffer) return std::nullopt;
+        return LiveUpdate{std::move(*buffer), r.sweep_count, r.generation, r.trace_mode};
+    });
+}
+
+// A sweep over the same range keeps the user's zoom and pan; any other
+// range would leave the window pointing at nothing, so it shows all.
+void show_live_update(UiState& state, LiveUpdate update) {
+    state.seen_generation = update.generation;
+    std::string title = live_title(update.mode, update.sweeps);
+    if (!state.plot) {
+        state.plot.emplace(std::move(title), std::move(update.buffer));
+        return;
+    }
+    const PlotViewport fresh = sample_bounds(update.buffer);
+    PlotView& plot = *state.plot;
+    if (fresh.full_min != plot.viewport.full_min || fresh.full_max != plot.viewport.full_max) {
+        plot.viewport = fresh;
+    }
+    plot.title = std::move(title);
+    plot.samples = std::move(update.buffer);
+}
+
+void refresh_live(UiState& state) {
+    if (auto update = take_live_update(state)) show_live_update(state, std::move(*update));
+    switch (workers::live_phase(state.live)) {
+        case workers::ScanPhase::Complete:
+            // A capture that ended on its own stays on show until the user
+            // leaves; only the stop the user asked for ends the program.
+            if (state.stop_requested) state.quit = true;
+            return;
+        case workers::ScanPhase::Failed: {
+            // The live lock is released before the acquisition record is
+            // touched: the two records are never locked together.
+            std::string text = workers::live_error_text(state.live).value_or(std::string(LIVE_FAILED_DEFAULT));
+            workers::record_scan_failure_text(state.acquisition, std::move(text));
+            state.screen = Screen::Finished;
+            return;
+        }
+        case workers::ScanPhase::Ready:
+        case workers::ScanPhase::Running: return;
+    }
+}
+
+AppError loop_error(std::string message, std::source_location where = std::source_location::current()) {
+    return AppError{AppError::Terminal{ErrorReport(std::move(message), where)}};
+}
+
+}  // namespace
+
+std::string live_title(workers::TraceMode mode, std::uint64_t sweeps) {
+    return fmt::format("Live {} — {} sweeps", workers::trace_mode_label(mode), sweeps);
+}
+
+void refresh_from_workers(UiState& state) {
+    switch (state.screen) {
+        case Screen::Acquiring: refresh_acquiring(state); break;
+        case Screen::Live: refresh_live(state); break;
+        default: break;
+    }
+}
+
+std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& terminal,
+                                             tui::EventSource& events, const WorkerLauncher& launch) {
+    for (;;) {
+        refresh_from_workers(state);
+
+        std::optional<UiError> not_drawn;
+        auto drawn = terminal.draw([&](tui::Frame& frame) {
+            if (auto rendered = render_ui(state, frame.buffer()); !rendered) not_drawn = std::move(rendered.error());
+        });
+        if (not_drawn) return std::unexpected(loop_error(not_drawn->display()));
+        if (!drawn) return std::unexpected(loop_error(drawn.error().display()));
+
+        if (state.quit) return {};
+
+        auto event = events.poll(std::chrono::milliseconds(state.config.ui.poll_interval_ms));
+        if (!event) return std::unexpected(loop_error(event.error().display()));
+        if (!*event) continue;
+        // Resizes need nothing here: the next frame is drawn at the new size.
+        if (const auto* key = std::get_if<tui::KeyEvent>(&**event)) handle_key(state, *key, launch);
+    }
+}
+
+}  // namespace vorlix::app

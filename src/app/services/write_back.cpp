@@ -1,0 +1,95 @@
+#include "app/services/write_back.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/new_file.hpp"
+#include "base/text.hpp"
+#include "config/serialize.hpp"
+
+namespace vorlix::app {
+namespace {
+
+base::IoError last_os_error() { return base::IoError::from_errno(errno); }
+
+// rename() replaces a file whatever its permissions, so a configuration
+// file the user made read-only, or one this user may not write, would be
+// overwritten all the same. Such a target is refused as a write to it would
+// be.
+std::expected<void, base::IoError> check_target_writable(const std::filesystem::path& path) {
+    struct stat info{};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+    if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
+        return std::unexpected(base::IoError::from_errno(EACCES));
+    }
+    if (::access(path.c_str(), W_OK) != 0 && (errno == EACCES || errno == EROFS)) {
+        return std::unexpected(last_os_error());
+    }
+    return {};
+}
+
+// A configuration kept elsewhere and reached through a link is written
+// where it really lives; replacing the link itself would leave the real file
+// unchanged and the link gone.
+std::filesystem::path resolve_link(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_symlink(path, ec)) return path;
+    std::filesystem::path real = std::filesystem::canonical(path, ec);
+    return ec ? path : real;
+}
+
+// The new file keeps the old one's permission bits, so a private
+// configuration does not become readable by others.
+void keep_mode(int fd, const std::filesystem::path& path) {
+    struct stat info{};
+    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+        (void)::fchmod(fd, info.st_mode & 07777);
+    }
+}
+
+}  // namespace
+
+std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter) {
+    return base::scratch_file_name(file_name, pid, counter);
+}
+
+std::uint64_t next_temp_file_counter() { return base::next_scratch_number(); }
+
+std::expected<void, base::IoError> replace_file(const std::filesystem::path& given,
+                                                std::string_view text) {
+    const std::filesystem::path path = resolve_link(given);
+    std::filesystem::path file_name = path.filename();
+    if (file_name.empty() || file_name == "." || file_name == "..") {
+        return std::unexpected(
+            base::IoError::custom(base::IoErrorKind::InvalidInput, "missing file name"));
+    }
+    std::filesystem::path dir = path.parent_path();
+    if (dir.empty()) dir = ".";
+    const std::string shown_name = base::lossy_utf8(file_name.native());
+
+    // Temporaries of write-backs killed before their rename are cleared,
+    // so they never pile up beside the configuration.
+    base::remove_dead_scratch(dir, [&](std::string_view stem) { return stem == shown_name; });
+    auto file = base::NewFile::create({dir, shown_name, "could not allocate a configuration temporary file"});
+    if (!file) return std::unexpected(std::move(file.error()));
+    keep_mode(file->fd(), path);
+    if (auto written = file->write(text); !written) return written;
+    if (auto synced = file->sync(); !synced) return synced;
+    if (auto writable = check_target_writable(path); !writable) return writable;
+    return file->publish_replacing(path);
+}
+
+std::expected<void, config::ConfigError> write_back_config(const config::Config& config,
+                                                           const std::filesystem::path& path) {
+    auto text = config::serialize_config(config);
+    if (!text) return std::unexpected(std::move(text.error()));
+    if (auto replaced = replace_file(path, *text); !replaced) {
+        return std::unexpected(config::ConfigError::io(std::move(replaced.error())));
+    }
+    return {};
+}
+
+}  // namespace vorlix::app

@@ -1,3 +1,0 @@
-vorlix_test(config_tests
-  SOURCES messages_test.cpp accepted_test.cpp load_test.cpp serialize_test.cpp
-  LIBS vorlix_config)

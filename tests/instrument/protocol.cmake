@@ -1,8 +1,0 @@
-vorlix_test(instrument_identify_test SOURCES identify_test.cpp LIBS vorlix_instrument_protocol)
-vorlix_test(instrument_profile_test SOURCES profile_test.cpp LIBS vorlix_instrument_protocol)
-vorlix_test(instrument_sweep_setup_test SOURCES sweep_setup_parse_test.cpp sweep_setup_test.cpp
-  LIBS vorlix_instrument_protocol)
-vorlix_test(instrument_scanraw_test SOURCES scanraw_test.cpp scanraw_read_test.cpp
-  LIBS vorlix_instrument_protocol)
-vorlix_test(instrument_against_sim_test SOURCES against_sim_test.cpp
-  LIBS vorlix_instrument_protocol vorlix_sim_core LABELS threads)

@@ -1,1 +1,0 @@
-vorlix_test(scan_csv_reader_tests SOURCES reader_test.cpp LIBS vorlix_scan_csv_reader vorlix_scan_csv_writer)
