@@ -96,7 +96,7 @@ TEST_P(Accepts, YieldsDefaultsWithEdits) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Config, Accepts, testing::ValuesIn(accepted),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Clone, CopyIsIndependent) {
     Config original;

@@ -255,7 +255,7 @@ TEST_P(Messages, ExactText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Config, Messages, testing::ValuesIn(cases),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace
 }  // namespace vorlix::config

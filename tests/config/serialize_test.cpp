@@ -142,9 +142,9 @@ TEST(Serialize, FloatsReadBackBitIdentical) {
         ASSERT_TRUE(text.has_value()) << v;
         const std::string key = v == lowest ? "\nchart_min_dbm = " : "\nchart_max_dbm = ";
         const std::size_t start = text->find(key) + key.size();
-        const std::string written = text->substr(start, text->find('\n', start) - start);
+        const std::string number_text = text->substr(start, text->find('\n', start) - start);
         if (v == 0 || (std::abs(v) >= 1e-100 && std::abs(v) < 1e100)) {
-            EXPECT_EQ(written.find('e'), std::string::npos) << written;
+            EXPECT_EQ(number_text.find('e'), std::string::npos) << number_text;
         }
         auto back = load_config_text(*text);
         ASSERT_TRUE(back.has_value()) << back.error().display() << "\n" << *text;

@@ -137,8 +137,8 @@ TEST_P(AgainstSim, MainRoad) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, AgainstSim, testing::Values(Link::Tcp, Link::Pty),
-                         [](const testing::TestParamInfo<Link>& info) {
-                             return info.param == Link::Tcp ? "Tcp" : "Pty";
+                         [](const testing::TestParamInfo<Link>& param_info) {
+                             return param_info.param == Link::Tcp ? "Tcp" : "Pty";
                          });
 
 struct FaultCase {

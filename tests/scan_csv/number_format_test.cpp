@@ -80,7 +80,7 @@ TEST(NumberFormat, EveryLevelTheDecoderCanProduce) {
     std::vector<std::uint16_t> raws(65536);
     for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = std::uint16_t(i);
     const auto frame = frame_of(raws);
-    for (std::uint16_t offset : {128, 174}) {
+    for (std::uint16_t offset : std::initializer_list<std::uint16_t>{128, 174}) {
         auto samples = vorlix::instrument::decode_scanraw(frame, ScanRequest{0, 65536, 65536, 1}, offset,
                                                           FrequencyAxis::Firmware);
         ASSERT_TRUE(samples.has_value());

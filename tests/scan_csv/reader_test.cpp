@@ -91,7 +91,7 @@ TEST_P(ParseTable, ReadsSamplesOrReportsTheFirstProblem) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Csv, ParseTable, testing::ValuesIn(parse_cases()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(ParseNumber, TrimsAndNamesTheColumn) {
     EXPECT_EQ(parse_number(" 2.5\t", "level"), 2.5);

@@ -186,7 +186,7 @@ TEST(Chart, AxesWithLabels) {
     expected.set_style(Rect{0, 0, 2, 1}, gray);
     expected.set_style(Rect{0, 3, 2, 1}, gray);
     expected.set_style(Rect{2, 4, 10, 1}, gray);
-    for (std::uint16_t x : {3, 7, 11}) expected.set_style(Rect{x, 5, 1, 1}, gray);
+    for (std::uint16_t x : std::initializer_list<std::uint16_t>{3, 7, 11}) expected.set_style(Rect{x, 5, 1, 1}, gray);
     for (Position p : {Position{3, 3}, Position{11, 0}, Position{7, 1}}) {
         expected.set_style(Rect{p.x, p.y, 1, 1}, yellow);
     }

@@ -119,7 +119,7 @@ struct PlotView {
 
     PlotView(std::string title_text, std::vector<Sample> sweep)
         : title(std::move(title_text)), samples(std::move(sweep)),
-          viewport(sample_bounds(samples)) {}
+          viewport(sample_bounds(samples.vector())) {}
 };
 
 // The cells of `graph` that the samples fall into for those bounds, from

@@ -225,7 +225,7 @@ TEST(AcquiringScreen, StatusGaugeAndInfo) {
                             static_cast<std::uint16_t>(10 - c.filled), 1},
                        Style().fg(Color::Red));
         EXPECT_TRUE(buffers_equal(draw(s, 34, 16), want)) << c.progress;
-        EXPECT_DOUBLE_EQ(s.progress_gauge->ratio, c.progress / 100.0);
+        EXPECT_DOUBLE_EQ(s.progress_gauge->ratio, static_cast<double>(c.progress) / 100.0);
     }
 }
 

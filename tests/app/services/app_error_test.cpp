@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "logging: invalid log specification: unknown level filter: loud",
                  "Logger(Parse(\"unknown level filter: loud\"))",
                  "invalid log specification: unknown level filter: loud"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(AppErrorTerminal, CarriesTheMessageAndWhereItArose) {
     const std::uint32_t line = __LINE__ + 1;

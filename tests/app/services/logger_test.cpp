@@ -96,7 +96,7 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"text_filter_keeps_levels", "debug/time.?out",
                    {{Level::Debug, "vorlix::scan", true}, {Level::Trace, "vorlix::scan", false}},
                    LevelFilter::Debug}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(LogFilterText, RecordTextMustMatchTheExpression) {
     auto filter = LogFilter::parse("info/time.?out");

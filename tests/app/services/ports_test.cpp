@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
                  {"/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyUSB1"}, true},
         PortCase{"viewer_tcp", Backend::Tcp, PortUse::Viewer, {}, false},
         PortCase{"viewer_serial", Backend::Serial, PortUse::Viewer, {}, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(PortList, TcpEntryKeepsTheAddressAsConfigured) {
     config::ConnectionConfig connection;

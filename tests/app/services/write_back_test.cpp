@@ -219,7 +219,7 @@ INSTANTIATE_TEST_SUITE_P(
                         return r / "config.toml";
                     },
                     base::IoError::from_errno(EISDIR), 1}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(WriteBack, AFailedWriteRemovesTheTemporaryAndKeepsTheOldFile) {
     write_text(target_, "old");

@@ -126,7 +126,7 @@ TEST(UiStateLists, MovementStopsAtBothEnds) {
         {3, 7, StepDirection::Up, 2},
         {3, SIZE_MAX, StepDirection::Down, 2},
     };
-    for (std::uint8_t column : {0, 1}) {
+    for (std::uint8_t column : std::initializer_list<std::uint8_t>{0, 1}) {
         for (const auto& c : cases) {
             config::Config cfg = base_config();
             cfg.serial.baudrates.assign(c.length, 9600);
