@@ -22,34 +22,28 @@ std::string family_debug(InstrumentFamily family) { return std::string(debug_nam
 // ---- SerialError -----------------------------------------------------------
 
 SerialError SerialError::from_errno(int code) {
-    SerialError error;
-    error.description = std::strerror(code);
     switch (code) {
         case ENOENT:
         case ENODEV:
-        case ENXIO: error.kind = SerialErrorKind::NoDevice; break;
-        case EINVAL: error.kind = SerialErrorKind::InvalidInput; break;
+        case ENXIO: return SerialError(SerialErrorKind::NoDevice, base::IoErrorKind::Other, std::strerror(code));
+        case EINVAL:
+            return SerialError(SerialErrorKind::InvalidInput, base::IoErrorKind::Other, std::strerror(code));
         default:
-            error.kind = SerialErrorKind::Io;
-            error.io_kind = base::IoError::from_errno(code).kind();
-            break;
+            return SerialError(SerialErrorKind::Io, base::IoError::from_errno(code).kind(), std::strerror(code));
     }
-    return error;
 }
 
 std::string SerialError::debug() const {
     std::string kind_text;
-    switch (kind) {
+    switch (kind_) {
         case SerialErrorKind::NoDevice: kind_text = "NoDevice"; break;
         case SerialErrorKind::InvalidInput: kind_text = "InvalidInput"; break;
         case SerialErrorKind::Unknown: kind_text = "Unknown"; break;
-        case SerialErrorKind::Io: kind_text = debug_wrap("Io", base::kind_name(io_kind)); break;
+        case SerialErrorKind::Io: kind_text = debug_wrap("Io", base::kind_name(io_kind_)); break;
     }
-    return "SerialError { kind: " + kind_text + ", description: " + debug_quote(description) +
+    return "SerialError { kind: " + kind_text + ", description: " + debug_quote(description_) +
            " }";
 }
-
-std::optional<ErrorRef> SerialError::source() const { return std::nullopt; }
 
 std::optional<ErrorRef> config_source(const config::ConfigError& error) {
     if (const auto* io = error.io_error()) return ErrorRef(*io);
@@ -83,7 +77,7 @@ std::string RawScanError::display() const {
             },
             [](const MissingEnd&) { return std::string("raw scan is missing its closing brace"); },
         },
-        value);
+        value_);
 }
 
 std::string RawScanError::debug() const {
@@ -101,7 +95,7 @@ std::string RawScanError::debug() const {
             },
             [](const MissingEnd&) { return std::string("MissingEnd"); },
         },
-        value);
+        value_);
 }
 
 // ---- TransportError --------------------------------------------------------
@@ -126,7 +120,7 @@ std::string TransportError::display() const {
             },
             [](const Protocol& e) { return e.error.display(); },
         },
-        value);
+        value_);
 }
 
 std::string TransportError::debug() const {
@@ -143,12 +137,12 @@ std::string TransportError::debug() const {
             },
             [](const Protocol& e) { return debug_wrap("Protocol", e.error.debug()); },
         },
-        value);
+        value_);
 }
 
 std::optional<ErrorRef> TransportError::source() const {
+    // A protocol fault shows its frame error's text and, like it, has no cause.
     if (const auto* io = io_error()) return ErrorRef(*io);
-    if (const auto* protocol = get_if<Protocol>()) return protocol->error.source();
     return std::nullopt;
 }
 
@@ -186,7 +180,7 @@ std::string OpenError::display() const {
             [](const Tcp& e) { return "TCP connection: " + e.error.display(); },
             [](const Serial& e) { return "serial connection: " + e.error.display(); },
         },
-        value);
+        value_);
 }
 
 std::string OpenError::debug() const {
@@ -196,7 +190,7 @@ std::string OpenError::debug() const {
             [](const Tcp& e) { return debug_wrap("Tcp", e.error.debug()); },
             [](const Serial& e) { return debug_wrap("Serial", e.error.debug()); },
         },
-        value);
+        value_);
 }
 
 std::optional<ErrorRef> OpenError::source() const {
@@ -206,7 +200,7 @@ std::optional<ErrorRef> OpenError::source() const {
             [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
             [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
         },
-        value);
+        value_);
 }
 
 // ---- AcquisitionError ------------------------------------------------------
@@ -271,7 +265,7 @@ std::string AcquisitionError::display() const {
                        e.recovery.display();
             },
         },
-        value);
+        value_);
 }
 
 std::string AcquisitionError::debug() const {
@@ -307,7 +301,7 @@ std::string AcquisitionError::debug() const {
                        ", recovery: " + e.recovery.debug() + " }";
             },
         },
-        value);
+        value_);
 }
 
 std::optional<ErrorRef> AcquisitionError::source() const {

@@ -11,7 +11,8 @@
 //   source()   the underlying cause, or nothing.
 //
 // A variant is a small struct nested in its error type; each error holds
-// one of them in `value` and converts implicitly from any of them, so
+// one of them (read through value() or get_if<Case>()) and converts implicitly
+// from any of them, so
 //   return std::unexpected(TransportError::ResponseTooLong{limit});
 // works, and callers branch with `err.get_if<TransportError::Io>()`.
 //
@@ -46,19 +47,27 @@ enum class SerialErrorKind : std::uint8_t {
 };
 
 // The serial layer's error: a kind and the operating system's description.
-struct SerialError {
-    SerialErrorKind kind = SerialErrorKind::Unknown;
-    base::IoErrorKind io_kind = base::IoErrorKind::Other;  // meaningful for kind Io only
-    std::string description;
-
+class SerialError {
+public:
+    // `io_kind` is meaningful for kind Io only.
+    SerialError(SerialErrorKind kind, base::IoErrorKind io_kind, std::string description)
+        : kind_(kind), io_kind_(io_kind), description_(std::move(description)) {}
     // From an errno value of an open or configuration call.
     static SerialError from_errno(int code);
 
-    std::string display() const { return description; }
+    SerialErrorKind kind() const { return kind_; }
+    base::IoErrorKind io_kind() const { return io_kind_; }
+    const std::string& description() const { return description_; }
+
+    std::string display() const { return description_; }
     // SerialError { kind: Io(PermissionDenied), description: "Permission denied" }
     std::string debug() const;
-    std::optional<ErrorRef> source() const;  // always none
     bool operator==(const SerialError&) const = default;
+
+private:
+    SerialErrorKind kind_;
+    base::IoErrorKind io_kind_;
+    std::string description_;
 };
 
 // The cause behind a configuration error: its I/O error, or the TOML
@@ -91,17 +100,18 @@ public:
 
     template <class V>
         requires std::is_constructible_v<Value, V&&>
-    RawScanError(V&& v) : value(std::forward<V>(v)) {}
+    RawScanError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value); }
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     std::string display() const;
     std::string debug() const;
-    std::optional<ErrorRef> source() const { return std::nullopt; }
     bool operator==(const RawScanError&) const = default;
 
-    Value value;
+private:
+    Value value_;
 };
 
 class TransportError {
@@ -130,10 +140,11 @@ public:
 
     template <class V>
         requires std::is_constructible_v<Value, V&&>
-    TransportError(V&& v) : value(std::forward<V>(v)) {}
+    TransportError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value); }
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
     // The I/O error of an `Io` error, else null.
     const base::IoError* io_error() const;
 
@@ -142,7 +153,8 @@ public:
     std::optional<ErrorRef> source() const;
     bool operator==(const TransportError&) const = default;
 
-    Value value;
+private:
+    Value value_;
 };
 
 // Identification's outcome when the replies do not settle the identity.
@@ -170,10 +182,11 @@ public:
 
     template <class V>
         requires std::is_constructible_v<Value, V&&>
-    OpenError(V&& v) : value(std::forward<V>(v)) {}
+    OpenError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value); }
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     std::string display() const;
     std::string debug() const;
@@ -181,7 +194,8 @@ public:
     std::optional<ErrorRef> source() const;
     bool operator==(const OpenError&) const = default;
 
-    Value value;
+private:
+    Value value_;
 };
 
 class AcquisitionError {
@@ -247,21 +261,23 @@ public:
 
     template <class V>
         requires std::is_constructible_v<Value, V&&>
-    AcquisitionError(V&& v) : value(std::forward<V>(v)) {}
+    AcquisitionError(V&& v) : value_(std::forward<V>(v)) {}
     // The two errors that a failing run wraps most often.
-    AcquisitionError(TransportError error) : value(Transport{std::move(error)}) {}
-    AcquisitionError(RawScanError error) : value(Protocol{std::move(error)}) {}
-    AcquisitionError(IdentityError error) : value(Device{error}) {}
+    AcquisitionError(TransportError error) : value_(Transport{std::move(error)}) {}
+    AcquisitionError(RawScanError error) : value_(Protocol{std::move(error)}) {}
+    AcquisitionError(IdentityError error) : value_(Device{error}) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value); }
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     std::string display() const;
     std::string debug() const;
     std::optional<ErrorRef> source() const;
     bool operator==(const AcquisitionError&) const = default;
 
-    Value value;
+private:
+    Value value_;
 };
 
 }  // namespace vorlix::instrument

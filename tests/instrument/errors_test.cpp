@@ -36,7 +36,7 @@ struct Case {
 
 template <class E>
 Case describe(std::string name, const E& error) {
-    auto source = error.source();
+    auto source = ErrorRef(error).source();
     return {std::move(name), error.display(), error.debug(),
             source ? std::optional(source->display()) : std::nullopt};
 }

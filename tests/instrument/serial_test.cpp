@@ -174,7 +174,7 @@ TEST(SerialTransport, SpeedZeroIsRefusedNotAHangUp) {
     ASSERT_TRUE(pty.ok());
     auto port = SerialPort::open(pty.slave_path(), 0, 100);
     ASSERT_FALSE(port);
-    EXPECT_EQ(port.error().kind, SerialErrorKind::InvalidInput);
+    EXPECT_EQ(port.error().kind(), SerialErrorKind::InvalidInput);
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ std::string AppError::display() const {
             [](const Logger& e) { return "logging: " + e.error.display(); },
             [](const Terminal& e) { return "terminal: " + e.report.display(); },
         },
-        value);
+        value_);
 }
 
 std::string AppError::debug() const {
@@ -80,7 +80,7 @@ std::string AppError::debug() const {
             [](const Logger& e) { return debug_wrap("Logger", e.error.debug()); },
             [](const Terminal& e) { return debug_wrap("Terminal", e.report.debug()); },
         },
-        value);
+        value_);
 }
 
 std::optional<base::ErrorRef> AppError::source() const {
@@ -104,7 +104,7 @@ std::optional<base::ErrorRef> AppError::source() const {
                 return ErrorRef::captured(e.report.message(), base::debug_quote(e.report.message()));
             },
         },
-        value);
+        value_);
 }
 
 }  // namespace vorlix::app

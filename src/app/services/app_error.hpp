@@ -96,10 +96,11 @@ public:
     // AppError{AppError::Usage{"…"}}, or implicitly from any variant.
     template <class V>
         requires std::is_constructible_v<Value, V&&>
-    AppError(V&& v) : value(std::forward<V>(v)) {}
+    AppError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value); }
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     // "serial connection: {}", "I/O: {}", "cannot load CSV {path}: {}",
     // "live capture: {}", "logging: {}", "terminal: {}"; Usage shows its
@@ -115,7 +116,8 @@ public:
 
     bool operator==(const AppError&) const = default;
 
-    Value value;
+private:
+    Value value_;
 };
 
 }  // namespace vorlix::app

@@ -18,7 +18,7 @@ PortError library_error(sp_return code) {
             PortError error = PortError::from_errno(sp_last_error_code());
             char* message = sp_last_error_message();
             if (message != nullptr) {
-                error.description = message;
+                error = PortError(error.kind(), error.io_kind(), message);
                 sp_free_error_message(message);
             }
             return error;
