@@ -15,6 +15,7 @@
 #include <spdlog/sinks/basic_file_sink.h>
 #include <spdlog/spdlog.h>
 
+#include "base/debug_form.hpp"
 #include "base/text.hpp"
 
 namespace vorlix::app {
@@ -117,53 +118,54 @@ std::expected<std::filesystem::path, LoggerError> create_log_file(
             return candidate;
         }
         if (errno != EEXIST) {
-            return std::unexpected(LoggerError::open(candidate, base::IoError::from_errno(errno)));
+            return std::unexpected(LoggerError::Open{candidate, base::IoError::from_errno(errno)});
         }
     }
-    return std::unexpected(LoggerError::open(
+    return std::unexpected(LoggerError::Open{
         candidate, base::IoError::custom(base::IoErrorKind::AlreadyExists,
-                                         "could not allocate a unique log file name")));
+                                         "could not allocate a unique log file name")});
 }
 
 }  // namespace
 
 // ---- LoggerError ---------------------------------------------------------
 
-LoggerError LoggerError::parse(std::string details) {
-    return LoggerError(Kind::Parse, std::move(details), std::nullopt);
-}
-LoggerError LoggerError::directory(std::filesystem::path dir, base::IoError cause) {
-    return LoggerError(Kind::Directory, dir.string(), std::move(cause));
-}
-LoggerError LoggerError::open(std::filesystem::path file, base::IoError cause) {
-    return LoggerError(Kind::Open, file.string(), std::move(cause));
-}
-LoggerError LoggerError::already_installed() {
-    return LoggerError(Kind::AlreadyInstalled, {}, std::nullopt);
-}
-
 std::string LoggerError::display() const {
-    switch (kind_) {
-        case Kind::Parse: return "invalid log specification: " + text_;
-        case Kind::Directory:
-            return "cannot create log directory " + base::lossy_utf8(text_) + ": " + io_->display();
-        case Kind::Open:
-            return "cannot open log file " + base::lossy_utf8(text_) + ": " + io_->display();
-        case Kind::AlreadyInstalled: return "a logger is already installed";
-    }
-    return {};
+    return std::visit(
+        base::Overloaded{
+            [](const Parse& e) { return "invalid log specification: " + e.details; },
+            [](const Directory& e) {
+                return "cannot create log directory " + base::lossy_utf8(e.path.native()) + ": " +
+                       e.source.display();
+            },
+            [](const Open& e) {
+                return "cannot open log file " + base::lossy_utf8(e.path.native()) + ": " +
+                       e.source.display();
+            },
+            [](const AlreadyInstalled&) { return std::string("a logger is already installed"); },
+        },
+        value_);
 }
 
 std::string LoggerError::debug() const {
-    switch (kind_) {
-        case Kind::Parse: return "Parse(" + base::debug_quote(text_) + ")";
-        case Kind::Directory:
-        case Kind::Open:
-            return std::string(kind_ == Kind::Open ? "Open" : "Directory") +
-                   " { path: " + base::debug_quote(text_) + ", source: " + io_->debug() + " }";
-        case Kind::AlreadyInstalled: return "AlreadyInstalled";
-    }
-    return {};
+    const auto with_path = [](const char* name, const std::filesystem::path& path, const base::IoError& io) {
+        return std::string(name) + " { path: " + base::debug_quote(path.native()) + ", source: " + io.debug() +
+               " }";
+    };
+    return std::visit(
+        base::Overloaded{
+            [](const Parse& e) { return base::debug_wrap("Parse", base::debug_quote(e.details)); },
+            [&](const Directory& e) { return with_path("Directory", e.path, e.source); },
+            [&](const Open& e) { return with_path("Open", e.path, e.source); },
+            [](const AlreadyInstalled&) { return std::string("AlreadyInstalled"); },
+        },
+        value_);
+}
+
+std::optional<base::ErrorRef> LoggerError::source() const {
+    if (const auto* dir = get_if<Directory>()) return base::ErrorRef(dir->source);
+    if (const auto* file = get_if<Open>()) return base::ErrorRef(file->source);
+    return std::nullopt;
 }
 
 // ---- LogFilter -----------------------------------------------------------
@@ -185,8 +187,7 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
     std::vector<std::string> problems;
     auto parts = split(spec, '/');
     if (parts.size() > 2) {
-        return std::unexpected(LoggerError::parse("invalid log spec '" + std::string(spec) +
-                                                  "' (too many '/'s)"));
+        return std::unexpected(LoggerError::Parse{"invalid log spec '" + std::string(spec) + "' (too many '/'s)"});
     }
     LogFilter filter;
     auto add = [&filter](std::optional<std::string> module, LevelFilter level) {
@@ -243,7 +244,7 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
     if (!problems.empty()) {
         std::string joined;
         for (const auto& p : problems) joined += (joined.empty() ? "" : "; ") + p;
-        return std::unexpected(LoggerError::parse(std::move(joined)));
+        return std::unexpected(LoggerError::Parse{std::move(joined)});
     }
     // Longest module first so the first covering entry is the most specific;
     // the default entry (no module) comes last.
@@ -321,11 +322,11 @@ std::expected<LoggerHandle, LoggerError> init_logger(const config::LoggingConfig
     std::filesystem::path dir = config.directory.empty() ? "." : config.directory;
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (ec) return std::unexpected(LoggerError::directory(dir, base::IoError::from_errno(ec.value())));
+    if (ec) return std::unexpected(LoggerError::Directory{dir, base::IoError::from_errno(ec.value())});
 
     bool expected_idle = false;
     if (!logger_live.compare_exchange_strong(expected_idle, true)) {
-        return std::unexpected(LoggerError::already_installed());
+        return std::unexpected(LoggerError::AlreadyInstalled{});
     }
     auto file = create_log_file(dir, program);
     if (!file) {
@@ -349,8 +350,8 @@ std::expected<LoggerHandle, LoggerError> init_logger(const config::LoggingConfig
         spdlog::register_logger(state->logger);
     } catch (const std::exception& e) {
         logger_live.store(false);
-        return std::unexpected(LoggerError::open(
-            *file, base::IoError::custom(base::IoErrorKind::Other, e.what())));
+        return std::unexpected(LoggerError::Open{
+            *file, base::IoError::custom(base::IoErrorKind::Other, e.what())});
     }
     spdlog::flush_every(std::chrono::seconds(1));
 

@@ -11,8 +11,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
+#include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "base/log.hpp"
 #include "config/record.hpp"
@@ -25,31 +28,44 @@ enum class LevelFilter : std::uint8_t { Off = 0, Error = 1, Warn = 2, Info = 3, 
 // Why the logger could not start.
 class LoggerError {
 public:
-    enum class Kind : std::uint8_t { Parse, Directory, Open, AlreadyInstalled };
+    struct Parse {
+        std::string details;
+        bool operator==(const Parse&) const = default;
+    };
+    struct Directory {
+        std::filesystem::path path;
+        base::IoError source;
+        bool operator==(const Directory&) const = default;
+    };
+    struct Open {
+        std::filesystem::path path;
+        base::IoError source;
+        bool operator==(const Open&) const = default;
+    };
+    struct AlreadyInstalled {
+        bool operator==(const AlreadyInstalled&) const = default;
+    };
+    using Value = std::variant<Parse, Directory, Open, AlreadyInstalled>;
 
-    static LoggerError parse(std::string details);
-    static LoggerError directory(std::filesystem::path dir, base::IoError cause);
-    static LoggerError open(std::filesystem::path file, base::IoError cause);
-    static LoggerError already_installed();
+    template <class V>
+        requires std::is_constructible_v<Value, V&&>
+    LoggerError(V&& v) : value_(std::forward<V>(v)) {}
 
-    Kind kind() const { return kind_; }
-    // The I/O failure behind Directory and Open.
-    const std::optional<base::IoError>& io() const { return io_; }
+    template <class V>
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     std::string display() const;
     // Parse("…"), Directory { path: "…", source: Os { … } }, Open { … },
     // AlreadyInstalled
     std::string debug() const;
+    // The I/O failure behind Directory and Open.
+    std::optional<base::ErrorRef> source() const;
 
     bool operator==(const LoggerError&) const = default;
 
 private:
-    LoggerError(Kind kind, std::string text, std::optional<base::IoError> io)
-        : kind_(kind), text_(std::move(text)), io_(std::move(io)) {}
-
-    Kind kind_;
-    std::string text_;  // parse details, or the path concerned
-    std::optional<base::IoError> io_;
+    Value value_;
 };
 
 // One entry of a filter: records of `module` (and of its submodules), or of

@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
         FormCase{"live", AppError::Live{"a live sweep cannot be empty"},
                  "live capture: a live sweep cannot be empty", "Live(\"a live sweep cannot be empty\")",
                  std::nullopt},
-        FormCase{"logger", AppError::Logger{LoggerError::parse("unknown level filter: loud")},
+        FormCase{"logger", AppError::Logger{LoggerError::Parse{"unknown level filter: loud"}},
                  "logging: invalid log specification: unknown level filter: loud",
                  "Logger(Parse(\"unknown level filter: loud\"))",
                  "invalid log specification: unknown level filter: loud"}),

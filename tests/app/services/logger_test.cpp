@@ -129,7 +129,7 @@ class InvalidFilter : public testing::TestWithParam<BadCase> {};
 TEST_P(InvalidFilter, IsRefusedWhole) {
     auto filter = LogFilter::parse(GetParam().spec);
     ASSERT_FALSE(filter.has_value());
-    EXPECT_EQ(filter.error().kind(), LoggerError::Kind::Parse);
+    EXPECT_NE(filter.error().get_if<LoggerError::Parse>(), nullptr);
     EXPECT_TRUE(filter.error().display().starts_with(GetParam().display_prefix))
         << filter.error().display();
 }
@@ -150,14 +150,23 @@ INSTANTIATE_TEST_SUITE_P(
                 "invalid log specification: invalid part in log spec 'a=b=c'; unknown level filter: nope"}));
 
 TEST(LoggerErrorForms, DebugShowsTheVariantAndItsPayload) {
-    EXPECT_EQ(LoggerError::parse("unknown level filter: x").debug(),
-              "Parse(\"unknown level filter: x\")");
-    auto dir = LoggerError::directory("logs/a", base::IoError::from_errno(ENOTDIR));
+    const LoggerError parse = LoggerError::Parse{"unknown level filter: x"};
+    EXPECT_EQ(parse.debug(), "Parse(\"unknown level filter: x\")");
+    EXPECT_FALSE(parse.source().has_value());
+    const LoggerError dir = LoggerError::Directory{"logs/a", base::IoError::from_errno(ENOTDIR)};
     EXPECT_EQ(dir.display(), "cannot create log directory logs/a: Not a directory (os error 20)");
     EXPECT_EQ(dir.debug(),
               "Directory { path: \"logs/a\", source: Os { code: 20, kind: NotADirectory, message: \"Not a "
               "directory\" } }");
-    EXPECT_EQ(LoggerError::already_installed().debug(), "AlreadyInstalled");
+    ASSERT_TRUE(dir.source().has_value());
+    EXPECT_EQ(dir.source()->display(), "Not a directory (os error 20)");
+    const LoggerError open = LoggerError::Open{"logs/b.log", base::IoError::from_errno(EACCES)};
+    EXPECT_EQ(open.display(), "cannot open log file logs/b.log: Permission denied (os error 13)");
+    EXPECT_EQ(open.debug(),
+              "Open { path: \"logs/b.log\", source: Os { code: 13, kind: PermissionDenied, message: "
+              "\"Permission denied\" } }");
+    EXPECT_EQ(open.source()->debug(), open.get_if<LoggerError::Open>()->source.debug());
+    EXPECT_EQ(LoggerError(LoggerError::AlreadyInstalled{}).debug(), "AlreadyInstalled");
 }
 
 TEST(LogLine, LevelWordModuleAndText) {
@@ -238,7 +247,7 @@ TEST_F(LogFile, OneLoggerAtATimeAndEachRunItsOwnFile) {
         EXPECT_TRUE(first.filename().string().starts_with("prog_")) << first;
         auto second = init_logger(config, "prog.exe");
         ASSERT_FALSE(second.has_value());
-        EXPECT_EQ(second.error().kind(), LoggerError::Kind::AlreadyInstalled);
+        EXPECT_EQ(second.error(), LoggerError::AlreadyInstalled{});
         base::log(Level::Info, "a", "one");
     }
     auto again = init_logger(config, "prog.exe");
@@ -288,16 +297,17 @@ TEST_F(LogFile, RecordsFromSeveralThreadsArriveWholeAndComplete) {
 TEST_F(LogFile, StartUpFailuresTouchNothingOrNameTheDirectory) {
     auto bad_filter = init_logger({.filter = "a=b=c", .directory = (root_ / "never").string()}, "p");
     ASSERT_FALSE(bad_filter.has_value());
-    EXPECT_EQ(bad_filter.error().kind(), LoggerError::Kind::Parse);
+    EXPECT_NE(bad_filter.error().get_if<LoggerError::Parse>(), nullptr);
     EXPECT_FALSE(std::filesystem::exists(root_ / "never"));
 
     std::filesystem::create_directories(root_);
     std::ofstream(root_ / "plain") << "x";
     auto bad_dir = init_logger({.filter = "info", .directory = (root_ / "plain" / "logs").string()}, "p");
     ASSERT_FALSE(bad_dir.has_value());
-    EXPECT_EQ(bad_dir.error().kind(), LoggerError::Kind::Directory);
-    ASSERT_TRUE(bad_dir.error().io().has_value());
-    EXPECT_EQ(bad_dir.error().io()->os_code(), ENOTDIR);
+    const auto* dir = bad_dir.error().get_if<LoggerError::Directory>();
+    ASSERT_NE(dir, nullptr);
+    EXPECT_EQ(dir->path, root_ / "plain" / "logs");
+    EXPECT_EQ(dir->source.os_code(), ENOTDIR);
 }
 
 }  // namespace
