@@ -1,1 +1,1 @@
-vorlix_fuzzer(fuzz_csv SOURCES csv_reader.cpp LIBS vorlix_scan_csv_reader)
+vorlix_fuzzer(fuzz_csv SOURCES csv_reader.cpp LIBS vorlix_scan_csv_reader vorlix_scan_csv_writer)
