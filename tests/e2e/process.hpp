@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "patience.hpp"
+
 extern char** environ;
 
 namespace vorlix::e2e {
@@ -42,7 +44,7 @@ inline std::string slurp(const std::filesystem::path& path) {
 // running after `timeout` is killed and reported with status -1.
 inline Finished run_process(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                             const std::vector<std::string>& extra_env = {},
-                            std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+                            std::chrono::milliseconds timeout = test::patience) {
     const std::filesystem::path out_file = cwd / ".run.out";
     const std::filesystem::path err_file = cwd / ".run.err";
     posix_spawn_file_actions_t actions;

@@ -74,7 +74,7 @@ public:
     std::string screen() { return tmux({"capture-pane", "-p", "-t", "run"}).out; }
 
     // True once the screen shows `text`; false after `timeout`.
-    bool wait_for(std::string_view text, std::chrono::milliseconds timeout = 10s) {
+    bool wait_for(std::string_view text, std::chrono::milliseconds timeout = test::patience) {
         return wait_until([&] { return screen().find(text) != std::string::npos; }, timeout);
     }
 
@@ -88,7 +88,7 @@ public:
     void type(std::string_view text) { tmux({"send-keys", "-t", "run", "-l", std::string(text)}); }
 
     // The program's exit status once it ended, or nothing after `timeout`.
-    std::optional<int> wait_exit(std::chrono::milliseconds timeout = 10s) {
+    std::optional<int> wait_exit(std::chrono::milliseconds timeout = test::patience) {
         if (!wait_until([&] { return std::filesystem::exists(status_file_); }, timeout)) return std::nullopt;
         return std::stoi(slurp(status_file_));
     }

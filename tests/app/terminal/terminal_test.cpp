@@ -19,6 +19,8 @@
 #include <thread>
 #include <vector>
 
+#include "patience.hpp"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -53,7 +55,7 @@ ProbeRun run_probe(const std::string& mode, const std::string& term) {
         _exit(127);
     }
 
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    const auto deadline = std::chrono::steady_clock::now() + vorlix::test::patience;
     char buf[4096];
     while (std::chrono::steady_clock::now() < deadline) {
         pollfd p{master, POLLIN, 0};
