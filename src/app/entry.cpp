@@ -18,6 +18,7 @@
 #include "app/screens/menu_lists.hpp"
 #include "app/terminal.hpp"
 #include "app/ui_state.hpp"
+#include "base/stream_text.hpp"
 #include "base/text.hpp"
 #include "scan_csv/reader.hpp"
 
@@ -40,8 +41,7 @@ std::atomic<bool> g_worker_left_running{false};
         }
     }
     const std::string line = "The program crashed: " + what + "\n";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
+    base::write_text(stderr, line);
     std::abort();
 }
 
@@ -91,8 +91,7 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     auto mode = parse_arguments(args);
     if (!mode) return std::unexpected(AppError{AppError::Usage{std::move(mode.error())}});
     if (mode->kind == RunMode::Kind::Help) {
-        std::fwrite(HELP_TEXT.data(), 1, HELP_TEXT.size(), stdout);
-        std::fflush(stdout);
+        base::write_text(stdout, HELP_TEXT);
         return {};
     }
 

@@ -10,6 +10,7 @@
 #include <langinfo.h>
 
 #include "app/entry.hpp"
+#include "base/stream_text.hpp"
 
 int main(int argc, char** argv) {
     // Only the character type follows the user's locale: the terminal needs
@@ -25,7 +26,7 @@ int main(int argc, char** argv) {
     int status = 0;
     if (!result) {
         const std::string report = vorlix::app::exit_report(result.error());
-        std::fputs(report.c_str(), stderr);
+        vorlix::base::write_text(stderr, report);
         status = 1;
     }
     if (vorlix::app::detached_worker_running()) {
