@@ -3,7 +3,7 @@
 # without a terminal.
 vorlix_library(vorlix_app_loop app SOURCES confirm.cpp keys_dispatch.cpp event_loop.cpp
                LIBS vorlix_app_screens vorlix_app_ui_state vorlix_app_error vorlix_app_write_back
-                    vorlix_workers_run vorlix_workers_shared vorlix_config_core vorlix_tui_core
+                    vorlix_workers_run vorlix_workers_shared vorlix_scan_csv_writer vorlix_config_core vorlix_tui_core
                     fmt::fmt)
 # The program's whole run, from the command line to the shut-down.
 vorlix_library(vorlix_app_entry app SOURCES entry.cpp

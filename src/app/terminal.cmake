@@ -2,4 +2,4 @@
 # way out, crashes included.
 vorlix_library(vorlix_app_terminal app
                SOURCES terminal.cpp
-               LIBS vorlix_tui_core vorlix_tui_ncurses)
+               LIBS vorlix_tui_core vorlix_tui_tty)

@@ -53,7 +53,13 @@ struct ResizeEvent {
     bool operator==(const ResizeEvent&) const = default;
 };
 
-using Event = std::variant<KeyEvent, ResizeEvent>;
+// The program was asked to end (a terminating signal): the screen in use may
+// keep what it must before the program goes.
+struct InterruptEvent {
+    bool operator==(const InterruptEvent&) const = default;
+};
+
+using Event = std::variant<KeyEvent, ResizeEvent, InterruptEvent>;
 
 // What one wide-character read of the terminal library returned: a
 // character, a function-key code, or nothing (time-out).

@@ -9,7 +9,8 @@ vorlix_library(vorlix_tui_core tui
                        keys.cpp terminal.cpp
                LIBS vorlix_base)
 
-# The one library that talks to a real terminal; tests never link it.
-vorlix_library(vorlix_tui_ncurses tui
-               SOURCES backend/ncurses_backend.cpp
+# The one library that talks to a real terminal; the terminal description
+# is read only for its colour count.
+vorlix_library(vorlix_tui_tty tui
+               SOURCES backend/tty_backend.cpp backend/terminfo.cpp
                LIBS vorlix_tui_core PkgConfig::NCURSESW)

@@ -6,6 +6,8 @@
 //   throw         an uncaught exception on the main thread
 //   thread-throw  an uncaught exception on another thread
 //   segv          a fatal signal
+//   wait          wait for keys until "q" or an interrupt, then shut down;
+//                 an interrupt then ends the probe by its signal
 // Its own terminate handler stands for the application's error report.
 
 #include <signal.h>
@@ -14,11 +16,13 @@
 
 #include <clocale>
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "app/terminal.hpp"
 #include "tui/widgets/paragraph.hpp"
@@ -64,6 +68,18 @@ int main(int argc, char** argv) {
     if (mode == "throw") throw std::runtime_error("boom");
     if (mode == "thread-throw") std::thread([] { throw std::runtime_error("boom on a worker"); }).join();
     if (mode == "segv") ::raise(SIGSEGV);
+    if (mode == "wait") {
+        for (;;) {
+            auto event = session->events().poll(std::chrono::milliseconds(100));
+            if (!event) return 3;
+            if (!*event) continue;
+            if (std::holds_alternative<vorlix::tui::InterruptEvent>(**event)) break;
+            const auto* key = std::get_if<vorlix::tui::KeyEvent>(&**event);
+            if (key != nullptr && key->is_char(U'q')) break;
+        }
+        session->shutdown();
+        if (const int sig = vorlix::app::pending_exit_signal()) vorlix::app::end_by_signal(sig);
+    }
 
     session->shutdown();
     termios t{};

@@ -1,6 +1,8 @@
 // Runs the take-over probe under a pseudo-terminal and reads what it wrote
-// there: the alternate screen must be entered and left, and a crash must
-// leave it before the error report is printed.
+// there: the alternate screen must be entered and left, and a crash or a
+// signal must leave it, with the line modes back, before the error report
+// is printed. The probe's own standard streams are the pseudo-terminal too,
+// but it draws on /dev/tty, its controlling terminal.
 
 #include <gtest/gtest.h>
 
@@ -9,11 +11,13 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,16 +36,23 @@ struct ProbeRun {
     std::string output;
     int status = 0;
     bool finished = false;
+    termios modes{};  // the pseudo-terminal's line modes once the probe ended
 };
 
-ProbeRun run_probe(const std::string& mode, const std::string& term) {
+// `term` empty: TERM unset. With `signal`, it is sent once the probe has
+// drawn its frame.
+ProbeRun run_probe(const std::string& mode, const std::string& term, int signal = 0) {
     ProbeRun run;
     int master = -1;
     winsize size{24, 80, 0, 0};
     const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
     if (pid < 0) return run;
     if (pid == 0) {
-        setenv("TERM", term.c_str(), 1);
+        if (term.empty()) {
+            unsetenv("TERM");
+        } else {
+            setenv("TERM", term.c_str(), 1);
+        }
         setenv("LANG", "C.UTF-8", 1);
         // ncurses keeps some memory to the end by design; crashes must not
         // leave core files behind.
@@ -68,6 +79,10 @@ ProbeRun run_probe(const std::string& mode, const std::string& term) {
         const ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0) break;  // EIO once the probe has closed the terminal
         run.output.append(buf, static_cast<std::size_t>(n));
+        if (signal != 0 && run.output.find("frame") != std::string::npos) {
+            kill(pid, signal);
+            signal = 0;
+        }
     }
     while (!run.finished && std::chrono::steady_clock::now() < deadline) {
         if (waitpid(pid, &run.status, WNOHANG) == pid) {
@@ -80,6 +95,8 @@ ProbeRun run_probe(const std::string& mode, const std::string& term) {
         kill(pid, SIGKILL);
         waitpid(pid, &run.status, 0);
     }
+    // The master side reports the modes of the terminal the probe used.
+    tcgetattr(master, &run.modes);
     close(master);
     return run;
 }
@@ -108,7 +125,7 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         std::vector<std::string> absent;
         End end;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"quit", "xterm-256color",
          {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate, "DONE icanon=1 echo=1 isig=1"},
          {"Failed to"}, End::Success},
@@ -120,14 +137,22 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         {"thread-throw", "xterm-256color",
          {enter_alternate, "probe", leave_alternate, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
         {"segv", "xterm-256color", {enter_alternate, "probe", leave_alternate}, {"DONE"}, End::Crash},
-        {"quit", "vorlix-no-such-terminal",
-         {"SETUP FAILED: cannot use the terminal \"vorlix-no-such-terminal\""}, {enter_alternate, "DONE"},
-         End::Failure},
+        {"thread-throw", "vt100", {enter_alternate, "probe", show_cursor, leave_alternate, "REPORT: boom on a worker"},
+         {"DONE"}, End::Abort},
     };
+    // The same sequences whatever the description says, or with none.
+    for (const char* term : {"vorlix-no-such-terminal", "", "vt100", "dumb", "linux", "xterm-mono"}) {
+        cases.push_back({"quit", term,
+                         {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate,
+                          "DONE icanon=1 echo=1 isig=1"},
+                         {"Failed to", "SETUP FAILED"}, End::Success});
+    }
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode + " on " + c.term);
+        SCOPED_TRACE(c.mode + " on " + (c.term.empty() ? "no TERM" : c.term));
         const ProbeRun run = run_probe(c.mode, c.term);
         ASSERT_TRUE(run.finished) << visible(run.output);
+        // Every way out leaves the terminal in line mode, crashes included.
+        EXPECT_EQ(run.modes.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ICANON | ECHO | ISIG});
         std::size_t at = 0;
         for (const std::string& part : c.in_order) {
             const std::size_t found = run.output.find(part, at);
@@ -153,6 +178,25 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
                 EXPECT_FALSE(WIFEXITED(run.status) && WEXITSTATUS(run.status) == 0) << run.status;
                 break;
         }
+    }
+}
+
+// A signal that ends the process ends it after the restore, by that same
+// signal; the three that ask for an end go through the probe's own wait for
+// input first, like the program's event loop.
+TEST(TerminalTakeOver, EverySignalThatEndsTheProcessRestoresFirst) {
+    const int signals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
+                           SIGSEGV, SIGBUS,  SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
+    for (int sig : signals) {
+        SCOPED_TRACE(std::string("signal ") + strsignal(sig));
+        const ProbeRun run = run_probe("wait", "xterm-256color", sig);
+        ASSERT_TRUE(run.finished) << visible(run.output);
+        const std::size_t frame = run.output.find("frame");
+        ASSERT_NE(frame, std::string::npos) << visible(run.output);
+        EXPECT_NE(run.output.find(show_cursor, frame), std::string::npos) << visible(run.output);
+        EXPECT_NE(run.output.find(leave_alternate, frame), std::string::npos) << visible(run.output);
+        EXPECT_EQ(run.modes.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ICANON | ECHO | ISIG});
+        EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == sig) << run.status;
     }
 }
 

@@ -46,9 +46,11 @@ TEST_F(ExitTest, StatusAndReports) {
         // The configuration comes first: the viewer's file is never opened.
         {"broken configuration and a missing viewer file", {"missing.csv"}, "points = \"many\"\n", 1, "",
          "Cannot load config.toml: ", true},
-        // Standard input is no terminal here, so the take-over fails and
-        // the run ends with the I/O error after the restore.
-        {"no terminal", {"valid.csv"}, "", 1, "", "Error: Io(", true},
+        // No controlling terminal at all: the take-over fails before it
+        // writes anything, and the run ends with the I/O error.
+        {"no terminal", {"valid.csv"}, "", 1, "",
+         "Error: Io(Custom { kind: Uncategorized, error: \"cannot open the controlling terminal /dev/tty: ",
+         true},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.name);
