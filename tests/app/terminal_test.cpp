@@ -101,6 +101,11 @@ public:
     pid_t pid() const { return target_; }
     void send(int sig) { kill(target_, sig); }
     void type(std::string_view keys) { (void)!write(master_, keys.data(), keys.size()); }
+    // Closes the terminal's other side, as a terminal window that is closed.
+    void hang_up() {
+        close(master_);
+        master_ = -1;
+    }
 
     // Reads until `text` appears at or after `from`; its position, or npos
     // when the probe ended or went silent for minutes first.
@@ -133,7 +138,7 @@ public:
             run_.finished = false;
         }
         // The master side reports the modes of the terminal the probe used.
-        run_.modes = modes();
+        if (master_ >= 0) run_.modes = modes();
         return run_;
     }
 
@@ -172,6 +177,10 @@ private:
     // False when nothing came within `timeout_ms` or the probe ended.
     bool read_some(int timeout_ms) {
         if (run_.finished) return false;
+        if (master_ < 0) {
+            if (waitpid(child_, &run_.status, WNOHANG) == child_) run_.finished = true;
+            return false;
+        }
         pollfd p{master_, POLLIN, 0};
         const int ready = poll(&p, 1, timeout_ms);
         if (ready < 0 && errno == EINTR) return true;
@@ -336,6 +345,17 @@ TEST(TerminalTakeOver, ASecondEndRequestEndsAtOnce) {
     EXPECT_NE(run.output.find(leave_alternate, held), std::string::npos) << visible(run.output);
     EXPECT_TRUE(line_mode(run.modes));
     EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGTERM) << run.status;
+}
+
+// A terminal that goes away ends the program as its hang-up signal asks.
+TEST(TerminalTakeOver, AHangUpEndsByItsSignal) {
+    Probe probe("wait", "xterm-256color");
+    ASSERT_TRUE(probe.started());
+    ASSERT_NE(probe.read_until("frame"), std::string::npos) << visible(probe.output());
+    probe.hang_up();
+    const ProbeRun run = probe.finish();
+    ASSERT_TRUE(run.finished);
+    EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGHUP) << run.status;
 }
 
 // Stopped, the probe gives the terminal back to the shell; continued, it

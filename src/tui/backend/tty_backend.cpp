@@ -193,11 +193,10 @@ IoResult<bool> TtyBackend::fill(int timeout_ms) {
     do {
         n = ::read(fd_, buf, sizeof buf);
     } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
-        return std::unexpected(base::IoError::from_errno(errno));
-    }
-    if (n == 0) {
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return false;
+    if (n < 0 && errno != EIO) return std::unexpected(base::IoError::from_errno(errno));
+    if (n <= 0) {
+        // Hung up: the terminal is gone.
         closed_ = true;
         return false;
     }
@@ -246,15 +245,21 @@ IoResult<std::optional<Event>> TtyBackend::poll(std::chrono::milliseconds timeou
     const auto deadline = clock::now() + timeout;
     for (;;) {
         if (!in_.empty()) return next_key();
-        if (closed_) return std::unexpected(failure("the terminal was closed"));
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
-        const int wait_ms = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
-        pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
-        const int ready = ::poll(fds, wake_fd_ >= 0 ? 2 : 1, wait_ms);
+        int wait_ms = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
+        if (closed_) {
+            // A hang-up comes with its signal; give it a moment to arrive
+            // so the program ends as asked, not with a read error.
+            if (hangup_waited_) return std::unexpected(failure("the terminal was closed"));
+            hangup_waited_ = true;
+            wait_ms = 1000;
+        }
+        pollfd fds[2] = {{closed_ ? -1 : fd_, POLLIN, 0}, {wake_fd_, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, wait_ms);
         if (ready < 0 && errno == EINTR) continue;
         if (ready < 0) return std::unexpected(base::IoError::from_errno(errno));
-        if (ready == 0) return std::nullopt;
-        if (wake_fd_ >= 0 && (fds[1].revents & POLLIN) != 0) {
+        if (ready == 0 && !closed_) return std::nullopt;
+        if ((fds[1].revents & POLLIN) != 0) {
             char bytes[64];
             const ssize_t n = ::read(wake_fd_, bytes, sizeof bytes);
             bool interrupt = false;
@@ -275,7 +280,7 @@ IoResult<std::optional<Event>> TtyBackend::poll(std::chrono::milliseconds timeou
             if (interrupt) return InterruptEvent{};
             if (redraw || resize) return ResizeEvent{};
         }
-        if ((fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+        if (!closed_ && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             if (auto got = fill(0); !got) return std::unexpected(got.error());
         }
     }

@@ -28,7 +28,7 @@ int described_colors(int fd);
 class TtyBackend final : public Backend, public EventSource {
 public:
     // Draws on and reads from `fd`; `wake_fd` is the read end of a
-    // non-blocking wake-up pipe. Neither is closed here. `colors` is what
+    // non-blocking wake-up pipe (-1 for none). Neither is closed here. `colors` is what
     // the terminal shows: 256, 16, 8 (bright colours become bold dim ones),
     // or fewer (no colours; a background becomes reverse video, so a
     // selection stays visible).
@@ -72,6 +72,7 @@ private:
     std::optional<Position> at_;  // where the terminal's cursor stands
     std::optional<bool> cursor_visible_;
     bool closed_ = false;
+    bool hangup_waited_ = false;
 };
 
 }  // namespace vorlix::tui
