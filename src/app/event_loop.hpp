@@ -25,7 +25,7 @@ void refresh_from_workers(UiState& state);
 // event source reports an interrupt (success, after save_live_trace_now), or
 // until drawing, waiting or reading fails; that error comes back as Terminal,
 // with the place where it arose. The program passes the terminal and the
-// keyboard of the ncurses backend; tests a test backend and a key queue.
+// keyboard of the terminal backend; tests a test backend and a key queue.
 std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& terminal,
                                              tui::EventSource& events, const WorkerLauncher& launch);
 

@@ -1,6 +1,6 @@
 # The terminal layer: cells, buffers, layouts and widgets that draw into a
 # buffer, and the terminal object that sends a frame's changes to a backend.
-# Only the ncurses backend talks to a real terminal, so everything else is
+# Only the terminal backend talks to a real terminal, so everything else is
 # tested without one.
 vorlix_library(vorlix_tui_core tui
                SOURCES core/style.cpp core/utf8.cpp core/text.cpp core/buffer.cpp core/layout.cpp core/wrap.cpp

@@ -33,8 +33,8 @@ std::size_t utf8_length(unsigned char lead) {
     return 1;  // malformed: decoded as U+FFFD on its own
 }
 
-// Cells never hold control characters; should one slip through, it must not
-// reach the terminal as a command.
+// Cells never hold control characters or malformed text; should one slip
+// through, it must not reach the terminal as a command.
 void append_symbol(std::string& out, const std::string& symbol) {
     if (symbol.empty()) {
         out += ' ';
@@ -45,6 +45,10 @@ void append_symbol(std::string& out, const std::string& symbol) {
         const char32_t c = d.code_point;
         if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
             out += '?';
+        } else if (c == 0xfffd) {
+            // Malformed bytes (0x9b alone is CSI to some terminals) go out
+            // as the replacement character they were decoded to.
+            out += "\xef\xbf\xbd";
         } else {
             out.append(symbol, pos, d.length);
         }
