@@ -70,12 +70,18 @@ protected:
     }
 
     // Ended with `status`, off the alternate screen, cursor shown, the line
-    // modes as they were before, nothing on standard error.
-    void expect_given_back(TmuxRun& run, int status) {
+    // modes as they were before, nothing on standard error. After a resize
+    // only the first line, which holds the size, may differ.
+    void expect_given_back(TmuxRun& run, int status, bool resized = false) {
         expect_restored_exit(run, status);
-        const std::string before = run.modes_before();
+        std::string before = run.modes_before();
+        std::string after = run.modes_after();
         EXPECT_NE(before.find("icanon"), std::string::npos) << before;
-        EXPECT_EQ(run.modes_after(), before);
+        if (resized) {
+            before.erase(0, before.find('\n'));
+            after.erase(0, after.find('\n'));
+        }
+        EXPECT_EQ(after, before);
         EXPECT_EQ(run.stderr_text(), "");
     }
 };
@@ -132,6 +138,38 @@ TEST_F(TerminalTest, RedirectedStandardStreamsDoNotMatter) {
             EXPECT_EQ(slurp(dir.path() / "out.txt"), "");
         }
     }
+}
+
+// The code points of the screen line that holds `text`, trailing blanks
+// left out; 0 when no line holds it.
+std::size_t line_width(const std::string& screen, std::string_view text) {
+    for (const std::string& line : lines_of(screen)) {
+        if (line.find(text) == std::string::npos) continue;
+        const std::string trimmed = line.substr(0, line.find_last_not_of(' ') + 1);
+        std::size_t n = 0;
+        for (unsigned char c : trimmed) n += (c & 0xc0) != 0x80;
+        return n;
+    }
+    return 0;
+}
+
+// A resized terminal gets a whole frame at its new size.
+TEST_F(TerminalTest, AResizedTerminalIsDrawnAnewAtItsSize) {
+    auto run = launch_with(options({"scan.csv"}));
+    ASSERT_TRUE(run->wait_for("11 points")) << run->screen();
+    const std::size_t wide = line_width(run->screen(), "┌Status");
+    ASSERT_GT(wide, 100u) << run->screen();
+    run->resize(100, 30);
+    EXPECT_TRUE(wait_until(
+        [&] {
+            const std::string screen = run->screen();
+            const std::size_t now = line_width(screen, "┌Status");
+            return now > 0 && now < 100 && screen.find("11 points") != std::string::npos;
+        },
+        60s))
+        << run->screen();
+    run->type("q");
+    expect_given_back(*run, 0, true);
 }
 
 constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,

@@ -100,6 +100,11 @@ public:
         args.insert(args.end(), names.begin(), names.end());
         tmux(args);
     }
+    // The terminal takes a new size, as a window that is resized.
+    void resize(std::uint16_t width, std::uint16_t height) {
+        tmux({"resize-window", "-t", "run", "-x", std::to_string(width), "-y", std::to_string(height)});
+    }
+
     // Characters typed one by one, none read as a key name.
     void type(std::string_view text) { tmux({"send-keys", "-t", "run", "-l", std::string(text)}); }
 
