@@ -1,7 +1,7 @@
 #pragma once
 // The program's own key event. The terminal backend translates what the
-// terminal library reports into this, so menus, editors and screens are
-// driven (and tested) by plain values and never see a terminal key code.
+// terminal sends into this, so menus, editors and screens are driven (and
+// tested) by plain values and never see a terminal key code.
 
 #include <cstddef>
 #include <cstdint>
