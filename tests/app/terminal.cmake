@@ -8,3 +8,6 @@ target_include_directories(terminal_probe PRIVATE ${CMAKE_SOURCE_DIR}/src)
 vorlix_test(app_terminal_tests SOURCES terminal_test.cpp LIBS vorlix_base LABELS threads)
 target_compile_definitions(app_terminal_tests PRIVATE VORLIX_TERMINAL_PROBE="$<TARGET_FILE:terminal_probe>")
 add_dependencies(app_terminal_tests terminal_probe)
+
+# The event loop's end on an interrupt, with a test backend.
+vorlix_test(app_terminal_interrupt_tests SOURCES terminal_interrupt_test.cpp LIBS vorlix_app_loop vorlix_config_core)
