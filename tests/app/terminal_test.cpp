@@ -10,6 +10,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -99,7 +100,9 @@ public:
     bool started() const { return child_ > 0; }
     const std::string& output() const { return run_.output; }
     pid_t pid() const { return target_; }
-    void send(int sig) { kill(target_, sig); }
+    // To the probe's main thread: a sanitizer's own threads must not be the
+    // ones to take it.
+    void send(int sig) { syscall(SYS_tgkill, target_, target_, sig); }
     void type(std::string_view keys) { (void)!write(master_, keys.data(), keys.size()); }
     // Closes the terminal's other side, as a terminal window that is closed.
     void hang_up() {
