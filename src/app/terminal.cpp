@@ -267,6 +267,15 @@ void restore_terminal() {
     if (!base::write_text(tty, LEAVE_SEQUENCE)) report_restore_failure(base::IoError::from_errno(errno));
 }
 
+OutsideSignalsBlocked::OutsideSignalsBlocked() {
+    sigset_t outside;
+    sigemptyset(&outside);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU}) sigaddset(&outside, sig);
+    ::pthread_sigmask(SIG_BLOCK, &outside, &previous_);
+}
+
+OutsideSignalsBlocked::~OutsideSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
 int pending_exit_signal() { return g_exit_signal.load(); }
 
 void end_by_signal(int sig) {

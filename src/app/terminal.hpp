@@ -24,6 +24,8 @@
 // SIGTSTP gives the terminal back while the process is stopped and takes it
 // again when it continues.
 
+#include <signal.h>
+
 #include <expected>
 #include <memory>
 #include <optional>
@@ -75,6 +77,21 @@ std::expected<TerminalSession, base::IoError> setup_terminal();
 // and ends the sequence; the caller goes on. Runs once per take-over: later
 // calls, and calls without a take-over, do nothing.
 void restore_terminal();
+
+// While it lives, the calling thread blocks the signals that come from
+// outside (end requests, stop, resize), so threads it starts inherit that:
+// such a signal then always reaches the thread that handles the terminal,
+// and never cuts a worker's instrument read short.
+class OutsideSignalsBlocked {
+public:
+    OutsideSignalsBlocked();
+    ~OutsideSignalsBlocked();
+    OutsideSignalsBlocked(const OutsideSignalsBlocked&) = delete;
+    OutsideSignalsBlocked& operator=(const OutsideSignalsBlocked&) = delete;
+
+private:
+    sigset_t previous_;
+};
 
 // The signal (SIGHUP, SIGINT or SIGTERM) that asked the program to end
 // during a take-over, or 0.

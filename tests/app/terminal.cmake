@@ -5,7 +5,7 @@ target_link_libraries(terminal_probe PRIVATE vorlix_app_terminal Threads::Thread
 target_include_directories(terminal_probe PRIVATE ${CMAKE_SOURCE_DIR}/src)
 
 # The crash handlers must also restore from a worker thread: run under TSan too.
-vorlix_test(app_terminal_tests SOURCES terminal_test.cpp LIBS vorlix_base LABELS threads)
+vorlix_test(app_terminal_tests SOURCES terminal_test.cpp LIBS vorlix_app_terminal LABELS threads)
 target_compile_definitions(app_terminal_tests PRIVATE VORLIX_TERMINAL_PROBE="$<TARGET_FILE:terminal_probe>")
 add_dependencies(app_terminal_tests terminal_probe)
 

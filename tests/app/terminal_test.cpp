@@ -27,6 +27,8 @@
 #include <thread>
 #include <vector>
 
+#include "app/terminal.hpp"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -331,6 +333,33 @@ TEST(TerminalTakeOver, EverySignalThatEndsTheProcessRestoresFirst) {
         EXPECT_EQ(run.modes.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ICANON | ECHO | ISIG});
         EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == sig) << run.status;
     }
+}
+
+// Threads started while outside signals are blocked keep them blocked, so
+// only the thread that handles the terminal takes them; the starter's own
+// mask is back afterwards.
+TEST(TerminalTakeOver, ThreadsStartedWithOutsideSignalsBlockedNeverTakeThem) {
+    const auto blocked_here = [](int sig) {
+        sigset_t now;
+        pthread_sigmask(SIG_BLOCK, nullptr, &now);
+        return sigismember(&now, sig) == 1;
+    };
+    const int outside[] = {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU};
+    std::vector<int> blocked_in_worker;
+    bool faults_blocked_in_worker = true;
+    {
+        const vorlix::app::OutsideSignalsBlocked blocked;
+        std::thread([&] {
+            for (int sig : outside) {
+                if (blocked_here(sig)) blocked_in_worker.push_back(sig);
+            }
+            faults_blocked_in_worker = blocked_here(SIGSEGV) || blocked_here(SIGBUS) || blocked_here(SIGFPE);
+        }).join();
+    }
+    EXPECT_EQ(blocked_in_worker, std::vector<int>(std::begin(outside), std::end(outside)));
+    for (int sig : outside) EXPECT_FALSE(blocked_here(sig)) << sig;
+    // Faults of the thread itself stay deliverable to it.
+    EXPECT_FALSE(faults_blocked_in_worker);
 }
 
 // A second request to end, while the first is still being served, ends the
