@@ -69,7 +69,15 @@ protected:
         write_text(dir.path() / "config.toml", tcp_config_text(server->port(), timeout_ms));
     }
     std::unique_ptr<TmuxRun> launch(std::vector<std::string> args = {}, std::vector<std::string> wrapper = {}) {
-        auto run = std::make_unique<TmuxRun>(RunOptions{std::move(args), dir.path(), {}, std::move(wrapper)});
+        RunOptions options;
+        options.args = std::move(args);
+        options.wrapper = std::move(wrapper);
+        return launch_with(std::move(options));
+    }
+    // Any options; the working directory is the test's own.
+    std::unique_ptr<TmuxRun> launch_with(RunOptions options) {
+        options.cwd = dir.path();
+        auto run = std::make_unique<TmuxRun>(std::move(options));
         EXPECT_TRUE(run->started());
         return run;
     }
