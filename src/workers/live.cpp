@@ -1,6 +1,7 @@
 #include "workers/live.hpp"
 
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include <fmt/format.h>
@@ -127,21 +128,38 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
 
 std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHistory& history) {
     if (sweep.empty()) return "a live sweep cannot be empty";
-    for (std::size_t i = 0; i < sweep.size(); ++i) {
-        if (!std::isfinite(sweep[i].frequency_mhz) || !std::isfinite(sweep[i].level_dbm)) {
-            return fmt::format("live sweep contains a non-finite value at point {}", i);
+    const std::size_t k = sweep.size();
+    const std::vector<double>& stored = history.frequencies();
+    const bool compare = !history.empty() && stored.size() == k;
+    // One branch-free pass finds whether anything is wrong; only a rejected
+    // sweep is searched again for the point to name.
+    const Sample* points = sweep.data();
+    const double* expected = stored.data();
+    constexpr double largest = std::numeric_limits<double>::max();
+    unsigned non_finite = 0;
+    unsigned moved = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        non_finite |= static_cast<unsigned>(!(std::fabs(points[i].frequency_mhz) <= largest)) |
+                      static_cast<unsigned>(!(std::fabs(points[i].level_dbm) <= largest));
+        if (compare) moved |= static_cast<unsigned>(points[i].frequency_mhz != expected[i]);
+    }
+    if (non_finite != 0) {
+        for (std::size_t i = 0; i < k; ++i) {
+            if (!std::isfinite(points[i].frequency_mhz) || !std::isfinite(points[i].level_dbm)) {
+                return fmt::format("live sweep contains a non-finite value at point {}", i);
+            }
         }
     }
     if (history.empty()) return std::nullopt;
-    const Sweep& newest = history.back();
-    if (sweep.size() != newest.size()) {
-        return fmt::format("live sweep has {} points; expected {}", sweep.size(), newest.size());
+    if (k != stored.size()) {
+        return fmt::format("live sweep has {} points; expected {}", k, stored.size());
     }
-    for (std::size_t i = 0; i < sweep.size(); ++i) {
-        if (sweep[i].frequency_mhz != newest[i].frequency_mhz) {
+    if (moved == 0) return std::nullopt;
+    for (std::size_t i = 0; i < k; ++i) {
+        if (points[i].frequency_mhz != expected[i]) {
             return fmt::format("live sweep frequency changed at point {}: expected {} MHz, got {} MHz", i,
-                               scan_csv::format_number(newest[i].frequency_mhz),
-                               scan_csv::format_number(sweep[i].frequency_mhz));
+                               scan_csv::format_number(expected[i]),
+                               scan_csv::format_number(points[i].frequency_mhz));
         }
     }
     return std::nullopt;

@@ -6,9 +6,9 @@
 // Every function that takes a LiveShared expects its caller to hold that
 // record's lock (see workers/shared.hpp).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -19,7 +19,6 @@ namespace vorlix::workers {
 
 using instrument::Sample;
 using Sweep = std::vector<Sample>;
-using SweepHistory = std::deque<Sweep>;
 
 // Keys 1 to 6 select these in this order; 0 is the selection after a reset.
 enum class TraceMode : std::uint8_t {
@@ -35,13 +34,53 @@ inline constexpr std::size_t TRACE_MODE_COUNT = 6;
 inline constexpr std::size_t HISTORY_CAPACITY = 16;
 inline constexpr double DECAY_STEP_DB = 1.0;
 
+struct LiveShared;
+
+// The newest sweeps, oldest first, at most HISTORY_CAPACITY of them. The live
+// worker only accepts sweeps on the grid of the newest one, so the
+// frequencies are kept once, always the newest sweep's, and each entry keeps
+// only its levels. Past the capacity a new sweep takes over the oldest
+// entry's storage.
+class SweepHistory {
+public:
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+
+    // Appends a sweep's levels, dropping the oldest entry when full, and makes
+    // its frequencies the stored ones.
+    void push_back(const Sweep& sweep);
+
+    // Levels of entry `index`, 0 being the oldest.
+    const std::vector<double>& levels(std::size_t index) const {
+        return levels_[(first_ + index) % HISTORY_CAPACITY];
+    }
+    const std::vector<double>& newest_levels() const { return levels(count_ - 1); }
+    // The newest sweep's frequencies; empty while the history is.
+    const std::vector<double>& frequencies() const { return frequencies_; }
+
+    // The oldest and the newest entry as sweeps, paired with the stored
+    // frequencies. Copies, for inspection; the history must not be empty.
+    Sweep front() const { return sweep_at(0); }
+    Sweep back() const { return sweep_at(count_ - 1); }
+
+private:
+    friend void apply_sweep(LiveShared& record, Sweep sweep);
+
+    // The entry a new sweep goes into: a free one, or the oldest when full.
+    std::vector<double>& take_slot();
+    Sweep sweep_at(std::size_t index) const;
+
+    std::array<std::vector<double>, HISTORY_CAPACITY> levels_;
+    std::vector<double> frequencies_;
+    std::size_t first_ = 0;
+    std::size_t count_ = 0;
+};
+
 // "average 4", "average 16", "max hold", "max decay", "min hold", "min decay".
 std::string_view trace_mode_label(TraceMode mode);
 
 // The mode for a 0-based index (key "1" is index 0); empty past the last one.
 std::optional<TraceMode> trace_mode_from_index(std::size_t index);
-
-struct LiveShared;
 
 // Folds an accepted sweep into the record: traces updated in place, the sweep
 // appended to the history (dropping the oldest past HISTORY_CAPACITY), the
