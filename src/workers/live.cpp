@@ -8,7 +8,6 @@
 
 #include "instrument/scanraw.hpp"
 #include "instrument/shell.hpp"
-#include "instrument/sweep_setup.hpp"
 #include "scan_csv/writer.hpp"
 #include "workers/setup.hpp"
 
@@ -95,29 +94,15 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
                                          const config::Config& config,
                                          const instrument::ScanRequest& request,
                                          const LiveHandle& shared, instrument::Sleeper sleeper) {
-    auto opened = open_checked_connection(config, request, std::move(sleeper));
-    if (!opened) return std::unexpected(std::move(opened.error()));
-    shell.emplace(std::move(*opened));
-
     const StatusSink post = [&shared](Status status) { set_live_status(shared, std::move(status)); };
-    auto prepared = prepare_instrument(*shell, config, request, post);
-    if (!prepared) return std::unexpected(prepared.error().display());
-
-    const Pacing pacing = pacing_from(config);
-    std::expected<void, AcquisitionError> outcome;
-    const instrument::SweepPacing sweep_pacing{pacing.command_delay, pacing.settle_delay,
-                                               prepared->profile};
-    if (auto set_up = instrument::configure_sweep(*shell, request, config.scan.legacy_pre_scan,
-                                                  config.serial.scan_delay_ms, sweep_pacing);
-        !set_up) {
-        outcome = std::unexpected(std::move(set_up.error()));
-    } else {
-        set_live_status(shared, Status::Text{"Live capture running"});
-        outcome = sweep_loop(*shell, config, request, *prepared, shared);
+    const SweepStage sweeps = [&](ShellConnection& link, const PreparedScan& prepared) {
+        return sweep_loop(link, config, request, prepared, shared);
+    };
+    if (auto run = run_acquisition_sequence(shell, config, request, std::move(sleeper), post,
+                                            "Live capture running", sweeps);
+        !run) {
+        return std::unexpected(std::move(run.error()));
     }
-
-    auto resumed = resume_after(*shell, pacing, std::move(outcome));
-    if (!resumed) return std::unexpected(resumed.error().display());
     if (auto failed_in_loop = live_error_text(shared)) {
         return std::unexpected(live_failure_text(*failed_in_loop));
     }
