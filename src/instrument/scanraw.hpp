@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.hpp"
 #include "config/record.hpp"
 #include "instrument/errors.hpp"
 #include "instrument/types.hpp"
@@ -29,7 +30,7 @@ inline constexpr std::uint8_t scanraw_alignment = 'x';
 inline constexpr std::size_t scanraw_record_len = 3;
 // Frame bytes are taken in chunks of at most this size, one progress report each.
 inline constexpr std::size_t scanraw_chunk_len = 4096;
-inline constexpr std::uint16_t max_zero_offset = 2047;
+using base::max_zero_offset;
 
 // points × 3 + 2 for a valid request, else the request check's message.
 std::expected<std::size_t, std::string> expected_scanraw_len(const ScanRequest& request);
