@@ -27,6 +27,19 @@ const std::vector<double>& stored_trace(const LiveShared& record, TraceMode mode
     }
 }
 
+// One point of the four running traces. Plain compares give what fmax and
+// fmin give here: an accepted level is never NaN, a NaN trace value yields
+// the level, and of two equal values the level is kept.
+inline void fold_level(double& max_hold, double& max_decay, double& min_hold, double& min_decay,
+                       double level) {
+    max_hold = max_hold > level ? max_hold : level;
+    min_hold = min_hold < level ? min_hold : level;
+    const double fallen = max_decay - DECAY_STEP_DB;
+    max_decay = fallen > level ? fallen : level;
+    const double risen = min_decay + DECAY_STEP_DB;
+    min_decay = risen < level ? risen : level;
+}
+
 }  // namespace
 
 std::string_view trace_mode_label(TraceMode mode) {
@@ -39,28 +52,59 @@ std::optional<TraceMode> trace_mode_from_index(std::size_t index) {
     return static_cast<TraceMode>(index);
 }
 
+SweepHistory::SweepHistory(const SweepHistory& other)
+    : tiles_(other.tiles_),
+      points_(other.points_),
+      frequencies_(other.frequencies_),
+      first_(other.first_),
+      count_(other.count_) {
+    // Only the stored levels are copied; the rest of the block is unset.
+    if (tiles_ != 0) levels_ = std::make_unique_for_overwrite<double[]>(tiles_ * TILE_VALUES);
+    for (std::size_t index = 0; index < count_; ++index) {
+        const std::size_t slot = slot_of(index);
+        for (std::size_t i = 0; i < points_[slot]; ++i) levels_[value_at(slot, i)] = other.levels_[value_at(slot, i)];
+    }
+}
+
+SweepHistory& SweepHistory::operator=(const SweepHistory& other) {
+    if (this != &other) *this = SweepHistory(other);
+    return *this;
+}
+
 void SweepHistory::push_back(const Sweep& sweep) {
-    std::vector<double>& slot = take_slot();
-    slot.resize(sweep.size());
-    for (std::size_t i = 0; i < sweep.size(); ++i) slot[i] = sweep[i].level_dbm;
+    const std::size_t slot = take_slot(sweep.size());
+    for (std::size_t i = 0; i < sweep.size(); ++i) levels_[value_at(slot, i)] = sweep[i].level_dbm;
     frequencies_.resize(sweep.size());
     for (std::size_t i = 0; i < sweep.size(); ++i) frequencies_[i] = sweep[i].frequency_mhz;
 }
 
-std::vector<double>& SweepHistory::take_slot() {
+std::size_t SweepHistory::take_slot(std::size_t points) {
+    const std::size_t tiles = (points + TILE_POINTS - 1) / TILE_POINTS;
+    if (tiles > tiles_) {
+        // Only a caller that skips the sweep check grows a block that holds
+        // sweeps already; every entry moves over as it is.
+        auto grown = std::make_unique_for_overwrite<double[]>(tiles * TILE_VALUES);
+        for (std::size_t index = 0; index < count_; ++index) {
+            const std::size_t from = slot_of(index);
+            for (std::size_t i = 0; i < points_[from]; ++i) grown[value_at(from, i)] = levels_[value_at(from, i)];
+        }
+        levels_ = std::move(grown);
+        tiles_ = tiles;
+    }
     if (count_ == HISTORY_CAPACITY) {
         first_ = (first_ + 1) % HISTORY_CAPACITY;
-        return levels_[(first_ + count_ - 1) % HISTORY_CAPACITY];
+    } else {
+        ++count_;
     }
-    ++count_;
-    return levels_[(first_ + count_ - 1) % HISTORY_CAPACITY];
+    const std::size_t slot = slot_of(count_ - 1);
+    points_[slot] = points;
+    return slot;
 }
 
 Sweep SweepHistory::sweep_at(std::size_t index) const {
-    const std::vector<double>& stored = levels(index);
-    const std::size_t n = std::min(stored.size(), frequencies_.size());
+    const std::size_t n = std::min(points(index), frequencies_.size());
     Sweep out(n);
-    for (std::size_t i = 0; i < n; ++i) out[i] = Sample{frequencies_[i], stored[i]};
+    for (std::size_t i = 0; i < n; ++i) out[i] = Sample{frequencies_[i], level(index, i)};
     return out;
 }
 
@@ -70,7 +114,8 @@ void apply_sweep(LiveShared& record, Sweep sweep) {
     SweepHistory& history = record.history;
     if (history.empty()) {
         history.push_back(sweep);
-        record.min_decay = history.newest_levels();
+        record.min_decay.resize(k);
+        for (std::size_t i = 0; i < k; ++i) record.min_decay[i] = points[i].level_dbm;
         record.max_hold = record.min_decay;
         record.max_decay = record.min_decay;
         record.min_hold = record.min_decay;
@@ -83,33 +128,39 @@ void apply_sweep(LiveShared& record, Sweep sweep) {
         // are only compared here, by their bits: 0 and -0 compare equal.
         std::vector<double>& axis = history.frequencies_;
         const bool regular = n == k && axis.size() == k;
-        std::vector<double>& slot = history.take_slot();
-        slot.resize(k);
+        const std::size_t slot = history.take_slot(k);
         double* max_hold = record.max_hold.data();
         double* max_decay = record.max_decay.data();
         double* min_hold = record.min_hold.data();
         double* min_decay = record.min_decay.data();
-        double* levels = slot.data();
+        double* stored_levels = history.levels_.get() + slot * SweepHistory::TILE_POINTS;
         const double* stored = axis.data();
         std::uint64_t moved = regular ? 0 : 1;
-        for (std::size_t i = 0; i < n; ++i) {
+        // Whole tiles, each a fixed stretch the compiler unrolls into vector
+        // instructions; the last partial tile and any mismatch point by point.
+        constexpr std::size_t w = SweepHistory::TILE_POINTS;
+        const std::size_t whole = regular ? n / w * w : 0;
+        for (std::size_t base = 0; base < whole; base += w) {
+            double* tile = stored_levels + base / w * SweepHistory::TILE_VALUES;
+            for (std::size_t j = 0; j < w; ++j) {
+                const std::size_t i = base + j;
+                const double level = points[i].level_dbm;
+                tile[j] = level;
+                moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
+                         std::bit_cast<std::uint64_t>(stored[i]);
+                fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
+            }
+        }
+        for (std::size_t i = whole; i < k; ++i) {
             const double level = points[i].level_dbm;
-            levels[i] = level;
+            history.levels_[SweepHistory::value_at(slot, i)] = level;
+            if (i >= n) continue;
             if (regular) {
                 moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
                          std::bit_cast<std::uint64_t>(stored[i]);
             }
-            // Plain compares give what fmax/fmin give here: an accepted level
-            // is never NaN, a NaN trace value yields the level, and of two
-            // equal values the level is kept.
-            max_hold[i] = max_hold[i] > level ? max_hold[i] : level;
-            min_hold[i] = min_hold[i] < level ? min_hold[i] : level;
-            const double fallen = max_decay[i] - DECAY_STEP_DB;
-            max_decay[i] = fallen > level ? fallen : level;
-            const double risen = min_decay[i] + DECAY_STEP_DB;
-            min_decay[i] = risen < level ? risen : level;
+            fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
         }
-        for (std::size_t i = n; i < k; ++i) levels[i] = points[i].level_dbm;
         if (moved != 0) {
             axis.resize(k);
             for (std::size_t i = 0; i < k; ++i) axis[i] = points[i].frequency_mhz;
@@ -151,25 +202,34 @@ Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
     Sweep out(k);
     Sample* points = out.data();
     // Each point's sum is taken in history order, oldest of the window first,
-    // from -0. A block of sums stays in cache while every sweep's levels for
-    // it stream past once.
-    constexpr std::size_t block = 2048;
-    std::array<double, block> sums;
-    for (std::size_t begin = 0; begin < k; begin += block) {
-        const std::size_t end = std::min(k, begin + block);
-        const std::size_t len = end - begin;
+    // from -0. The tiles are read front to back; a window whose entries all
+    // cover a tile sums it as one fixed stretch.
+    constexpr std::size_t w = SweepHistory::TILE_POINTS;
+    std::array<std::size_t, HISTORY_CAPACITY> slots{};
+    std::size_t shortest = k;
+    for (std::size_t s = 0; s < m; ++s) {
+        slots[s] = history.slot_of(first + s) * w;
+        shortest = std::min(shortest, history.points(first + s));
+    }
+    const std::size_t whole = shortest / w * w;
+    const double* tiles = history.levels_.get();
+    for (std::size_t base = 0; base < whole; base += w) {
+        const double* tile = tiles + base / w * SweepHistory::TILE_VALUES;
+        std::array<double, w> sums;
         sums.fill(-0.0);
+        for (std::size_t s = 0; s < m; ++s) {
+            const double* from = tile + slots[s];
+            for (std::size_t j = 0; j < w; ++j) sums[j] += from[j];
+        }
+        for (std::size_t j = 0; j < w; ++j) points[base + j] = Sample{axis[base + j], sums[j] / divisor};
+    }
+    for (std::size_t i = whole; i < k; ++i) {
+        double sum = -0.0;
+        // A shorter sweep than the newest adds nothing past its end.
         for (std::size_t s = first; s < history.size(); ++s) {
-            const std::vector<double>& levels = history.levels(s);
-            // A shorter sweep than the newest adds nothing past its end.
-            const std::size_t n = levels.size() > begin ? std::min(levels.size(), end) - begin : 0;
-            const double* from = levels.data() + begin;
-            for (std::size_t i = 0; i < n; ++i) sums[i] += from[i];
+            if (i < history.points(s)) sum += history.level(s, i);
         }
-        const double* frequencies = axis.data() + begin;
-        for (std::size_t i = 0; i < len; ++i) {
-            points[begin + i] = Sample{frequencies[i], sums[i] / divisor};
-        }
+        points[i] = Sample{axis[i], sum / divisor};
     }
     return out;
 }

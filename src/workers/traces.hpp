@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -39,10 +40,20 @@ struct LiveShared;
 // The newest sweeps, oldest first, at most HISTORY_CAPACITY of them. The live
 // worker only accepts sweeps on the grid of the newest one, so the
 // frequencies are kept once, always the newest sweep's, and each entry keeps
-// only its levels. Past the capacity a new sweep takes over the oldest
-// entry's storage.
+// only its levels. Those live in one block, in tiles of TILE_POINTS points
+// holding that stretch of every entry side by side, so that averaging reads
+// the block front to back and a new sweep reuses the oldest entry's place.
 class SweepHistory {
 public:
+    static constexpr std::size_t TILE_POINTS = 8;
+    static constexpr std::size_t TILE_VALUES = TILE_POINTS * HISTORY_CAPACITY;
+
+    SweepHistory() = default;
+    SweepHistory(const SweepHistory& other);
+    SweepHistory(SweepHistory&&) noexcept = default;
+    SweepHistory& operator=(const SweepHistory& other);
+    SweepHistory& operator=(SweepHistory&&) noexcept = default;
+
     std::size_t size() const { return count_; }
     bool empty() const { return count_ == 0; }
 
@@ -50,11 +61,11 @@ public:
     // its frequencies the stored ones.
     void push_back(const Sweep& sweep);
 
-    // Levels of entry `index`, 0 being the oldest.
-    const std::vector<double>& levels(std::size_t index) const {
-        return levels_[(first_ + index) % HISTORY_CAPACITY];
+    // Points of entry `index`, 0 being the oldest, and one of its levels.
+    std::size_t points(std::size_t index) const { return points_[slot_of(index)]; }
+    double level(std::size_t index, std::size_t point) const {
+        return levels_[value_at(slot_of(index), point)];
     }
-    const std::vector<double>& newest_levels() const { return levels(count_ - 1); }
     // The newest sweep's frequencies; empty while the history is.
     const std::vector<double>& frequencies() const { return frequencies_; }
 
@@ -65,12 +76,20 @@ public:
 
 private:
     friend void apply_sweep(LiveShared& record, Sweep sweep);
+    friend Sweep average_sweeps(const SweepHistory& history, std::size_t window);
 
-    // The entry a new sweep goes into: a free one, or the oldest when full.
-    std::vector<double>& take_slot();
+    std::size_t slot_of(std::size_t index) const { return (first_ + index) % HISTORY_CAPACITY; }
+    static std::size_t value_at(std::size_t slot, std::size_t point) {
+        return point / TILE_POINTS * TILE_VALUES + slot * TILE_POINTS + point % TILE_POINTS;
+    }
+    // The slot a new sweep of `points` points goes into, a free one or the
+    // oldest when full, with the block grown to hold it.
+    std::size_t take_slot(std::size_t points);
     Sweep sweep_at(std::size_t index) const;
 
-    std::array<std::vector<double>, HISTORY_CAPACITY> levels_;
+    std::unique_ptr<double[]> levels_;
+    std::size_t tiles_ = 0;
+    std::array<std::size_t, HISTORY_CAPACITY> points_{};
     std::vector<double> frequencies_;
     std::size_t first_ = 0;
     std::size_t count_ = 0;
