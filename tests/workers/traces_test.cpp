@@ -272,3 +272,25 @@ TEST(Traces, MatchThePlainComputationBitForBit) {
         EXPECT_EQ(bits_of(r.history.back()), bits_of(reference.history.back()));
     }
 }
+
+TEST(Traces, HistoryKeepsSweepsOfOtherLengthsWhole) {
+    // Only a caller that skips the sweep check stores these; a longer sweep
+    // grows the storage and a shorter one adds nothing past its end.
+    SweepHistory history;
+    history.push_back(sweep_of({1, 2, 3}));
+    history.push_back(sweep_of({10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}));
+    history.push_back(sweep_of({-4, -8}));
+    const SweepHistory copy = history;
+    const SweepHistory* both[] = {&history, &copy};
+    for (const SweepHistory* h : both) {
+        ASSERT_EQ(h->size(), 3u);
+        EXPECT_EQ(h->front(), sweep_of({1, 2}));  // paired with the newest sweep's two frequencies
+        EXPECT_EQ(h->back(), sweep_of({-4, -8}));
+        EXPECT_EQ(levels_of(average_sweeps(*h, 16)), (std::vector<double>{7.0 / 3.0, 14.0 / 3.0}));
+        EXPECT_EQ(levels_of(average_sweeps(*h, 2)), (std::vector<double>{3.0, 6.0}));
+    }
+    history.push_back(sweep_of({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(levels_of(average_sweeps(history, 3)),
+              (std::vector<double>{7.0 / 3, 14.0 / 3, 11, 44.0 / 3, 55.0 / 3, 22, 77.0 / 3, 88.0 / 3, 33,
+                                   110.0 / 3, 121.0 / 3, 12.0 / 3, 13.0 / 3}));
+}
