@@ -60,12 +60,19 @@ std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const c
                                                  const PreparedScan& prepared, const LiveHandle& shared) {
     // The live record has no progress gauge.
     const instrument::ScanrawProgress no_progress = [](std::uint64_t, std::uint64_t) {};
+    // The history keeps its own copy of each sweep's levels, so one frame
+    // buffer and one sweep buffer serve every sweep of the capture.
+    std::vector<std::uint8_t> frame;
+    Sweep sweep;
     while (!stop_was_requested(shared)) {
-        auto sweep = instrument::read_scanraw_frame(shell, request, prepared.zero_offset,
-                                                    config.scan.frequency_axis, no_progress);
-        if (!sweep) return std::unexpected(std::move(sweep.error()));
+        if (auto read = instrument::read_scanraw_frame_into(shell, request, prepared.zero_offset,
+                                                            config.scan.frequency_axis, no_progress, frame,
+                                                            sweep);
+            !read) {
+            return std::unexpected(std::move(read.error()));
+        }
         // A rejected sweep serves no save; the stop it requested ends the loop.
-        if (!take_live_sweep(shared, std::move(*sweep))) serve_save(shared, config.output);
+        if (!take_live_sweep(shared, sweep)) serve_save(shared, config.output);
     }
     return {};
 }
@@ -150,12 +157,12 @@ std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHisto
     return std::nullopt;
 }
 
-std::optional<std::string> take_live_sweep(const LiveHandle& shared, Sweep sweep) {
+std::optional<std::string> take_live_sweep(const LiveHandle& shared, const Sweep& sweep) {
     // Checked and folded in one lock, so the user interface never sees half
     // of a sweep.
     auto rejection = shared->with_lock([&](LiveShared& r) -> std::optional<std::string> {
         if (auto message = check_live_sweep(sweep, r.history)) return message;
-        apply_sweep(r, std::move(sweep));
+        apply_sweep(r, sweep);
         return std::nullopt;
     });
     if (rejection) fail_during_loop(shared, *rejection);

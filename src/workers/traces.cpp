@@ -108,7 +108,7 @@ Sweep SweepHistory::sweep_at(std::size_t index) const {
     return out;
 }
 
-void apply_sweep(LiveShared& record, Sweep sweep) {
+void apply_sweep(LiveShared& record, const Sweep& sweep) {
     const std::size_t k = sweep.size();
     const Sample* points = sweep.data();
     SweepHistory& history = record.history;

@@ -75,7 +75,7 @@ public:
     Sweep back() const { return sweep_at(count_ - 1); }
 
 private:
-    friend void apply_sweep(LiveShared& record, Sweep sweep);
+    friend void apply_sweep(LiveShared& record, const Sweep& sweep);
     friend Sweep average_sweeps(const SweepHistory& history, std::size_t window);
 
     std::size_t slot_of(std::size_t index) const { return (first_ + index) % HISTORY_CAPACITY; }
@@ -101,11 +101,11 @@ std::string_view trace_mode_label(TraceMode mode);
 // The mode for a 0-based index (key "1" is index 0); empty past the last one.
 std::optional<TraceMode> trace_mode_from_index(std::size_t index);
 
-// Folds an accepted sweep into the record: traces updated in place, the sweep
-// appended to the history (dropping the oldest past HISTORY_CAPACITY), the
+// Folds an accepted sweep into the record: traces updated in place, the
+// sweep's levels appended to the history (dropping the oldest past HISTORY_CAPACITY), the
 // counters advanced and the status set to "Live capture — {n} sweeps". The
 // caller has already checked the sweep against the history.
-void apply_sweep(LiveShared& record, Sweep sweep);
+void apply_sweep(LiveShared& record, const Sweep& sweep);
 
 // The visible buffer for `mode`; empty before the first accepted sweep.
 std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode);
