@@ -65,12 +65,9 @@ std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const c
     std::vector<std::uint8_t> frame;
     Sweep sweep;
     while (!stop_was_requested(shared)) {
-        if (auto read = instrument::read_scanraw_frame_into(shell, request, prepared.zero_offset,
-                                                            config.scan.frequency_axis, no_progress, frame,
-                                                            sweep);
-            !read) {
-            return std::unexpected(std::move(read.error()));
-        }
+        auto read = instrument::read_scanraw_frame_into(shell, request, prepared.zero_offset,
+                                                        config.scan.frequency_axis, no_progress, frame, sweep);
+        if (!read) return read;
         // A rejected sweep serves no save; the stop it requested ends the loop.
         if (!take_live_sweep(shared, sweep)) serve_save(shared, config.output);
     }
