@@ -4,7 +4,9 @@
 #include <array>
 #include <bit>
 #include <cstdio>
+#include <cstddef>
 #include <cstdlib>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -39,6 +41,34 @@ inline void fold_level(double& max_hold, double& max_decay, double& min_hold, do
     const double risen = min_decay + DECAY_STEP_DB;
     min_decay = risen < level ? risen : level;
 }
+
+// The points (frequencies[i], levels[i]) as a counted range, read once each
+// when a sweep is built from it; no zero fill precedes them. It offers what
+// that construction uses.
+struct PairedPoints {
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = Sample;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const Sample*;
+    using reference = Sample;
+
+    const double* frequencies;
+    const double* levels;
+    std::ptrdiff_t index;
+
+    Sample operator*() const { return Sample{frequencies[index], levels[index]}; }
+    PairedPoints& operator++() {
+        ++index;
+        return *this;
+    }
+    PairedPoints operator++(int) {
+        PairedPoints before = *this;
+        ++index;
+        return before;
+    }
+    difference_type operator-(const PairedPoints& other) const { return index - other.index; }
+    bool operator==(const PairedPoints& other) const { return index == other.index; }
+};
 
 }  // namespace
 
@@ -180,13 +210,9 @@ std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode) {
     }
     const std::vector<double>& axis = record.history.frequencies();
     const std::vector<double>& trace = stored_trace(record, mode);
-    const std::size_t n = std::min(trace.size(), axis.size());
-    Sweep out(n);
-    Sample* points = out.data();
-    const double* frequencies = axis.data();
-    const double* levels = trace.data();
-    for (std::size_t i = 0; i < n; ++i) points[i] = Sample{frequencies[i], levels[i]};
-    return out;
+    const auto n = static_cast<std::ptrdiff_t>(std::min(trace.size(), axis.size()));
+    // Built straight from the pairs, so each point is written once.
+    return Sweep(PairedPoints{axis.data(), trace.data(), 0}, PairedPoints{axis.data(), trace.data(), n});
 }
 
 Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
