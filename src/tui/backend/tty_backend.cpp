@@ -11,6 +11,7 @@
 #include <cstdlib>
 
 #include "base/stream_text.hpp"
+#include "base/text.hpp"
 #include "tui/core/utf8.hpp"
 
 namespace vorlix::tui {
@@ -41,7 +42,7 @@ void append_symbol(std::string& out, const std::string& symbol) {
         return;
     }
     for (std::size_t pos = 0; pos < symbol.size();) {
-        const Decoded d = decode_utf8(symbol, pos);
+        const base::DecodedChar d = base::decode_utf8_replacing(symbol, pos);
         const char32_t c = d.code_point;
         if (c < 0x20 || (c >= 0x7f && c <= 0x9f)) {
             out += '?';
@@ -215,7 +216,7 @@ std::optional<char32_t> TtyBackend::take_char(bool wait) {
     const std::size_t need = utf8_length(static_cast<unsigned char>(in_[0]));
     while (in_.size() < need && fill(escape_delay_ms).value_or(false)) {
     }
-    const Decoded d = decode_utf8(in_, 0);
+    const base::DecodedChar d = base::decode_utf8_replacing(in_, 0);
     in_.erase(0, d.length);
     return d.code_point;
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/loop/event_loop.hpp"
-#include "event_loop_fixture.hpp"
+#include "app/loop/event_loop_fixture.hpp"
 #include "tui/backend/test_backend.hpp"
 #include "tui/terminal.hpp"
 #include "workers/shared.hpp"
