@@ -1,6 +1,7 @@
-// Cost of the largest sweep: decoding a 1,000,001-point frame against a plain
-// copy of the same bytes, and reading it off a loopback TCP connection
-// through the shell layer against raw socket reads of the same reply.
+// Cost of the largest sweep: decoding a 1,000,001-point frame against
+// writing its output once, and reading and decoding it off a loopback TCP
+// connection through the shell layer against raw socket reads of the same
+// reply decoded the same way.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -13,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,17 +69,48 @@ void BM_DecodeScanraw(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeScanraw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-void BM_MemcpyFrame(benchmark::State& state) {
+// Writing the decoded sweep's bytes into a new buffer, once: what any decode
+// must at least do.
+void BM_DecodeScanraw_floor(benchmark::State& state) {
     const auto& frame = largest_frame();
-    std::vector<std::uint8_t> copy(frame.size());
     for (auto _ : state) {
-        std::memcpy(copy.data(), frame.data(), frame.size());
-        benchmark::DoNotOptimize(copy.data());
+        std::vector<Sample> samples(largest.points, Sample{1.0, -1.0});
+        benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
     report_points(state, largest.points, frame.size());
 }
-BENCHMARK(BM_MemcpyFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeScanraw_floor)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// Decoding into the buffer of the previous sweep, as the live capture does,
+// against writing the same bytes into a buffer kept from run to run.
+void BM_DecodeScanrawInto(benchmark::State& state) {
+    const auto& frame = largest_frame();
+    const auto axis = state.range(0) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
+    std::vector<Sample> samples;
+    for (auto _ : state) {
+        if (!decode_scanraw_into(frame, largest, 128, axis, samples)) state.SkipWithError("decode failed");
+        benchmark::DoNotOptimize(samples.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(state.range(0) ? "firmware axis" : "inclusive axis");
+    report_points(state, largest.points, frame.size());
+}
+BENCHMARK(BM_DecodeScanrawInto)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeScanrawInto_floor(benchmark::State& state) {
+    const auto& frame = largest_frame();
+    std::vector<Sample> samples(largest.points);
+    double level = 0;
+    for (auto _ : state) {
+        level += 1;
+        for (Sample& sample : samples) sample = Sample{1.0, level};
+        benchmark::DoNotOptimize(samples.data());
+        benchmark::ClobberMemory();
+    }
+    report_points(state, largest.points, frame.size());
+}
+BENCHMARK(BM_DecodeScanrawInto_floor)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 // A loopback peer that answers each line ended by "\r" with the echo, the
 // frame and the prompt, as the instrument does for "scanraw".
@@ -172,9 +205,10 @@ void BM_ReadScanrawFrameTcp(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadScanrawFrameTcp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The same reply taken with plain recv calls into one buffer: the ceiling the
-// shell layer is measured against.
-void BM_RawLoopbackReply(benchmark::State& state) {
+// The same reply taken with plain recv calls into one buffer, and its frame
+// decoded like the shell read's: the floor the shell layer is measured
+// against.
+void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
     FrameSender sender;
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
@@ -189,6 +223,8 @@ void BM_RawLoopbackReply(benchmark::State& state) {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::vector<std::uint8_t> buffer(sender.reply_size());
+    const std::size_t frame_at = scanraw_command(largest).size() + 2;
+    const std::size_t frame_len = largest_frame().size();
     for (auto _ : state) {
         const char request[] = "scanraw\r";
         if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) != sizeof request - 1) {
@@ -204,12 +240,18 @@ void BM_RawLoopbackReply(benchmark::State& state) {
             }
             got += static_cast<std::size_t>(n);
         }
-        benchmark::DoNotOptimize(buffer.data());
+        auto samples = decode_scanraw(std::span<const std::uint8_t>(buffer).subspan(frame_at, frame_len),
+                                      largest, 128, FrequencyAxis::Firmware);
+        if (!samples) {
+            state.SkipWithError(samples.error().display().c_str());
+            break;
+        }
+        benchmark::DoNotOptimize(samples);
     }
     ::close(fd);
     report_points(state, largest.points, sender.reply_size());
 }
-BENCHMARK(BM_RawLoopbackReply)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadScanrawFrameTcp_floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

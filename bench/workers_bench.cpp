@@ -1,16 +1,20 @@
-// Throughput of the heavy paths around a sweep: folding a sweep into a full
-// live history, building the 16-sweep average, and one whole single scan
-// against the simulator. Saving a sweep as CSV is in csv_bench.cpp.
+// Throughput of the heavy paths around a sweep: checking and folding a sweep
+// into a full live history, building the visible traces, and one whole single
+// scan against the simulator. Each live figure has its memory floor beside
+// it. Saving a sweep as CSV is in csv_bench.cpp.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "config/record.hpp"
 #include "sim/sim.hpp"
 #include "workers/acquisition.hpp"
+#include "workers/live.hpp"
 #include "workers/shared.hpp"
 #include "workers/traces.hpp"
 
@@ -36,38 +40,112 @@ fs::path scratch_dir() {
 }
 
 // A record holding 16 sweeps of the largest size, as after a long capture.
-workers::LiveShared full_history() {
-    workers::LiveShared r;
-    for (int s = 0; s < int(workers::HISTORY_CAPACITY); ++s) workers::apply_sweep(r, sweep_of(LARGEST_SWEEP, s));
-    return r;
+workers::LiveHandle full_history() {
+    auto shared = workers::make_live_shared();
+    workers::reset_live_shared(shared);
+    for (int s = 0; s < int(workers::HISTORY_CAPACITY); ++s) {
+        workers::take_live_sweep(shared, sweep_of(LARGEST_SWEEP, s));
+    }
+    return shared;
 }
 
-void BM_LiveSweepUpdate(benchmark::State& state) {
-    workers::LiveShared r = full_history();
-    // Each update takes a fresh sweep, as the worker does with a decoded one;
-    // making it is kept out of the measurement.
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto sweep = sweep_of(LARGEST_SWEEP, 0.5);
-        state.ResumeTiming();
-        workers::apply_sweep(r, std::move(sweep));
-        benchmark::DoNotOptimize(r.max_hold.data());
-    }
+void count_points(benchmark::State& state) {
     state.counters["points/s"] =
         benchmark::Counter(double(LARGEST_SWEEP) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Check and fold one decoded sweep, as the worker does under the record's
+// lock. Each update takes a fresh sweep; making it stays out of the figure.
+void BM_LiveSweepUpdate(benchmark::State& state) {
+    const workers::LiveHandle shared = full_history();
+    const auto source = sweep_of(LARGEST_SWEEP, 0.5);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto sweep = source;
+        state.ResumeTiming();
+        if (workers::take_live_sweep(shared, std::move(sweep))) state.SkipWithError("sweep rejected");
+    }
+    count_points(state);
 }
 BENCHMARK(BM_LiveSweepUpdate)->Unit(benchmark::kMillisecond);
 
-void BM_TracePointsAverage16(benchmark::State& state) {
-    const workers::LiveShared r = full_history();
+// The traffic the update cannot avoid: the new sweep and the stored
+// frequencies read once, the four traces read and written once, the new
+// levels written once into the history.
+void BM_LiveSweepUpdate_floor(benchmark::State& state) {
+    const auto source = sweep_of(LARGEST_SWEEP, 0.5);
+    const std::vector<double> axis = [&] {
+        std::vector<double> a(LARGEST_SWEEP);
+        for (std::size_t i = 0; i < a.size(); ++i) a[i] = source[i].frequency_mhz;
+        return a;
+    }();
+    std::vector<double> traces[4];
+    for (auto& t : traces) t.assign(LARGEST_SWEEP, -90.0);
+    std::vector<double> slot(LARGEST_SWEEP);
     for (auto _ : state) {
-        auto points = workers::trace_points(r, workers::TraceMode::Average16);
+        state.PauseTiming();
+        auto sweep = source;
+        state.ResumeTiming();
+        const Sample* p = sweep.data();
+        double* t0 = traces[0].data();
+        double* t1 = traces[1].data();
+        double* t2 = traces[2].data();
+        double* t3 = traces[3].data();
+        double* out = slot.data();
+        const double* f = axis.data();
+        bool differs = false;
+        for (std::size_t i = 0; i < LARGEST_SWEEP; ++i) {
+            const double level = p[i].level_dbm;
+            differs |= p[i].frequency_mhz != f[i];
+            t0[i] += level;
+            t1[i] += level;
+            t2[i] += level;
+            t3[i] += level;
+            out[i] = level;
+        }
+        benchmark::DoNotOptimize(differs);
+        benchmark::ClobberMemory();
+    }
+    count_points(state);
+}
+BENCHMARK(BM_LiveSweepUpdate_floor)->Unit(benchmark::kMillisecond);
+
+// Arguments: the trace mode's index (1 average 16, 2 max hold, 4 min hold).
+void BM_TracePoints(benchmark::State& state) {
+    const workers::LiveHandle shared = full_history();
+    const auto mode = *workers::trace_mode_from_index(std::size_t(state.range(0)));
+    for (auto _ : state) {
+        auto points = shared->with_lock([&](workers::LiveShared& r) { return workers::trace_points(r, mode); });
         benchmark::DoNotOptimize(points->data());
     }
-    state.counters["points/s"] =
-        benchmark::Counter(double(LARGEST_SWEEP) * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.SetLabel(std::string(workers::trace_mode_label(mode)));
+    count_points(state);
 }
-BENCHMARK(BM_TracePointsAverage16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TracePoints)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// Average 16 against reading the sixteen stored level arrays once; a hold
+// trace against copying a sweep of the same size into a new buffer.
+void BM_TracePoints_floor(benchmark::State& state) {
+    if (state.range(0) == 1) {
+        std::vector<std::vector<std::uint64_t>> levels(workers::HISTORY_CAPACITY);
+        for (std::size_t s = 0; s < levels.size(); ++s) levels[s].assign(LARGEST_SWEEP, s);
+        for (auto _ : state) {
+            std::uint64_t seen = 0;
+            for (const auto& sweep : levels) {
+                for (const std::uint64_t bits : sweep) seen ^= bits;
+            }
+            benchmark::DoNotOptimize(seen);
+        }
+    } else {
+        const auto source = sweep_of(LARGEST_SWEEP, 0);
+        for (auto _ : state) {
+            auto copy = source;
+            benchmark::DoNotOptimize(copy.data());
+        }
+    }
+    count_points(state);
+}
+BENCHMARK(BM_TracePoints_floor)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
 
 void BM_WholeSingleScan(benchmark::State& state) {
     auto server = sim::Server::start_tcp({});

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/stream_text.hpp"
 #include "config/defaults.hpp"
 #include "config/merge.hpp"
 #include "config/toml_value.hpp"
@@ -59,8 +60,7 @@ Config config_from_defaults(std::string_view defaults_text) {
         // A broken built-in text is a defect of the program, never of the
         // user's input, so there is nothing to recover to.
         const std::string message = "embedded configuration must be valid: " + config.error().debug() + "\n";
-        std::fputs(message.c_str(), stderr);
-        std::fflush(stderr);
+        base::write_text(stderr, message);
         std::abort();
     }
     return std::move(*config);

@@ -6,16 +6,14 @@
 #include <vector>
 
 #include "config/socket_address.hpp"
+#include "base/limits.hpp"
 #include "base/text.hpp"
 
 namespace vorlix::config {
 
 namespace {
 
-// The largest scan the instrument can be asked for, and the frequency span
-// any model covers.
-constexpr std::uint64_t max_points_limit = 1000001;
-constexpr std::uint64_t max_frequency_mhz = 5400;
+using base::max_frequency_mhz;
 constexpr std::uint64_t max_timeout_ms = 600000;
 
 bool is_word_binding(std::string_view b) { return b == "left" || b == "right" || b == "home"; }
@@ -77,24 +75,26 @@ const char* first_failure(const Config& c) {
     if (std::find(baudrates.begin(), baudrates.end(), c.baudrate) == baudrates.end()) {
         return "baudrate must be in serial.baudrates";
     }
-    if (c.start_frequency > c.stop_frequency || c.stop_frequency < 10 || c.stop_frequency > max_frequency_mhz) {
+    if (c.start_frequency > c.stop_frequency || c.stop_frequency < base::min_stop_frequency_mhz || c.stop_frequency > max_frequency_mhz) {
         return "frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz";
     }
     const auto& s = c.scan;
-    if (s.min_points < 2 || s.min_points > s.max_points || s.max_points > max_points_limit) {
+    if (s.min_points < base::min_scan_points || s.min_points > s.max_points ||
+        s.max_points > base::max_scan_points) {
         return "scan point bounds must satisfy 2 <= min_points <= max_points <= 1000001";
     }
     if (c.points < s.min_points || c.points > s.max_points) {
         return "points must be within scan.min_points and scan.max_points";
     }
-    if (s.max_repeat < 1 || s.max_repeat > 1000 || c.repeat < 1 || c.repeat > s.max_repeat) {
+    if (s.max_repeat < base::min_scan_repeat || s.max_repeat > base::max_scan_repeat ||
+        c.repeat < base::min_scan_repeat || c.repeat > s.max_repeat) {
         return "repeat must be within 1..=scan.max_repeat, which cannot exceed 1000";
     }
     if (s.frequency_step_mhz < 1 || s.frequency_step_mhz > max_frequency_mhz || s.points_step < 1 ||
         s.points_step > s.max_points) {
         return "scan keyboard steps must be positive and within their bounds";
     }
-    if (s.zero_offset > 2047) return "scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)";
+    if (s.zero_offset > base::max_zero_offset) return "scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)";
     if (c.serial.timeout_ms < 1 || c.serial.timeout_ms > max_timeout_ms) {
         return "serial.timeout_ms must be in 1..=600000";
     }

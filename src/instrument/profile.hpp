@@ -8,14 +8,15 @@
 #include <optional>
 #include <string>
 
+#include "base/limits.hpp"
 #include "instrument/types.hpp"
 
 namespace vorlix::instrument {
 
-inline constexpr std::uint64_t min_scan_points = 2;
-inline constexpr std::uint64_t max_scan_points = 1000001;
-inline constexpr std::uint64_t min_scan_repeat = 1;
-inline constexpr std::uint64_t max_scan_repeat = 1000;
+using base::max_scan_points;
+using base::max_scan_repeat;
+using base::min_scan_points;
+using base::min_scan_repeat;
 
 // lower <= value <= upper.
 constexpr bool in_range_inclusive(std::uint64_t value, std::uint64_t lower, std::uint64_t upper) {

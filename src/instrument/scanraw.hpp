@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/limits.hpp"
 #include "config/record.hpp"
 #include "instrument/errors.hpp"
 #include "instrument/types.hpp"
@@ -29,7 +30,7 @@ inline constexpr std::uint8_t scanraw_alignment = 'x';
 inline constexpr std::size_t scanraw_record_len = 3;
 // Frame bytes are taken in chunks of at most this size, one progress report each.
 inline constexpr std::size_t scanraw_chunk_len = 4096;
-inline constexpr std::uint16_t max_zero_offset = 2047;
+using base::max_zero_offset;
 
 // points × 3 + 2 for a valid request, else the request check's message.
 std::expected<std::size_t, std::string> expected_scanraw_len(const ScanRequest& request);
@@ -53,6 +54,12 @@ std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const 
                                                                 std::uint16_t zero_offset,
                                                                 FrequencyAxis axis);
 
+// The same into `samples`, whose storage is reused when it is large enough;
+// after a failure its contents mean nothing.
+std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8_t> frame,
+                                                      const ScanRequest& request, std::uint16_t zero_offset,
+                                                      FrequencyAxis axis, std::vector<Sample>& samples);
+
 // Receives (frame bytes so far, the opening brace included; frame length).
 using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;
 
@@ -61,11 +68,27 @@ using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t
 std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
     ShellConnection& shell, const ScanRequest& request, const ScanrawProgress& progress);
 
+// read_scanraw_bytes into `frame`, whose storage is reused when it is large
+// enough; after a failure its contents mean nothing.
+std::expected<void, TransportError> read_scanraw_bytes_into(ShellConnection& shell,
+                                                            const ScanRequest& request,
+                                                            const ScanrawProgress& progress,
+                                                            std::vector<std::uint8_t>& frame);
+
 // The whole acquisition of one sweep: read_scanraw_bytes, then decode_scanraw.
 // An exchange failure comes back as AcquisitionError::Transport, a frame that
 // does not decode as AcquisitionError::Protocol.
 std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
     ShellConnection& shell, const ScanRequest& request, std::uint16_t zero_offset, FrequencyAxis axis,
     const ScanrawProgress& progress);
+
+// The same into the two buffers, reused from sweep to sweep by a caller that
+// reads many; after a failure their contents mean nothing.
+std::expected<void, AcquisitionError> read_scanraw_frame_into(ShellConnection& shell,
+                                                              const ScanRequest& request,
+                                                              std::uint16_t zero_offset, FrequencyAxis axis,
+                                                              const ScanrawProgress& progress,
+                                                              std::vector<std::uint8_t>& frame,
+                                                              std::vector<Sample>& samples);
 
 }  // namespace vorlix::instrument

@@ -3,6 +3,7 @@
 // the loop does only conversions and one division per point.
 
 #include <limits>
+#include <vector>
 
 #include "instrument/profile.hpp"
 #include "instrument/scanraw.hpp"
@@ -138,6 +139,16 @@ std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const 
                                                                 const ScanRequest& request,
                                                                 std::uint16_t zero_offset,
                                                                 FrequencyAxis axis) {
+    std::vector<Sample> samples;
+    if (auto decoded = decode_scanraw_into(frame, request, zero_offset, axis, samples); !decoded) {
+        return std::unexpected(std::move(decoded.error()));
+    }
+    return samples;
+}
+
+std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8_t> frame,
+                                                      const ScanRequest& request, std::uint16_t zero_offset,
+                                                      FrequencyAxis axis, std::vector<Sample>& samples) {
     if (auto checked = check_request(request, zero_offset); !checked) {
         return std::unexpected(std::move(checked.error()));
     }
@@ -164,7 +175,8 @@ std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const 
 
     const FrequencyMap map(request, axis);
     const double offset = static_cast<double>(zero_offset);
-    std::vector<Sample> samples;
+    // Reused storage keeps its capacity: no allocation and no zero fill.
+    samples.clear();
     samples.reserve(points);
     // Indices stay below 2^31 (the request check caps points), so they
     // convert as signed values, a single instruction where unsigned is not.
@@ -183,7 +195,7 @@ std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const 
                 Sample{map.inclusive_mhz(static_cast<double>(i)), level_dbm(record[1], record[2], offset)});
         }
     }
-    return samples;
+    return {};
 }
 
 }  // namespace vorlix::instrument

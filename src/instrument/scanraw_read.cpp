@@ -44,6 +44,17 @@ std::expected<void, TransportError> skip_to_frame(ShellConnection& shell) {
 
 std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
     ShellConnection& shell, const ScanRequest& request, const ScanrawProgress& progress) {
+    std::vector<std::uint8_t> frame;
+    if (auto read = read_scanraw_bytes_into(shell, request, progress, frame); !read) {
+        return std::unexpected(std::move(read.error()));
+    }
+    return frame;
+}
+
+std::expected<void, TransportError> read_scanraw_bytes_into(ShellConnection& shell,
+                                                            const ScanRequest& request,
+                                                            const ScanrawProgress& progress,
+                                                            std::vector<std::uint8_t>& frame) {
     // Checked before anything is sent: a command whose reply we could not
     // size would leave a whole frame unread in front of the next reply.
     const auto length = expected_scanraw_len(request);
@@ -58,7 +69,7 @@ std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
     }
 
     const std::size_t n = *length;
-    std::vector<std::uint8_t> frame(n);
+    frame.resize(n);
     frame[0] = scanraw_start;
     std::size_t received = 1;
     while (received < n) {
@@ -78,7 +89,7 @@ std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
     if (auto rest = read_until_prompt(shell); !rest) {
         return std::unexpected(std::move(rest.error()));
     }
-    return frame;
+    return {};
 }
 
 std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
@@ -93,6 +104,21 @@ std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
         return std::unexpected(AcquisitionError(std::move(samples.error())));
     }
     return std::move(*samples);
+}
+
+std::expected<void, AcquisitionError> read_scanraw_frame_into(ShellConnection& shell,
+                                                              const ScanRequest& request,
+                                                              std::uint16_t zero_offset, FrequencyAxis axis,
+                                                              const ScanrawProgress& progress,
+                                                              std::vector<std::uint8_t>& frame,
+                                                              std::vector<Sample>& samples) {
+    if (auto read = read_scanraw_bytes_into(shell, request, progress, frame); !read) {
+        return std::unexpected(AcquisitionError(std::move(read.error())));
+    }
+    if (auto decoded = decode_scanraw_into(frame, request, zero_offset, axis, samples); !decoded) {
+        return std::unexpected(AcquisitionError(std::move(decoded.error())));
+    }
+    return {};
 }
 
 }  // namespace vorlix::instrument

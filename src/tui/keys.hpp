@@ -1,7 +1,7 @@
 #pragma once
 // The program's own key event. The terminal backend translates what the
-// terminal library reports into this, so menus, editors and screens are
-// driven (and tested) by plain values and never see a terminal key code.
+// terminal sends into this, so menus, editors and screens are driven (and
+// tested) by plain values and never see a terminal key code.
 
 #include <cstddef>
 #include <cstdint>
@@ -53,7 +53,13 @@ struct ResizeEvent {
     bool operator==(const ResizeEvent&) const = default;
 };
 
-using Event = std::variant<KeyEvent, ResizeEvent>;
+// The program was asked to end (a terminating signal): the screen in use may
+// keep what it must before the program goes.
+struct InterruptEvent {
+    bool operator==(const InterruptEvent&) const = default;
+};
+
+using Event = std::variant<KeyEvent, ResizeEvent, InterruptEvent>;
 
 // What one wide-character read of the terminal library returned: a
 // character, a function-key code, or nothing (time-out).

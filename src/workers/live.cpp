@@ -1,13 +1,13 @@
 #include "workers/live.hpp"
 
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include <fmt/format.h>
 
 #include "instrument/scanraw.hpp"
 #include "instrument/shell.hpp"
-#include "instrument/sweep_setup.hpp"
 #include "scan_csv/writer.hpp"
 #include "workers/setup.hpp"
 
@@ -60,12 +60,16 @@ std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const c
                                                  const PreparedScan& prepared, const LiveHandle& shared) {
     // The live record has no progress gauge.
     const instrument::ScanrawProgress no_progress = [](std::uint64_t, std::uint64_t) {};
+    // The history keeps its own copy of each sweep's levels, so one frame
+    // buffer and one sweep buffer serve every sweep of the capture.
+    std::vector<std::uint8_t> frame;
+    Sweep sweep;
     while (!stop_was_requested(shared)) {
-        auto sweep = instrument::read_scanraw_frame(shell, request, prepared.zero_offset,
-                                                    config.scan.frequency_axis, no_progress);
-        if (!sweep) return std::unexpected(std::move(sweep.error()));
+        auto read = instrument::read_scanraw_frame_into(shell, request, prepared.zero_offset,
+                                                        config.scan.frequency_axis, no_progress, frame, sweep);
+        if (!read) return read;
         // A rejected sweep serves no save; the stop it requested ends the loop.
-        if (!take_live_sweep(shared, std::move(*sweep))) serve_save(shared, config.output);
+        if (!take_live_sweep(shared, sweep)) serve_save(shared, config.output);
     }
     return {};
 }
@@ -94,29 +98,15 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
                                          const config::Config& config,
                                          const instrument::ScanRequest& request,
                                          const LiveHandle& shared, instrument::Sleeper sleeper) {
-    auto opened = open_checked_connection(config, request, std::move(sleeper));
-    if (!opened) return std::unexpected(std::move(opened.error()));
-    shell.emplace(std::move(*opened));
-
     const StatusSink post = [&shared](Status status) { set_live_status(shared, std::move(status)); };
-    auto prepared = prepare_instrument(*shell, config, request, post);
-    if (!prepared) return std::unexpected(prepared.error().display());
-
-    const Pacing pacing = pacing_from(config);
-    std::expected<void, AcquisitionError> outcome;
-    const instrument::SweepPacing sweep_pacing{pacing.command_delay, pacing.settle_delay,
-                                               prepared->profile};
-    if (auto set_up = instrument::configure_sweep(*shell, request, config.scan.legacy_pre_scan,
-                                                  config.serial.scan_delay_ms, sweep_pacing);
-        !set_up) {
-        outcome = std::unexpected(std::move(set_up.error()));
-    } else {
-        set_live_status(shared, Status::Text{"Live capture running"});
-        outcome = sweep_loop(*shell, config, request, *prepared, shared);
+    const SweepStage sweeps = [&](ShellConnection& link, const PreparedScan& prepared) {
+        return sweep_loop(link, config, request, prepared, shared);
+    };
+    if (auto run = run_acquisition_sequence(shell, config, request, std::move(sleeper), post,
+                                            "Live capture running", sweeps);
+        !run) {
+        return std::unexpected(std::move(run.error()));
     }
-
-    auto resumed = resume_after(*shell, pacing, std::move(outcome));
-    if (!resumed) return std::unexpected(resumed.error().display());
     if (auto failed_in_loop = live_error_text(shared)) {
         return std::unexpected(live_failure_text(*failed_in_loop));
     }
@@ -127,32 +117,49 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
 
 std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHistory& history) {
     if (sweep.empty()) return "a live sweep cannot be empty";
-    for (std::size_t i = 0; i < sweep.size(); ++i) {
-        if (!std::isfinite(sweep[i].frequency_mhz) || !std::isfinite(sweep[i].level_dbm)) {
-            return fmt::format("live sweep contains a non-finite value at point {}", i);
+    const std::size_t k = sweep.size();
+    const std::vector<double>& stored = history.frequencies();
+    const bool compare = !history.empty() && stored.size() == k;
+    // One branch-free pass finds whether anything is wrong; only a rejected
+    // sweep is searched again for the point to name.
+    const Sample* points = sweep.data();
+    const double* expected = stored.data();
+    constexpr double largest = std::numeric_limits<double>::max();
+    unsigned non_finite = 0;
+    unsigned moved = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        non_finite |= static_cast<unsigned>(!(std::fabs(points[i].frequency_mhz) <= largest)) |
+                      static_cast<unsigned>(!(std::fabs(points[i].level_dbm) <= largest));
+        if (compare) moved |= static_cast<unsigned>(points[i].frequency_mhz != expected[i]);
+    }
+    if (non_finite != 0) {
+        for (std::size_t i = 0; i < k; ++i) {
+            if (!std::isfinite(points[i].frequency_mhz) || !std::isfinite(points[i].level_dbm)) {
+                return fmt::format("live sweep contains a non-finite value at point {}", i);
+            }
         }
     }
     if (history.empty()) return std::nullopt;
-    const Sweep& newest = history.back();
-    if (sweep.size() != newest.size()) {
-        return fmt::format("live sweep has {} points; expected {}", sweep.size(), newest.size());
+    if (k != stored.size()) {
+        return fmt::format("live sweep has {} points; expected {}", k, stored.size());
     }
-    for (std::size_t i = 0; i < sweep.size(); ++i) {
-        if (sweep[i].frequency_mhz != newest[i].frequency_mhz) {
+    if (moved == 0) return std::nullopt;
+    for (std::size_t i = 0; i < k; ++i) {
+        if (points[i].frequency_mhz != expected[i]) {
             return fmt::format("live sweep frequency changed at point {}: expected {} MHz, got {} MHz", i,
-                               scan_csv::format_number(newest[i].frequency_mhz),
-                               scan_csv::format_number(sweep[i].frequency_mhz));
+                               scan_csv::format_number(expected[i]),
+                               scan_csv::format_number(points[i].frequency_mhz));
         }
     }
     return std::nullopt;
 }
 
-std::optional<std::string> take_live_sweep(const LiveHandle& shared, Sweep sweep) {
+std::optional<std::string> take_live_sweep(const LiveHandle& shared, const Sweep& sweep) {
     // Checked and folded in one lock, so the user interface never sees half
     // of a sweep.
     auto rejection = shared->with_lock([&](LiveShared& r) -> std::optional<std::string> {
         if (auto message = check_live_sweep(sweep, r.history)) return message;
-        apply_sweep(r, std::move(sweep));
+        apply_sweep(r, sweep);
         return std::nullopt;
     });
     if (rejection) fail_during_loop(shared, *rejection);

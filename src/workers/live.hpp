@@ -22,7 +22,7 @@ void run_live_capture(config::Config config, LiveHandle shared, instrument::Scan
 // One decoded sweep of the capture: folded into the record when it fits the
 // history; otherwise the record is failed at once with the reason, a stop is
 // requested, and the reason is returned.
-std::optional<std::string> take_live_sweep(const LiveHandle& shared, Sweep sweep);
+std::optional<std::string> take_live_sweep(const LiveHandle& shared, const Sweep& sweep);
 
 // Why a decoded sweep cannot join the history, or nothing when it can. The
 // first sweep is only checked on its own; later ones must match the newest

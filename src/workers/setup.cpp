@@ -161,6 +161,35 @@ std::expected<void, AcquisitionError> resume_after(ShellConnection& shell, const
     return std::unexpected(AcquisitionError::Recovery(std::move(outcome.error()), std::move(resumed.error())));
 }
 
+std::expected<void, std::string> run_acquisition_sequence(std::optional<ShellConnection>& shell,
+                                                         const config::Config& config,
+                                                         const instrument::ScanRequest& request,
+                                                         instrument::Sleeper sleeper, const StatusSink& post,
+                                                         std::string_view running, const SweepStage& sweeps) {
+    auto opened = open_checked_connection(config, request, std::move(sleeper));
+    if (!opened) return std::unexpected(std::move(opened.error()));
+    shell.emplace(std::move(*opened));
+
+    auto prepared = prepare_instrument(*shell, config, request, post);
+    if (!prepared) return std::unexpected(prepared.error().display());
+
+    const Pacing pacing = pacing_from(config);
+    const instrument::SweepPacing sweep_pacing{pacing.command_delay, pacing.settle_delay,
+                                               prepared->profile};
+    std::expected<void, AcquisitionError> outcome;
+    if (auto set_up = instrument::configure_sweep(*shell, request, config.scan.legacy_pre_scan,
+                                                  config.serial.scan_delay_ms, sweep_pacing);
+        !set_up) {
+        outcome = std::unexpected(std::move(set_up.error()));
+    } else {
+        post(Status::Text{running});
+        outcome = sweeps(*shell, *prepared);
+    }
+    auto resumed = resume_after(*shell, pacing, std::move(outcome));
+    if (!resumed) return std::unexpected(resumed.error().display());
+    return {};
+}
+
 std::string io_failure_text(const base::IoError& error) { return "I/O: " + error.display(); }
 
 std::string live_failure_text(std::string_view message) {

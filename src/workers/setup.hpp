@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <expected>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -64,6 +65,21 @@ std::string instrument_description(const instrument::DeviceIdentity& identity,
 std::expected<void, instrument::AcquisitionError> resume_after(
     instrument::ShellConnection& shell, const Pacing& pacing,
     std::expected<void, instrument::AcquisitionError> outcome);
+
+// What a worker does once the sweep is set up: its sweeps, up to the first
+// failure. Its outcome is joined with `resume`.
+using SweepStage = std::function<std::expected<void, instrument::AcquisitionError>(
+    instrument::ShellConnection& shell, const PreparedScan& prepared)>;
+
+// The sequence both workers run: open the checked link into `shell` (which
+// the caller closes), prepare the instrument posting to `post`, set up the
+// sweep, post `running` and run `sweeps`, then send `resume` after
+// whatever happened from the sweep set-up on. A failure is the text the
+// worker stores.
+std::expected<void, std::string> run_acquisition_sequence(
+    std::optional<instrument::ShellConnection>& shell, const config::Config& config,
+    const instrument::ScanRequest& request, instrument::Sleeper sleeper, const StatusSink& post,
+    std::string_view running, const SweepStage& sweeps);
 
 // The texts of the program's error for the failures a worker meets.
 std::string io_failure_text(const base::IoError& error);      // "I/O: {}"

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <bit>
 #include <cstdio>
+#include <cstddef>
 #include <cstdlib>
+#include <iterator>
 
 #include <fmt/format.h>
 
@@ -27,6 +29,47 @@ const std::vector<double>& stored_trace(const LiveShared& record, TraceMode mode
     }
 }
 
+// One point of the four running traces. Plain compares give what fmax and
+// fmin give here: an accepted level is never NaN, a NaN trace value yields
+// the level, and of two equal values the level is kept.
+inline void fold_level(double& max_hold, double& max_decay, double& min_hold, double& min_decay,
+                       double level) {
+    max_hold = max_hold > level ? max_hold : level;
+    min_hold = min_hold < level ? min_hold : level;
+    const double fallen = max_decay - DECAY_STEP_DB;
+    max_decay = fallen > level ? fallen : level;
+    const double risen = min_decay + DECAY_STEP_DB;
+    min_decay = risen < level ? risen : level;
+}
+
+// The points (frequencies[i], levels[i]) as a counted range, read once each
+// when a sweep is built from it; no zero fill precedes them. It offers what
+// that construction uses.
+struct PairedPoints {
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = Sample;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const Sample*;
+    using reference = Sample;
+
+    const double* frequencies;
+    const double* levels;
+    std::ptrdiff_t index;
+
+    Sample operator*() const { return Sample{frequencies[index], levels[index]}; }
+    PairedPoints& operator++() {
+        ++index;
+        return *this;
+    }
+    PairedPoints operator++(int) {
+        PairedPoints before = *this;
+        ++index;
+        return before;
+    }
+    difference_type operator-(const PairedPoints& other) const { return index - other.index; }
+    bool operator==(const PairedPoints& other) const { return index == other.index; }
+};
+
 }  // namespace
 
 std::string_view trace_mode_label(TraceMode mode) {
@@ -39,11 +82,70 @@ std::optional<TraceMode> trace_mode_from_index(std::size_t index) {
     return static_cast<TraceMode>(index);
 }
 
-void apply_sweep(LiveShared& record, Sweep sweep) {
+SweepHistory::SweepHistory(const SweepHistory& other)
+    : tiles_(other.tiles_),
+      points_(other.points_),
+      frequencies_(other.frequencies_),
+      first_(other.first_),
+      count_(other.count_) {
+    // Only the stored levels are copied; the rest of the block is unset.
+    if (tiles_ != 0) levels_ = std::make_unique_for_overwrite<double[]>(tiles_ * TILE_VALUES);
+    for (std::size_t index = 0; index < count_; ++index) {
+        const std::size_t slot = slot_of(index);
+        for (std::size_t i = 0; i < points_[slot]; ++i) levels_[value_at(slot, i)] = other.levels_[value_at(slot, i)];
+    }
+}
+
+SweepHistory& SweepHistory::operator=(const SweepHistory& other) {
+    if (this != &other) *this = SweepHistory(other);
+    return *this;
+}
+
+void SweepHistory::push_back(const Sweep& sweep) {
+    const std::size_t slot = take_slot(sweep.size());
+    for (std::size_t i = 0; i < sweep.size(); ++i) levels_[value_at(slot, i)] = sweep[i].level_dbm;
+    frequencies_.resize(sweep.size());
+    for (std::size_t i = 0; i < sweep.size(); ++i) frequencies_[i] = sweep[i].frequency_mhz;
+}
+
+std::size_t SweepHistory::take_slot(std::size_t points) {
+    const std::size_t tiles = (points + TILE_POINTS - 1) / TILE_POINTS;
+    if (tiles > tiles_) {
+        // Only a caller that skips the sweep check grows a block that holds
+        // sweeps already; every entry moves over as it is.
+        auto grown = std::make_unique_for_overwrite<double[]>(tiles * TILE_VALUES);
+        for (std::size_t index = 0; index < count_; ++index) {
+            const std::size_t from = slot_of(index);
+            for (std::size_t i = 0; i < points_[from]; ++i) grown[value_at(from, i)] = levels_[value_at(from, i)];
+        }
+        levels_ = std::move(grown);
+        tiles_ = tiles;
+    }
+    if (count_ == HISTORY_CAPACITY) {
+        first_ = (first_ + 1) % HISTORY_CAPACITY;
+    } else {
+        ++count_;
+    }
+    const std::size_t slot = slot_of(count_ - 1);
+    points_[slot] = points;
+    return slot;
+}
+
+Sweep SweepHistory::sweep_at(std::size_t index) const {
+    const std::size_t n = std::min(points(index), frequencies_.size());
+    Sweep out(n);
+    for (std::size_t i = 0; i < n; ++i) out[i] = Sample{frequencies_[i], level(index, i)};
+    return out;
+}
+
+void apply_sweep(LiveShared& record, const Sweep& sweep) {
     const std::size_t k = sweep.size();
-    if (record.history.empty()) {
+    const Sample* points = sweep.data();
+    SweepHistory& history = record.history;
+    if (history.empty()) {
+        history.push_back(sweep);
         record.min_decay.resize(k);
-        for (std::size_t i = 0; i < k; ++i) record.min_decay[i] = sweep[i].level_dbm;
+        for (std::size_t i = 0; i < k; ++i) record.min_decay[i] = points[i].level_dbm;
         record.max_hold = record.min_decay;
         record.max_decay = record.min_decay;
         record.min_hold = record.min_decay;
@@ -52,22 +154,48 @@ void apply_sweep(LiveShared& record, Sweep sweep) {
         // a caller's mistake from reaching past a trace.
         const std::size_t n = std::min({k, record.max_hold.size(), record.max_decay.size(),
                                         record.min_hold.size(), record.min_decay.size()});
+        // A sweep the worker accepted lies on the stored frequencies, so they
+        // are only compared here, by their bits: 0 and -0 compare equal.
+        std::vector<double>& axis = history.frequencies_;
+        const bool regular = n == k && axis.size() == k;
+        const std::size_t slot = history.take_slot(k);
         double* max_hold = record.max_hold.data();
         double* max_decay = record.max_decay.data();
         double* min_hold = record.min_hold.data();
         double* min_decay = record.min_decay.data();
-        const Sample* points = sweep.data();
-        for (std::size_t i = 0; i < n; ++i) {
+        double* stored_levels = history.levels_.get() + slot * SweepHistory::TILE_POINTS;
+        const double* stored = axis.data();
+        std::uint64_t moved = regular ? 0 : 1;
+        // Whole tiles, each a fixed stretch the compiler unrolls into vector
+        // instructions; the last partial tile and any mismatch point by point.
+        constexpr std::size_t w = SweepHistory::TILE_POINTS;
+        const std::size_t whole = regular ? n / w * w : 0;
+        for (std::size_t base = 0; base < whole; base += w) {
+            double* tile = stored_levels + base / w * SweepHistory::TILE_VALUES;
+            for (std::size_t j = 0; j < w; ++j) {
+                const std::size_t i = base + j;
+                const double level = points[i].level_dbm;
+                tile[j] = level;
+                moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
+                         std::bit_cast<std::uint64_t>(stored[i]);
+                fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
+            }
+        }
+        for (std::size_t i = whole; i < k; ++i) {
             const double level = points[i].level_dbm;
-            // fmax/fmin prefer the number over a NaN operand.
-            max_hold[i] = std::fmax(max_hold[i], level);
-            min_hold[i] = std::fmin(min_hold[i], level);
-            max_decay[i] = std::fmax(max_decay[i] - DECAY_STEP_DB, level);
-            min_decay[i] = std::fmin(min_decay[i] + DECAY_STEP_DB, level);
+            history.levels_[SweepHistory::value_at(slot, i)] = level;
+            if (i >= n) continue;
+            if (regular) {
+                moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
+                         std::bit_cast<std::uint64_t>(stored[i]);
+            }
+            fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
+        }
+        if (moved != 0) {
+            axis.resize(k);
+            for (std::size_t i = 0; i < k; ++i) axis[i] = points[i].frequency_mhz;
         }
     }
-    record.history.push_back(std::move(sweep));
-    if (record.history.size() > HISTORY_CAPACITY) record.history.pop_front();
     record.sweep_count = saturating_increment(record.sweep_count);
     record.generation = saturating_increment(record.generation);
     record.status = fmt::format("Live capture \u2014 {} sweeps", record.sweep_count);
@@ -80,12 +208,11 @@ std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode) {
         case TraceMode::Average16: return average_sweeps(record.history, 16);
         default: break;
     }
-    const Sweep& newest = record.history.back();
+    const std::vector<double>& axis = record.history.frequencies();
     const std::vector<double>& trace = stored_trace(record, mode);
-    const std::size_t n = std::min(trace.size(), newest.size());
-    Sweep out(n);
-    for (std::size_t i = 0; i < n; ++i) out[i] = Sample{newest[i].frequency_mhz, trace[i]};
-    return out;
+    const auto n = static_cast<std::ptrdiff_t>(std::min(trace.size(), axis.size()));
+    // Built straight from the pairs, so each point is written once.
+    return Sweep(PairedPoints{axis.data(), trace.data(), 0}, PairedPoints{axis.data(), trace.data(), n});
 }
 
 Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
@@ -94,19 +221,42 @@ Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
         std::abort();
     }
     const std::size_t m = std::min(window, history.size());
-    const Sweep& newest = history.back();
-    const std::size_t k = newest.size();
-    Sweep out(k);
-    for (std::size_t i = 0; i < k; ++i) out[i] = Sample{newest[i].frequency_mhz, -0.0};
-    // One pass per sweep, oldest of the window first, so each point's sum is
-    // taken in history order while memory is read front to back.
-    for (std::size_t s = history.size() - m; s < history.size(); ++s) {
-        const Sweep& sweep = history[s];
-        const std::size_t n = std::min(k, sweep.size());
-        for (std::size_t i = 0; i < n; ++i) out[i].level_dbm += sweep[i].level_dbm;
-    }
+    const std::size_t first = history.size() - m;
+    const std::vector<double>& axis = history.frequencies();
+    const std::size_t k = axis.size();
     const double divisor = static_cast<double>(m);
-    for (Sample& point : out) point.level_dbm /= divisor;
+    Sweep out(k);
+    Sample* points = out.data();
+    // Each point's sum is taken in history order, oldest of the window first,
+    // from -0. The tiles are read front to back; a window whose entries all
+    // cover a tile sums it as one fixed stretch.
+    constexpr std::size_t w = SweepHistory::TILE_POINTS;
+    std::array<std::size_t, HISTORY_CAPACITY> slots{};
+    std::size_t shortest = k;
+    for (std::size_t s = 0; s < m; ++s) {
+        slots[s] = history.slot_of(first + s) * w;
+        shortest = std::min(shortest, history.points(first + s));
+    }
+    const std::size_t whole = shortest / w * w;
+    const double* tiles = history.levels_.get();
+    for (std::size_t base = 0; base < whole; base += w) {
+        const double* tile = tiles + base / w * SweepHistory::TILE_VALUES;
+        std::array<double, w> sums;
+        sums.fill(-0.0);
+        for (std::size_t s = 0; s < m; ++s) {
+            const double* from = tile + slots[s];
+            for (std::size_t j = 0; j < w; ++j) sums[j] += from[j];
+        }
+        for (std::size_t j = 0; j < w; ++j) points[base + j] = Sample{axis[base + j], sums[j] / divisor};
+    }
+    for (std::size_t i = whole; i < k; ++i) {
+        double sum = -0.0;
+        // A shorter sweep than the newest adds nothing past its end.
+        for (std::size_t s = first; s < history.size(); ++s) {
+            if (i < history.points(s)) sum += history.level(s, i);
+        }
+        points[i] = Sample{axis[i], sum / divisor};
+    }
     return out;
 }
 

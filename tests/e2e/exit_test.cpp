@@ -46,9 +46,11 @@ TEST_F(ExitTest, StatusAndReports) {
         // The configuration comes first: the viewer's file is never opened.
         {"broken configuration and a missing viewer file", {"missing.csv"}, "points = \"many\"\n", 1, "",
          "Cannot load config.toml: ", true},
-        // Standard input is no terminal here, so the take-over fails and
-        // the run ends with the I/O error after the restore.
-        {"no terminal", {"valid.csv"}, "", 1, "", "Error: Io(", true},
+        // No controlling terminal at all: the take-over fails before it
+        // writes anything, and the run ends with the I/O error.
+        {"no terminal", {"valid.csv"}, "", 1, "",
+         "Error: Io(Custom { kind: Uncategorized, error: \"cannot open the controlling terminal /dev/tty: ",
+         true},
     };
     for (const ExitCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -80,6 +82,31 @@ TEST_F(ExitTest, ABrokenConfigurationPrintsTwoLines) {
     EXPECT_EQ(r.err,
               "Cannot load config.toml: invalid configuration: ui.poll_interval_ms must be in 1..=1000\n"
               "Error: Config(Validation(\"ui.poll_interval_ms must be in 1..=1000\"))\n");
+}
+
+// A configuration whose error text carries a NUL: the load error reaches
+// standard error whole, and the exit report follows on its own line.
+TEST_F(ExitTest, ReportLinesKeepEmbeddedNuls) {
+    using namespace std::string_literals;
+    const std::vector<std::string> files = {
+        "points = 2001\n\0garbage = = =\n"s,
+        "[connection]\nbackend = \"TCP\\u0000more\"\n",
+    };
+    write_text(dir.path() / "valid.csv", VALID_CSV);
+    for (const std::string& file : files) {
+        SCOPED_TRACE(file);
+        write_text(dir.path() / "config.toml", file);
+        const Finished r = run_process({vorlix_binary().string(), "valid.csv"}, dir.path());
+        EXPECT_EQ(r.status, 1);
+        // The load error (its display may span lines), then the report on
+        // a line of its own.
+        EXPECT_TRUE(r.err.starts_with("Cannot load config.toml: ")) << r.err;
+        const std::size_t report = r.err.find("\nError: Config(");
+        ASSERT_NE(report, std::string::npos) << r.err;
+        EXPECT_NE(r.err.substr(0, report).find('\0'), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\n', report + 1), r.err.size() - 1) << r.err;
+        EXPECT_TRUE(r.err.ends_with("\n"));
+    }
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST_F(LiveTest, TracesSaveAndStop) {
     EXPECT_TRUE(run->wait_for("min decay — ")) << run->screen();
 
     run->type("s");
-    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 1; }, 10s)) << run->screen();
+    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 1; }, test::patience)) << run->screen();
     run->type("q");
     expect_restored_exit(*run);
     EXPECT_EQ(run->stderr_text(), "");

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "patience.hpp"
+
 extern char** environ;
 
 namespace vorlix::e2e {
@@ -37,12 +39,14 @@ inline std::string slurp(const std::filesystem::path& path) {
 
 // Runs argv[0] (looked up on PATH) in `cwd` with `extra_env` added to the
 // environment; standard input is /dev/null, the outputs go to files in
-// `cwd` that are read back. The caller's VORLIX_CONFIG is not passed on, so
+// `cwd` that are read back. It runs in a session of its own, without a
+// controlling terminal, so it can never reach the terminal of whoever runs
+// the tests. The caller's VORLIX_CONFIG is not passed on, so
 // a run reads the configuration of its own directory. A program still
 // running after `timeout` is killed and reported with status -1.
 inline Finished run_process(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                             const std::vector<std::string>& extra_env = {},
-                            std::chrono::milliseconds timeout = std::chrono::seconds(60)) {
+                            std::chrono::milliseconds timeout = test::patience) {
     const std::filesystem::path out_file = cwd / ".run.out";
     const std::filesystem::path err_file = cwd / ".run.err";
     posix_spawn_file_actions_t actions;
@@ -65,10 +69,16 @@ inline Finished run_process(const std::vector<std::string>& argv, const std::fil
     for (std::string& a : args) arg_ptrs.push_back(a.data());
     arg_ptrs.push_back(nullptr);
 
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+
     Finished result;
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, arg_ptrs[0], &actions, nullptr, arg_ptrs.data(), env_ptrs.data());
+    const int spawned =
+        posix_spawnp(&pid, arg_ptrs[0], &actions, &attributes, arg_ptrs.data(), env_ptrs.data());
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     if (spawned != 0) return result;
     int status = 0;
     const auto deadline = std::chrono::steady_clock::now() + timeout;

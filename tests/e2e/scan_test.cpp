@@ -76,7 +76,7 @@ TEST_F(ScanTest, ConfirmScanRepeatAndEditAgain) {
     EXPECT_NE(std::find(sent.begin(), sent.end(), "scanraw 100000000 300000000 9901"), sent.end());
 
     run->type("r");
-    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 2; }, 10s));
+    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 2; }, test::patience));
     files = csv_files(dir.path());
     EXPECT_TRUE(run->wait_for("Saved ./" + files[1].filename().string() + " — 9901 points")) << run->screen();
 
@@ -121,7 +121,7 @@ TEST_F(ScanTest, FailuresEndOnTheFinishedScreen) {
         ASSERT_TRUE(run->wait_for("Start Frequency")) << run->screen();
         run->keys({"Enter"});
         EXPECT_TRUE(run->wait_for("Last status: Failed")) << run->screen();
-        for (const std::string& line : c.lines) EXPECT_TRUE(run->wait_for(line, 2s)) << line << "\n" << run->screen();
+        for (const std::string& line : c.lines) EXPECT_TRUE(run->wait_for(line)) << line << "\n" << run->screen();
         EXPECT_TRUE(run->wait_for("Press ↲ or q to exit"));
         EXPECT_TRUE(csv_files(dir.path()).empty());
         run->keys({"Enter"});

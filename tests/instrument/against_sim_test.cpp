@@ -113,7 +113,7 @@ TEST_P(AgainstSim, MainRoad) {
         options.model = c.model;
         auto server = start_sim(GetParam(), options);
         ASSERT_NE(server, nullptr);
-        auto transport = open_transport(test::sim_connection(*server, GetParam(), 2000));
+        auto transport = open_transport(test::sim_connection(*server, GetParam(), test::answered_timeout_ms));
         ASSERT_TRUE(transport.has_value()) << transport.error().display();
         ShellConnection shell(std::move(*transport), 65536);
 
@@ -219,7 +219,7 @@ TEST(AgainstSimFaults, ExactErrorTexts) {
         c.options.model = c.model;
         auto server = start_sim(Link::Tcp, c.options);
         ASSERT_NE(server, nullptr);
-        config::Config config = test::sim_connection(*server, Link::Tcp, 300);
+        config::Config config = test::sim_connection(*server, Link::Tcp, test::read_timeout_for(c.options));
         config.serial.max_response_bytes = 65536;
         auto transport = open_transport(config);
         ASSERT_TRUE(transport.has_value()) << transport.error().display();

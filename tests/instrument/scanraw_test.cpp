@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -197,6 +198,47 @@ TEST(ScanrawDecode, ProgressPercent) {
     EXPECT_EQ(scanraw_progress_percent(0, 305), 20u);
     EXPECT_EQ(scanraw_progress_percent(4097, 30005), 30u);
     EXPECT_EQ(scanraw_progress_percent(20481, 30005), 71u);
+}
+
+}  // namespace
+}  // namespace vorlix::instrument
+
+namespace vorlix::instrument {
+namespace {
+
+// Every record of a frame longer than the decoder's blocks, on each way of
+// computing frequencies, decodes as the record decoder has it; decoding into
+// a buffer that held another sweep gives the same samples.
+TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
+    const struct {
+        const char* name;
+        ScanRequest request;
+        FrequencyAxis axis;
+    } cases[] = {
+        {"firmware", {240'000'000, 800'000'000, 1531, 1}, FrequencyAxis::Firmware},
+        {"firmware near 2^64", {18446744073709551000u, 18446744073709551615u, 1531, 1}, FrequencyAxis::Firmware},
+        {"inclusive", {240'000'000, 800'000'000, 1531, 1}, FrequencyAxis::Inclusive},
+    };
+    std::vector<std::uint16_t> raws(1531);
+    for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = static_cast<std::uint16_t>(i * 7919 % 65536);
+    const auto frame = testing_frames::frame_of(raws);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto samples = decode_scanraw(frame, c.request, 174, c.axis);
+        ASSERT_TRUE(samples.has_value()) << samples.error().display();
+        ASSERT_EQ(samples->size(), raws.size());
+        for (std::size_t i = 0; i < raws.size(); ++i) {
+            const auto one = decode_scanraw_sample(
+                std::span<const std::uint8_t, 3>(frame.data() + 1 + 3 * i, 3), i, c.request, 174, c.axis);
+            ASSERT_TRUE(one.has_value());
+            ASSERT_EQ((*samples)[i], *one) << i;
+        }
+        for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
+            std::vector<Sample> reused(held, Sample{-1.0, -1.0});
+            ASSERT_TRUE(decode_scanraw_into(frame, c.request, 174, c.axis, reused).has_value());
+            EXPECT_EQ(reused, *samples) << held;
+        }
+    }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 
 #include "instrument/serial_speed.hpp"
 #include "instrument/transport.hpp"
+#include "patience.hpp"
 
 namespace vorlix::instrument {
 namespace {
@@ -46,12 +47,13 @@ public:
                   static_cast<ssize_t>(bytes.size()));
     }
 
-    // Everything the slave side wrote, waiting at most a second for `n` bytes.
+    // Everything the slave side wrote, waiting for `n` bytes as long as a
+    // loaded machine may need.
     std::string receive(std::size_t n) {
         std::string got;
         while (got.size() < n) {
             pollfd pfd{master_.get(), POLLIN, 0};
-            if (::poll(&pfd, 1, 1000) != 1) break;
+            if (::poll(&pfd, 1, static_cast<int>(test::patience.count())) != 1) break;
             char buffer[256];
             ssize_t r = ::read(master_.get(), buffer, sizeof buffer);
             if (r <= 0) break;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "config/socket_address.hpp"
+#include "patience.hpp"
 
 namespace vorlix::instrument {
 namespace {
@@ -72,7 +73,7 @@ private:
     std::string address_;
 };
 
-config::Config tcp_config(const std::string& address, std::uint64_t timeout_ms = 2000) {
+config::Config tcp_config(const std::string& address, std::uint64_t timeout_ms = test::answered_timeout_ms) {
     config::Config config;
     config.connection.backend = config::Backend::Tcp;
     config.connection.tcp_address = address;
@@ -204,8 +205,10 @@ TEST(TcpTransport, APeerThatNeverAcceptsTimesTheConnectOut) {
                           address->length);
         bool pending = r < 0 && errno == EINPROGRESS;
         if (pending) {
+            // A loopback handshake that is answered completes at once; one
+            // still open after a second was dropped.
             pollfd pfd{filler.get(), POLLOUT, 0};
-            pending = ::poll(&pfd, 1, 100) == 0;
+            pending = ::poll(&pfd, 1, 1000) == 0;
         }
         fillers.push_back(std::move(filler));
         if (pending) break;  // the queue is full: this handshake went unanswered

@@ -1,5 +1,6 @@
 // The test's end of a connection to the simulated instrument: a TCP client
-// or the slave side of the pty, with every read bounded by a deadline.
+// or the slave side of the pty, with every read bounded by a deadline (for
+// what must arrive, the generous one shared by every test).
 #pragma once
 
 #include <arpa/inet.h>
@@ -16,6 +17,8 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "patience.hpp"
 
 namespace vorlix::sim::test {
 
@@ -63,7 +66,7 @@ public:
     }
 
     // Reads until the data ends with `end`, the peer closes, or the deadline.
-    std::string read_until(std::string_view end, std::chrono::milliseconds timeout = 3s) {
+    std::string read_until(std::string_view end, std::chrono::milliseconds timeout = ::vorlix::test::patience) {
         std::string data;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!data.ends_with(end)) {
@@ -72,7 +75,7 @@ public:
         return data;
     }
 
-    std::string read_exactly(std::size_t n, std::chrono::milliseconds timeout = 3s) {
+    std::string read_exactly(std::size_t n, std::chrono::milliseconds timeout = ::vorlix::test::patience) {
         std::string data;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (data.size() < n) {

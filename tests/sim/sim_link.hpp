@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "config/record.hpp"
+#include "patience.hpp"
 #include "sim/sim.hpp"
 
 namespace vorlix::test {
@@ -33,6 +34,13 @@ inline config::Config sim_connection(const sim::Server& server, Link link, std::
     c.connection.tcp_timeout_ms = timeout_ms;
     c.serial.timeout_ms = timeout_ms;
     return c;
+}
+
+// The read time-out for a run against a simulator with these faults: the
+// short one only where the instrument falls silent on purpose.
+inline std::uint64_t read_timeout_for(const sim::Options& options) {
+    const bool silent = !options.faults.stall_command.empty() || options.faults.abort_after_records.has_value();
+    return silent ? silence_timeout_ms : answered_timeout_ms;
 }
 
 }  // namespace vorlix::test

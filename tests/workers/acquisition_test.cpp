@@ -246,7 +246,7 @@ std::vector<FaultCase> fault_cases() {
          .commands = with(SETUP_COMMANDS, {SCANRAW, "resume"})},
         {.name = "instrument falls silent during the frame",
          .fault = [](auto& o) { o.faults.stall_command = "scanraw"; },
-         .tweak = [](auto& c, auto&) { c.connection.tcp_timeout_ms = 200; },
+         .tweak = [](auto& c, auto&) { c.connection.tcp_timeout_ms = vorlix::test::silence_timeout_ms; },
          .error = "serial transport: ", .prefix_only = true,
          .status = "Acquiring samples", .progress = 20,
          .commands = with(SETUP_COMMANDS, {SCANRAW})},
@@ -287,7 +287,7 @@ TEST(SingleScan, TimedOutFrameThenSilentResumeKeepsBothErrors) {
     auto server = start_sim(Link::Tcp, options);
     ASSERT_TRUE(server);
     auto config = sim_config(*server, Link::Tcp, out.path(), DEFAULT_REQUEST);
-    config.connection.tcp_timeout_ms = 200;
+    config.connection.tcp_timeout_ms = vorlix::test::silence_timeout_ms;
     ScanRun run = run_scan(config, DEFAULT_REQUEST);
     const std::string error = run.final.error.value_or("");
     EXPECT_NE(error.find("; additionally, resume failed: serial transport: "), std::string::npos) << error;

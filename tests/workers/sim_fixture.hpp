@@ -39,11 +39,12 @@ inline std::unique_ptr<sim::Server> start_sim_with(Link link,
     return start_sim(link, std::move(options));
 }
 
-// A configuration for `server` with no pauses, short time-outs, CSV files
+// A configuration for `server` with no pauses, read time-outs that a loaded
+// machine cannot run out, CSV files
 // going to `output_dir`, and the range of `request` in the menu fields.
 inline config::Config sim_config(const sim::Server& server, Link link, const fs::path& output_dir,
                                  const instrument::ScanRequest& request) {
-    config::Config c = vorlix::test::sim_connection(server, link, 2000);
+    config::Config c = vorlix::test::sim_connection(server, link, vorlix::test::answered_timeout_ms);
     c.serial.command_delay_ms = 0;
     c.serial.settle_delay_ms = 0;
     c.serial.scan_delay_ms = 0;

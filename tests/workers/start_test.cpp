@@ -20,7 +20,7 @@ const ScanRequest REQUEST{240'000'000, 800'000'000, 101, 1};
 // a broken worker from hanging the suite.
 template <class F>
 bool eventually(F done) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto deadline = std::chrono::steady_clock::now() + vorlix::test::patience;
     while (!done()) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));

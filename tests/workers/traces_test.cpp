@@ -1,6 +1,11 @@
 #include "workers/traces.hpp"
 
+#include <bit>
 #include <cmath>
+#include <math.h>
+#include <cstdint>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -160,4 +165,132 @@ TEST(Traces, CountersSaturate) {
 
 TEST(TracesDeathTest, AverageOfNothingAborts) {
     EXPECT_DEATH(average_sweeps(SweepHistory{}, 4), "average requires one sweep");
+}
+
+namespace {
+
+// The C library's own fmax and fmin, called through a pointer: the compiler
+// treats the two as symmetric and may swap their operands when it sees the
+// call, which decides the sign of a zero result.
+using Extremum = double (*)(double, double);
+const volatile Extremum library_fmax = &::fmax;
+const volatile Extremum library_fmin = &::fmin;
+
+// The traces computed the plain way, one whole sweep kept per entry.
+struct ReferenceTraces {
+    std::vector<Sweep> history;
+    std::vector<double> max_hold, max_decay, min_hold, min_decay;
+
+    void apply(const Sweep& sweep) {
+        if (history.empty()) {
+            for (const Sample& p : sweep) max_hold.push_back(p.level_dbm);
+            max_decay = min_hold = min_decay = max_hold;
+        } else {
+            for (std::size_t i = 0; i < sweep.size(); ++i) {
+                const double level = sweep[i].level_dbm;
+                max_hold[i] = library_fmax(max_hold[i], level);
+                min_hold[i] = library_fmin(min_hold[i], level);
+                max_decay[i] = library_fmax(max_decay[i] - DECAY_STEP_DB, level);
+                min_decay[i] = library_fmin(min_decay[i] + DECAY_STEP_DB, level);
+            }
+        }
+        history.push_back(sweep);
+        if (history.size() > HISTORY_CAPACITY) history.erase(history.begin());
+    }
+
+    Sweep visible(TraceMode mode) const {
+        const Sweep& newest = history.back();
+        Sweep out = newest;
+        if (mode == TraceMode::Average4 || mode == TraceMode::Average16) {
+            const std::size_t m = std::min<std::size_t>(mode == TraceMode::Average4 ? 4 : 16, history.size());
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                double sum = -0.0;
+                for (std::size_t s = history.size() - m; s < history.size(); ++s) sum += history[s][i].level_dbm;
+                out[i].level_dbm = sum / double(m);
+            }
+            return out;
+        }
+        const std::vector<double>& trace = mode == TraceMode::MaxHold    ? max_hold
+                                           : mode == TraceMode::MaxDecay ? max_decay
+                                           : mode == TraceMode::MinHold  ? min_hold
+                                                                         : min_decay;
+        for (std::size_t i = 0; i < out.size(); ++i) out[i].level_dbm = trace[i];
+        return out;
+    }
+};
+
+std::vector<std::uint64_t> bits_of(const Sweep& sweep) {
+    std::vector<std::uint64_t> out;
+    for (const Sample& p : sweep) {
+        out.push_back(std::bit_cast<std::uint64_t>(p.frequency_mhz));
+        out.push_back(std::bit_cast<std::uint64_t>(p.level_dbm));
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Traces, MatchThePlainComputationBitForBit) {
+    // Levels drawn from a small set so that ties, signed zeros, huge and tiny
+    // magnitudes meet at the same point across sweeps; a point count that is
+    // not a multiple of any vector width or block.
+    const double edges[] = {0.0, -0.0, 1.0, -1.0, 0.5, -0.5, 1e300, -1e300, 5e-324, -5e-324,
+                            std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
+                            -90.03125, -20.0, -21.0, 1e16};
+    constexpr std::size_t points = 2053;
+    std::mt19937_64 random(12);
+    Sweep grid_sweep(points);
+    for (std::size_t i = 0; i < points; ++i) grid_sweep[i].frequency_mhz = i == 0 ? 0.0 : 240.0 + double(i) * 0.37;
+
+    LiveShared r;
+    ReferenceTraces reference;
+    for (int s = 0; s < 37; ++s) {
+        Sweep sweep = grid_sweep;
+        for (Sample& p : sweep) {
+            p.level_dbm = random() % 3 == 0 ? edges[random() % std::size(edges)]
+                                            : std::ldexp(double(std::int64_t(random() % 4001) - 2000), -5);
+        }
+        // The first frequency flips the sign of its zero: equal values, other bits.
+        if (s == 20) sweep[0].frequency_mhz = -0.0;
+        apply_sweep(r, sweep);
+        reference.apply(sweep);
+        if (s == 5) {
+            // A NaN reached a trace some other way: the next level replaces it.
+            const double nan = std::numeric_limits<double>::quiet_NaN();
+            r.max_hold[3] = r.max_decay[3] = r.min_hold[3] = r.min_decay[3] = nan;
+            reference.max_hold[3] = reference.max_decay[3] = reference.min_hold[3] = reference.min_decay[3] = nan;
+            continue;
+        }
+        for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
+            const TraceMode mode = *trace_mode_from_index(m);
+            auto points_now = trace_points(r, mode);
+            ASSERT_TRUE(points_now.has_value());
+            ASSERT_EQ(bits_of(*points_now), bits_of(reference.visible(mode)))
+                << "sweep " << s << ", " << trace_mode_label(mode);
+        }
+        ASSERT_EQ(r.history.size(), reference.history.size());
+        EXPECT_EQ(bits_of(r.history.back()), bits_of(reference.history.back()));
+    }
+}
+
+TEST(Traces, HistoryKeepsSweepsOfOtherLengthsWhole) {
+    // Only a caller that skips the sweep check stores these; a longer sweep
+    // grows the storage and a shorter one adds nothing past its end.
+    SweepHistory history;
+    history.push_back(sweep_of({1, 2, 3}));
+    history.push_back(sweep_of({10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}));
+    history.push_back(sweep_of({-4, -8}));
+    const SweepHistory copy = history;
+    const SweepHistory* both[] = {&history, &copy};
+    for (const SweepHistory* h : both) {
+        ASSERT_EQ(h->size(), 3u);
+        EXPECT_EQ(h->front(), sweep_of({1, 2}));  // paired with the newest sweep's two frequencies
+        EXPECT_EQ(h->back(), sweep_of({-4, -8}));
+        EXPECT_EQ(levels_of(average_sweeps(*h, 16)), (std::vector<double>{7.0 / 3.0, 14.0 / 3.0}));
+        EXPECT_EQ(levels_of(average_sweeps(*h, 2)), (std::vector<double>{3.0, 6.0}));
+    }
+    history.push_back(sweep_of({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
+    EXPECT_EQ(levels_of(average_sweeps(history, 3)),
+              (std::vector<double>{7.0 / 3, 14.0 / 3, 11, 44.0 / 3, 55.0 / 3, 22, 77.0 / 3, 88.0 / 3, 33,
+                                   110.0 / 3, 121.0 / 3, 12.0 / 3, 13.0 / 3}));
 }

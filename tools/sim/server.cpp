@@ -110,12 +110,13 @@ struct Server::Impl {
     void allow_reopen() const { ::ioctl(slave_hold_fd, TIOCNXCL); }
 
     // A hang-up discards what the slave has not read yet, so the line is only
-    // dropped once the peer has taken the bytes sent before it (or after 2 s).
+    // dropped once the peer has taken the bytes sent before it (or after 10 s).
     // The kernel moves written bytes into the slave's queue a little later,
-    // so the queue must stay empty for a while before it counts as read.
+    // and later still on a loaded machine, so the queue must stay empty for
+    // a good while (200 ms) before it counts as read.
     void drain_before_hangup() const {
         int empty_checks = 0;
-        for (int i = 0; i < 200 && empty_checks < 5; ++i) {
+        for (int i = 0; i < 1000 && empty_checks < 20; ++i) {
             int queued = 0;
             if (::ioctl(slave_hold_fd, TIOCINQ, &queued) != 0) return;
             empty_checks = queued == 0 ? empty_checks + 1 : 0;

@@ -1,6 +1,7 @@
 #include "app/entry/cli.hpp"
 
 #include "config/load.hpp"
+#include "base/stream_text.hpp"
 #include "base/text.hpp"
 
 namespace vorlix::app {
@@ -35,8 +36,7 @@ std::expected<LoadedConfig, config::ConfigError> load_startup_config(std::FILE* 
     auto config = config::load_config_from(path);
     if (!config) {
         const std::string line = cannot_load_line(path, config.error());
-        std::fputs(line.c_str(), err);
-        std::fflush(err);
+        base::write_text(err, line);
         return std::unexpected(std::move(config.error()));
     }
     return LoadedConfig{std::move(*config), std::move(path)};

@@ -18,6 +18,7 @@
 #include "app/state/plot_view.hpp"
 #include "app/state/ui_state.hpp"
 #include "app/terminal/terminal.hpp"
+#include "base/stream_text.hpp"
 #include "base/text.hpp"
 #include "scan_csv/reader.hpp"
 
@@ -40,8 +41,7 @@ std::atomic<bool> g_worker_left_running{false};
         }
     }
     const std::string line = "The program crashed: " + what + "\n";
-    std::fputs(line.c_str(), stderr);
-    std::fflush(stderr);
+    base::write_text(stderr, line);
     std::abort();
 }
 
@@ -56,6 +56,21 @@ struct ModeInputs {
     PortList ports;
 };
 
+// The real workers, started with the signals from outside blocked, so that
+// those always reach the main thread and never interrupt a worker's read.
+WorkerLauncher worker_threads() {
+    WorkerLauncher threads = WorkerLauncher::threads();
+    return WorkerLauncher{
+        [start = threads.acquisition](config::Config c, workers::AcquisitionHandle h, instrument::ScanRequest r) {
+            const OutsideSignalsBlocked blocked;
+            return start(std::move(c), std::move(h), r);
+        },
+        [start = threads.live](config::Config c, workers::LiveHandle h, instrument::ScanRequest r) {
+            const OutsideSignalsBlocked blocked;
+            return start(std::move(c), std::move(h), r);
+        }};
+}
+
 // The interface on the terminal until the loop ends, then the terminal
 // back. The state outlives the terminal and is dropped by the caller.
 std::expected<void, AppError> run_interface(UiState& state) {
@@ -69,7 +84,7 @@ std::expected<void, AppError> run_interface(UiState& state) {
     if (auto built = build_menu_widgets(state); !built) {
         result = std::unexpected(terminal_error(built.error().display()));
     } else {
-        result = run_event_loop(state, session->terminal(), session->events(), WorkerLauncher::threads());
+        result = run_event_loop(state, session->terminal(), session->events(), worker_threads());
     }
     session->shutdown();
     set_spawn_failure_cleanup(nullptr);
@@ -91,8 +106,7 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     auto mode = parse_arguments(args);
     if (!mode) return std::unexpected(AppError{AppError::Usage{std::move(mode.error())}});
     if (mode->kind == RunMode::Kind::Help) {
-        std::fwrite(HELP_TEXT.data(), 1, HELP_TEXT.size(), stdout);
-        std::fflush(stdout);
+        base::write_text(stdout, HELP_TEXT);
         return {};
     }
 

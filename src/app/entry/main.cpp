@@ -1,5 +1,6 @@
 // The process entry: the run's result alone decides the exit status. An
 // error is reported once, as "Error: " and its debug form, with status 1.
+// A run ended by a signal ends by that signal, after the whole shut-down.
 
 #include <clocale>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <langinfo.h>
 
 #include "app/entry/entry.hpp"
+#include "app/terminal/terminal.hpp"
+#include "base/stream_text.hpp"
 
 int main(int argc, char** argv) {
     // Only the character type follows the user's locale: the terminal needs
@@ -22,10 +25,16 @@ int main(int argc, char** argv) {
         std::setlocale(LC_CTYPE, "C.UTF-8");
     }
     auto result = vorlix::app::run_program(argc, argv);
+    if (const int sig = vorlix::app::pending_exit_signal(); sig != 0) {
+        // Asked to end by a signal: everything is shut down and saved, and
+        // the parent learns which signal it was; nothing is printed.
+        std::fflush(nullptr);
+        vorlix::app::end_by_signal(sig);
+    }
     int status = 0;
     if (!result) {
         const std::string report = vorlix::app::exit_report(result.error());
-        std::fputs(report.c_str(), stderr);
+        vorlix::base::write_text(stderr, report);
         status = 1;
     }
     if (vorlix::app::detached_worker_running()) {

@@ -8,6 +8,7 @@
 
 #include "app/services/app_error.hpp"
 #include "app/services/write_back.hpp"
+#include "base/stream_text.hpp"
 #include "config/validate.hpp"
 #include "instrument/errors.hpp"
 #include "instrument/profile.hpp"
@@ -85,8 +86,7 @@ void set_spawn_failure_cleanup(void (*cleanup)()) { g_spawn_failure_cleanup = cl
 void spawn_failed(const base::IoError& cause) {
     if (auto cleanup = g_spawn_failure_cleanup.load()) cleanup();
     const std::string message = "failed to spawn thread: " + cause.debug() + "\n";
-    std::fputs(message.c_str(), stderr);
-    std::fflush(stderr);
+    base::write_text(stderr, message);
     std::abort();
 }
 

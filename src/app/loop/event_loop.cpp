@@ -12,6 +12,8 @@
 #include "app/loop/keys_dispatch.hpp"
 #include "app/screens/render.hpp"
 #include "app/state/plot_view.hpp"
+#include "base/log.hpp"
+#include "scan_csv/writer.hpp"
 #include "workers/shared.hpp"
 #include "workers/traces.hpp"
 
@@ -103,6 +105,23 @@ AppError loop_error(std::string message, std::source_location where = std::sourc
 
 }  // namespace
 
+std::optional<std::filesystem::path> save_live_trace_now(UiState& state) {
+    if (state.screen != Screen::Live || workers::live_phase(state.live) != workers::ScanPhase::Running) {
+        return std::nullopt;
+    }
+    std::optional<workers::Sweep> visible =
+        state.live->with_lock([](workers::LiveShared& r) { return workers::trace_points(r, r.trace_mode); });
+    if (!visible) return std::nullopt;
+    auto saved = scan_csv::write_scan_csv(*visible, state.config.output);
+    if (!saved) {
+        base::log(base::Level::Error, workers::SCAN_LOG_TARGET,
+                  "cannot save the live trace before ending: " + saved.error().display());
+        return std::nullopt;
+    }
+    base::log(base::Level::Info, workers::SCAN_LOG_TARGET, "Saved " + saved->string() + " before ending");
+    return std::move(*saved);
+}
+
 std::string live_title(workers::TraceMode mode, std::uint64_t sweeps) {
     return fmt::format("Live {} — {} sweeps", workers::trace_mode_label(mode), sweeps);
 }
@@ -132,7 +151,16 @@ std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& term
         auto event = events.poll(std::chrono::milliseconds(state.config.ui.poll_interval_ms));
         if (!event) return std::unexpected(loop_error(event.error().display()));
         if (!*event) continue;
-        // Resizes need nothing here: the next frame is drawn at the new size.
+        if (std::holds_alternative<tui::InterruptEvent>(**event)) {
+            save_live_trace_now(state);
+            return {};
+        }
+        if (std::holds_alternative<tui::ResizeEvent>(**event)) {
+            // The next frame is drawn whole: a new size, or a screen that was
+            // given back while the process was stopped.
+            if (auto cleared = terminal.clear(); !cleared) return std::unexpected(loop_error(cleared.error().display()));
+            continue;
+        }
         if (const auto* key = std::get_if<tui::KeyEvent>(&**event)) handle_key(state, *key, launch);
     }
 }

@@ -6,6 +6,8 @@
 // worker has reported the end of the capture the user asked to stop.
 
 #include <expected>
+#include <filesystem>
+#include <optional>
 
 #include "app/loop/confirm.hpp"
 #include "app/services/app_error.hpp"
@@ -19,12 +21,19 @@ namespace vorlix::app {
 // live sweep or trace, the end or failure of a live capture.
 void refresh_from_workers(UiState& state);
 
-// Turns until `quit` is set after a frame was drawn (success), or until
-// drawing, waiting or reading fails; that error comes back as Terminal,
+// Turns until `quit` is set after a frame was drawn (success), until the
+// event source reports an interrupt (success, after save_live_trace_now), or
+// until drawing, waiting or reading fails; that error comes back as Terminal,
 // with the place where it arose. The program passes the terminal and the
-// keyboard of the ncurses backend; tests a test backend and a key queue.
+// keyboard of the terminal backend; tests a test backend and a key queue.
 std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& terminal,
                                              tui::EventSource& events, const WorkerLauncher& launch);
+
+// With a live capture running on screen: writes the visible trace as of the
+// last complete sweep to a new scan file at once, without waiting for the
+// sweep in progress, and returns its path. Nothing otherwise, or when there
+// is no complete sweep yet or the file cannot be written (that is logged).
+std::optional<std::filesystem::path> save_live_trace_now(UiState& state);
 
 // "Live {trace} — {n} sweeps".
 std::string live_title(workers::TraceMode mode, std::uint64_t sweeps);

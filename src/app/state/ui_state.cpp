@@ -3,12 +3,13 @@
 #include <algorithm>
 
 #include "app/state/menu_lists.hpp"
+#include "base/limits.hpp"
 
 namespace vorlix::app {
 namespace {
 
-constexpr std::uint64_t MAX_FREQUENCY_MHZ = 5400;
-constexpr std::uint64_t MIN_STOP_MHZ = 10;
+constexpr std::uint64_t MAX_FREQUENCY_MHZ = base::max_frequency_mhz;
+constexpr std::uint64_t MIN_STOP_MHZ = base::min_stop_frequency_mhz;
 
 // The configured port if present, else the first preferred port present in
 // configuration order (not list order), else the first port.

@@ -1,19 +1,19 @@
 #include "app/terminal/terminal.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <string>
+#include <string_view>
 
-#include "tui/backend/ncurses_backend.hpp"
+#include "base/stream_text.hpp"
+#include "tui/backend/tty_backend.hpp"
 
 namespace vorlix::app {
 
@@ -25,23 +25,36 @@ namespace {
 enum State : int { Idle, Active, Restored };
 std::atomic<int> g_state{Idle};
 
-// What a crash handler needs, captured while taking over. It may only use
-// async-signal-safe calls, so these are plain bytes, published through the
-// flags before a handler may read them.
+// What the handlers need, captured while taking over. They may only use
+// async-signal-safe calls, so these are plain values, published before the
+// state becomes Active.
+std::atomic<int> g_tty{-1};
 termios g_shell_mode{};
-std::atomic<bool> g_have_shell_mode{false};
-char g_restore_sequence[256];
-std::size_t g_restore_sequence_length = 0;
-std::atomic<bool> g_sequence_ready{false};
+termios g_raw_mode{};
+// The write end of the backend's wake-up pipe while the event loop may read
+// it; -1 otherwise.
+std::atomic<int> g_wake{-1};
+std::atomic<int> g_exit_signal{0};
 
-// The backend of the current take-over, for the normal restore on the
-// main thread (ncurses must not be called from a crash handler).
-std::atomic<tui::NcursesBackend*> g_backend{nullptr};
+// Fixed sequences, whatever the terminal description says: every terminal
+// in use understands them, and one that does not ignores them.
+constexpr std::string_view ENTER_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x1b[2J";
+constexpr std::string_view LEAVE_SEQUENCE = "\x1b[0m\x1b[?7h\x1b[?1049l";
+// A handler may cut a frame in the middle of an escape sequence; CAN ends
+// that sequence first.
+constexpr std::string_view CRASH_LEAVE_SEQUENCE = "\x18\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
+constexpr std::string_view RESUME_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x1b[2J\x1b[?25l";
 
 std::terminate_handler g_previous_terminate = nullptr;
-constexpr int fatal_signals[] = {SIGSEGV, SIGABRT, SIGBUS, SIGFPE};
-struct sigaction g_previous_actions[std::size(fatal_signals)];
+// Every signal whose default action ends the process and that a user or the
+// system sends in practice. The first three are asked to end, not crashes.
+constexpr int ending_signals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
+                                  SIGSEGV, SIGBUS,  SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
+struct sigaction g_previous_actions[std::size(ending_signals)];
+struct sigaction g_stop_action {};
 std::atomic<bool> g_hooks_installed{false};
+
+bool is_exit_request(int sig) { return sig == SIGHUP || sig == SIGINT || sig == SIGTERM; }
 
 // Line mode, echo and the signal keys, whatever they were at start-up.
 termios line_mode(termios t) {
@@ -49,27 +62,28 @@ termios line_mode(termios t) {
     return t;
 }
 
-void write_all(int fd, const char* data, std::size_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, length);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        data += n;
-        length -= static_cast<std::size_t>(n);
-    }
+// No line editing, echo, signal keys, flow control or CR translation;
+// one byte at a time. Output is left as it was.
+termios raw_mode(termios t) {
+    t.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON);
+    t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB);
+    t.c_cflag |= CS8;
+    t.c_cc[VMIN] = 1;
+    t.c_cc[VTIME] = 0;
+    return t;
 }
 
-// The restore sequence as a crash handler runs it: async-signal-safe calls
-// only, and no ncurses, which another thread may be using.
+// The restore sequence as a handler runs it: async-signal-safe calls only.
 void restore_after_crash() {
     int expected = Active;
     if (!g_state.compare_exchange_strong(expected, Restored)) return;
     const int saved_errno = errno;
-    if (g_have_shell_mode.load()) {
-        const termios mode = line_mode(g_shell_mode);
-        ::tcsetattr(STDIN_FILENO, TCSANOW, &mode);
-    }
-    if (g_sequence_ready.load()) write_all(STDOUT_FILENO, g_restore_sequence, g_restore_sequence_length);
+    g_wake = -1;
+    const int tty = g_tty.load();
+    const termios mode = line_mode(g_shell_mode);
+    ::tcsetattr(tty, TCSANOW, &mode);
+    base::write_text(tty, CRASH_LEAVE_SEQUENCE);
     errno = saved_errno;
 }
 
@@ -79,11 +93,36 @@ void restore_after_crash() {
     std::abort();
 }
 
-void on_fatal_signal(int sig, siginfo_t* info, void* context) {
+void default_action_now(int sig) {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(sig, &action, nullptr);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(sig);
+}
+
+void on_ending_signal(int sig, siginfo_t* info, void* context) {
+    if (is_exit_request(sig) && g_state.load() == Active) {
+        // The first request goes to the event loop; a second one, or one
+        // that cannot be delivered, ends the process at once.
+        const int wake = g_wake.load();
+        int none = 0;
+        if (wake >= 0 && g_exit_signal.compare_exchange_strong(none, sig)) {
+            const int saved_errno = errno;
+            const char byte = tui::WAKE_INTERRUPT;
+            (void)::write(wake, &byte, 1);
+            errno = saved_errno;
+            return;
+        }
+    }
     restore_after_crash();
     std::size_t i = 0;
-    while (i < std::size(fatal_signals) && fatal_signals[i] != sig) ++i;
-    if (i == std::size(fatal_signals)) return;
+    while (i < std::size(ending_signals) && ending_signals[i] != sig) ++i;
+    if (i == std::size(ending_signals)) return;
     const struct sigaction& previous = g_previous_actions[i];
     if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
         previous.sa_sigaction(sig, info, context);
@@ -94,26 +133,126 @@ void on_fatal_signal(int sig, siginfo_t* info, void* context) {
         previous.sa_handler(sig);
         return;
     }
-    // Default action: put it back and let the signal end the process once
-    // this handler returns (the signal is blocked until then).
-    ::sigaction(sig, &previous, nullptr);
-    ::raise(sig);
+    // The default action, now: the signal ends the process as soon as it
+    // is unblocked.
+    default_action_now(sig);
 }
 
-void install_crash_hooks() {
+// Stopped by SIGTSTP: the shell gets its terminal back while the process
+// waits, and the screen is taken again when it continues.
+void on_stop(int sig) {
+    const int saved_errno = errno;
+    const bool active = g_state.load() == Active;
+    const int tty = g_tty.load();
+    if (active) {
+        const termios mode = line_mode(g_shell_mode);
+        ::tcsetattr(tty, TCSANOW, &mode);
+        base::write_text(tty, CRASH_LEAVE_SEQUENCE);
+    }
+    default_action_now(sig);  // stops here until SIGCONT
+    ::sigaction(SIGTSTP, &g_stop_action, nullptr);
+    if (active && g_state.load() == Active) {
+        ::tcsetattr(tty, TCSANOW, &g_raw_mode);
+        base::write_text(tty, RESUME_SEQUENCE);
+        if (const int wake = g_wake.load(); wake >= 0) {
+            const char byte = tui::WAKE_REDRAW;
+            (void)::write(wake, &byte, 1);
+        }
+    }
+    errno = saved_errno;
+}
+
+void on_resize(int) {
+    const int saved_errno = errno;
+    if (const int wake = g_wake.load(); wake >= 0) {
+        const char byte = tui::WAKE_RESIZE;
+        (void)::write(wake, &byte, 1);
+    }
+    errno = saved_errno;
+}
+
+void handle(int sig, struct sigaction& action, struct sigaction* previous) {
+    struct sigaction old {};
+    ::sigaction(sig, nullptr, &old);
+    if (previous != nullptr) *previous = old;
+    // Ignored on purpose by whoever started us (nohup, a background job):
+    // it stays ignored.
+    if ((old.sa_flags & SA_SIGINFO) == 0 && old.sa_handler == SIG_IGN) return;
+    ::sigaction(sig, &action, nullptr);
+}
+
+void install_hooks() {
     if (g_hooks_installed.exchange(true)) return;
     g_previous_terminate = std::set_terminate(on_terminate);
-    for (std::size_t i = 0; i < std::size(fatal_signals); ++i) {
-        struct sigaction action {};
-        action.sa_sigaction = on_fatal_signal;
-        action.sa_flags = SA_SIGINFO;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(fatal_signals[i], &action, &g_previous_actions[i]);
+    sigset_t all;
+    sigemptyset(&all);
+    for (int sig : ending_signals) sigaddset(&all, sig);
+    sigaddset(&all, SIGTSTP);
+    sigaddset(&all, SIGWINCH);
+
+    struct sigaction ending {};
+    ending.sa_sigaction = on_ending_signal;
+    ending.sa_flags = SA_SIGINFO | SA_RESTART;
+    ending.sa_mask = all;
+    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
+        handle(ending_signals[i], ending, &g_previous_actions[i]);
     }
+    g_stop_action.sa_handler = on_stop;
+    g_stop_action.sa_flags = SA_RESTART;
+    g_stop_action.sa_mask = all;
+    handle(SIGTSTP, g_stop_action, nullptr);
+    struct sigaction resize {};
+    resize.sa_handler = on_resize;
+    resize.sa_flags = SA_RESTART;
+    resize.sa_mask = all;
+    handle(SIGWINCH, resize, nullptr);
 }
 
 void report_restore_failure(const base::IoError& error) {
-    std::fprintf(stderr, "Failed to restore terminal: %s\n", error.display().c_str());
+    base::write_text(stderr, "Failed to restore terminal: " + error.display() + "\n");
+}
+
+// The descriptors of one take-over, closed when it is over.
+struct Descriptors {
+    int tty = -1;
+    int wake_read = -1;
+    int wake_write = -1;
+};
+Descriptors g_descriptors;
+
+void close_descriptors() {
+    for (int* fd : {&g_descriptors.tty, &g_descriptors.wake_read, &g_descriptors.wake_write}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+    g_tty = -1;
+}
+
+base::IoError failed(std::string_view what, int code) {
+    const base::IoError os = base::IoError::from_errno(code);
+    return base::IoError::custom(os.kind(), std::string(what) + ": " + os.display());
+}
+
+std::expected<void, base::IoError> open_descriptors() {
+    const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) return std::unexpected(failed("cannot open the controlling terminal /dev/tty", errno));
+    g_descriptors.tty = tty;
+    if (::tcgetattr(tty, &g_shell_mode) != 0) {
+        const int code = errno;
+        close_descriptors();
+        return std::unexpected(failed("cannot read the terminal modes", code));
+    }
+    int wake[2];
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        const int code = errno;
+        close_descriptors();
+        return std::unexpected(failed("cannot create the wake-up pipe", code));
+    }
+    g_descriptors.wake_read = wake[0];
+    g_descriptors.wake_write = wake[1];
+    g_raw_mode = raw_mode(g_shell_mode);
+    g_tty = tty;
+    return {};
 }
 
 }  // namespace
@@ -121,62 +260,54 @@ void report_restore_failure(const base::IoError& error) {
 void restore_terminal() {
     int expected = Active;
     if (!g_state.compare_exchange_strong(expected, Restored)) return;
-    if (tui::NcursesBackend* backend = g_backend.load(); backend != nullptr) {
-        if (auto ended = backend->end(); !ended) return report_restore_failure(ended.error());
-    }
-    if (g_have_shell_mode.load()) {
-        termios current{};
-        if (::tcgetattr(STDIN_FILENO, &current) != 0) {
-            return report_restore_failure(base::IoError::from_errno(errno));
-        }
-        const termios mode = line_mode(current);
-        if (::tcsetattr(STDIN_FILENO, TCSANOW, &mode) != 0) {
-            return report_restore_failure(base::IoError::from_errno(errno));
-        }
-    }
-    if (std::fflush(stdout) != 0) report_restore_failure(base::IoError::from_errno(errno));
+    g_wake = -1;
+    const int tty = g_tty.load();
+    const termios mode = line_mode(g_shell_mode);
+    if (::tcsetattr(tty, TCSADRAIN, &mode) != 0) return report_restore_failure(base::IoError::from_errno(errno));
+    if (!base::write_text(tty, LEAVE_SEQUENCE)) report_restore_failure(base::IoError::from_errno(errno));
+}
+
+OutsideSignalsBlocked::OutsideSignalsBlocked() {
+    sigset_t outside;
+    sigemptyset(&outside);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU}) sigaddset(&outside, sig);
+    ::pthread_sigmask(SIG_BLOCK, &outside, &previous_);
+}
+
+OutsideSignalsBlocked::~OutsideSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+
+int pending_exit_signal() { return g_exit_signal.load(); }
+
+void end_by_signal(int sig) {
+    default_action_now(sig);
+    std::_Exit(128 + sig);  // only if the signal could not end the process
 }
 
 std::expected<TerminalSession, base::IoError> setup_terminal() {
-    install_crash_hooks();
+    install_hooks();
     if (g_state.load() == Active) {
         return std::unexpected(
             base::IoError::custom(base::IoErrorKind::AlreadyExists, "the terminal is already taken over"));
     }
-    g_sequence_ready = false;
-    g_have_shell_mode = false;
+    if (auto opened = open_descriptors(); !opened) return std::unexpected(opened.error());
     g_state = Active;
-
-    termios shell{};
-    if (::tcgetattr(STDIN_FILENO, &shell) != 0) {
-        const base::IoError error = base::IoError::from_errno(errno);
+    const auto fail = [](base::IoError error) {
         restore_terminal();
-        return std::unexpected(error);
-    }
-    g_shell_mode = shell;
-    g_have_shell_mode = true;
+        close_descriptors();
+        return std::unexpected(std::move(error));
+    };
+    const int tty = g_descriptors.tty;
+    if (::tcsetattr(tty, TCSANOW, &g_raw_mode) != 0) return fail(failed("cannot switch the terminal to raw mode", errno));
+    if (!base::write_text(tty, ENTER_SEQUENCE)) return fail(failed("cannot write to the terminal", errno));
 
-    auto backend = tui::NcursesBackend::open();
-    if (!backend) {
-        restore_terminal();
-        return std::unexpected(backend.error());
-    }
-    const std::string& sequence = (*backend)->crash_restore_sequence();
-    g_restore_sequence_length = std::min(sequence.size(), sizeof g_restore_sequence);
-    std::memcpy(g_restore_sequence, sequence.data(), g_restore_sequence_length);
-    g_sequence_ready = true;
-    g_backend = backend->get();
-
-    auto terminal = tui::Terminal::create(**backend);
-    if (!terminal) {
-        restore_terminal();
-        g_backend = nullptr;
-        return std::unexpected(terminal.error());
-    }
-    return TerminalSession(std::move(*backend), std::move(*terminal));
+    auto backend = std::make_unique<tui::TtyBackend>(tty, g_descriptors.wake_read, tui::described_colors(tty));
+    auto terminal = tui::Terminal::create(*backend);
+    if (!terminal) return fail(std::move(terminal.error()));
+    g_wake = g_descriptors.wake_write;
+    return TerminalSession(std::move(backend), std::move(*terminal));
 }
 
-TerminalSession::TerminalSession(std::unique_ptr<tui::NcursesBackend> backend, tui::Terminal terminal)
+TerminalSession::TerminalSession(std::unique_ptr<tui::TtyBackend> backend, tui::Terminal terminal)
     : backend_(std::move(backend)), terminal_(std::move(terminal)) {}
 
 TerminalSession::TerminalSession(TerminalSession&& other) noexcept
@@ -191,14 +322,14 @@ tui::EventSource& TerminalSession::events() { return *backend_; }
 void TerminalSession::shutdown() {
     if (!backend_) return;
     if (terminal_ && terminal_->cursor_hidden()) {
-        if (auto shown = terminal_->show_cursor(); !shown) {
-            std::fprintf(stderr, "Failed to show the cursor: %s\n", shown.error().display().c_str());
-        }
+        auto shown = terminal_->show_cursor();
+        if (shown) shown = backend_->flush();
+        if (!shown) base::write_text(stderr, "Failed to show the cursor: " + shown.error().display() + "\n");
     }
     terminal_.reset();
     restore_terminal();
-    g_backend = nullptr;
     backend_.reset();
+    close_descriptors();
 }
 
 }  // namespace vorlix::app

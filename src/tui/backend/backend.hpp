@@ -1,7 +1,7 @@
 #pragma once
 // What the terminal object needs from a terminal: draw cells, place or hide
 // the cursor, report the size, and push out what was drawn. An event source
-// waits for input with a time-out. The ncurses backend provides both for a
+// waits for input with a time-out. The terminal backend provides both for a
 // real terminal; the test backend keeps a buffer and a queue instead.
 
 #include <chrono>

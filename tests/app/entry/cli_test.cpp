@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/entry/cli.hpp"
+#include "config/load.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -96,12 +97,34 @@ protected:
 };
 
 TEST_F(StartupConfig, FailurePrintsCannotLoadLine) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string file;
+        std::string cause;  // the display text after "Cannot load {path}: ", or empty for the loader's own
+        bool has_nul;       // the line carries a NUL byte, which must reach the stream with the rest
+    };
+    const std::vector<Case> cases = {
+        {"[logging]\nfilter = \"  \"\n", "invalid configuration: logging.filter must not be empty", false},
+        {"points = 2001\n\0garbage = = =\n"s, "", true},
+        {"[connection]\nbackend = \"TCP\\u0000more\"\n", "", true},
+    };
     const auto path = dir_ / "config.toml";
-    std::ofstream(path) << "[logging]\nfilter = \"  \"\n";
     ::setenv("VORLIX_CONFIG", path.c_str(), 1);
-    std::optional<LoadedConfig> loaded;
-    EXPECT_EQ(run(loaded), "Cannot load " + path.string() + ": invalid configuration: logging.filter must not be empty\n");
-    EXPECT_FALSE(loaded.has_value());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << c.file;
+        std::string cause = c.cause;
+        if (cause.empty()) {
+            auto direct = config::load_config_from(path);
+            ASSERT_FALSE(direct.has_value());
+            cause = direct.error().display();
+        }
+        const std::string expected = "Cannot load " + path.string() + ": " + cause + "\n";
+        EXPECT_EQ(expected.find('\0') != std::string::npos, c.has_nul);
+        std::optional<LoadedConfig> loaded;
+        EXPECT_EQ(run(loaded), expected);
+        EXPECT_FALSE(loaded.has_value());
+    }
 }
 
 TEST_F(StartupConfig, SuccessKeepsPathAndPrintsNothing) {

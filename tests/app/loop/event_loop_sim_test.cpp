@@ -40,8 +40,8 @@ struct Rig {
             c.connection.tcp_address = "127.0.0.1:" + std::to_string(server->port());
             port = "tcp://" + c.connection.tcp_address;
         }
-        c.connection.tcp_timeout_ms = 2000;
-        c.serial.timeout_ms = 2000;
+        c.connection.tcp_timeout_ms = vorlix::test::answered_timeout_ms;
+        c.serial.timeout_ms = vorlix::test::answered_timeout_ms;
         c.serial.command_delay_ms = 0;
         c.serial.settle_delay_ms = 0;
         c.serial.scan_delay_ms = 0;
@@ -53,10 +53,11 @@ struct Rig {
     void press(const std::vector<KeyEvent>& keys) {
         for (const KeyEvent& k : keys) handle_key(*state, k, launch);
     }
-    // Refreshes as the loop would until `done` holds; false after 10 s.
+    // Refreshes as the loop would until `done` holds; false only after the
+    // generous wait of every test.
     template <class Done>
     bool refresh_until(Done done) {
-        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        const auto deadline = std::chrono::steady_clock::now() + vorlix::test::patience;
         while (std::chrono::steady_clock::now() < deadline) {
             refresh_from_workers(*state);
             if (done(*state)) return true;

@@ -6,6 +6,10 @@
 //   throw         an uncaught exception on the main thread
 //   thread-throw  an uncaught exception on another thread
 //   segv          a fatal signal
+//   wait          wait for keys until "q" or an interrupt, then shut down;
+//                 an interrupt then ends the probe by its signal; a resize
+//                 or a lost screen draws "probe again"
+//   hold          the same, but an interrupt only draws "held"
 // Its own terminate handler stands for the application's error report.
 
 #include <signal.h>
@@ -14,11 +18,13 @@
 
 #include <clocale>
 #include <cstdio>
+#include <chrono>
 #include <cstdlib>
 #include <exception>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "app/terminal/terminal.hpp"
 #include "tui/widgets/paragraph.hpp"
@@ -56,14 +62,37 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "SETUP FAILED: %s\n", session.error().display().c_str());
         return 1;
     }
-    auto drawn = session->terminal().draw([](vorlix::tui::Frame& f) {
-        f.render_widget(vorlix::tui::Paragraph(vorlix::tui::Text("probe frame")), f.area());
-    });
-    if (!drawn) return 2;
+    const auto draw = [&](const char* text) {
+        return session->terminal().draw([text](vorlix::tui::Frame& f) {
+            f.render_widget(vorlix::tui::Paragraph(vorlix::tui::Text(text)), f.area());
+        });
+    };
+    if (!draw("probe frame")) return 2;
 
     if (mode == "throw") throw std::runtime_error("boom");
     if (mode == "thread-throw") std::thread([] { throw std::runtime_error("boom on a worker"); }).join();
     if (mode == "segv") ::raise(SIGSEGV);
+    if (mode == "wait" || mode == "hold") {
+        for (;;) {
+            auto event = session->events().poll(std::chrono::milliseconds(100));
+            if (!event) return 3;
+            if (!*event) continue;
+            if (std::holds_alternative<vorlix::tui::InterruptEvent>(**event)) {
+                if (mode == "wait") break;
+                if (!draw("held")) return 2;
+                continue;
+            }
+            if (std::holds_alternative<vorlix::tui::ResizeEvent>(**event)) {
+                // Drawn whole again, as the program's event loop does.
+                if (!session->terminal().clear() || !draw("probe again")) return 2;
+                continue;
+            }
+            const auto* key = std::get_if<vorlix::tui::KeyEvent>(&**event);
+            if (key != nullptr && key->is_char(U'q')) break;
+        }
+        session->shutdown();
+        if (const int sig = vorlix::app::pending_exit_signal()) vorlix::app::end_by_signal(sig);
+    }
 
     session->shutdown();
     termios t{};

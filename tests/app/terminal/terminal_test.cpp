@@ -1,102 +1,26 @@
 // Runs the take-over probe under a pseudo-terminal and reads what it wrote
-// there: the alternate screen must be entered and left, and a crash must
-// leave it before the error report is printed.
+// there: the alternate screen must be entered and left, and a crash on any
+// thread must leave it, with the line modes back, before the error report
+// is printed. The probe's own standard streams are the pseudo-terminal too,
+// but it draws on /dev/tty, its controlling terminal.
 
 #include <gtest/gtest.h>
 
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
-#include <unistd.h>
+#include <termios.h>
 
-#include <cerrno>
-#include <chrono>
-#include <cstdlib>
-#include <optional>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "app/terminal/terminal.hpp"
+#include "app/terminal/terminal_probe_run.hpp"
+
 namespace {
 
-using namespace std::chrono_literals;
-
-constexpr const char* enter_alternate = "\x1b[?1049h";
-constexpr const char* leave_alternate = "\x1b[?1049l";
-constexpr const char* hide_cursor = "\x1b[?25l";
-constexpr const char* show_cursor = "\x1b[?25h";
-
-struct ProbeRun {
-    std::string output;
-    int status = 0;
-    bool finished = false;
-};
-
-ProbeRun run_probe(const std::string& mode, const std::string& term) {
-    ProbeRun run;
-    int master = -1;
-    winsize size{24, 80, 0, 0};
-    const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
-    if (pid < 0) return run;
-    if (pid == 0) {
-        setenv("TERM", term.c_str(), 1);
-        setenv("LANG", "C.UTF-8", 1);
-        // ncurses keeps some memory to the end by design; crashes must not
-        // leave core files behind.
-        const char* asan = std::getenv("ASAN_OPTIONS");
-        setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(), 1);
-        const rlimit no_core{0, 0};
-        setrlimit(RLIMIT_CORE, &no_core);
-        execl(VORLIX_TERMINAL_PROBE, VORLIX_TERMINAL_PROBE, mode.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    char buf[4096];
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd p{master, POLLIN, 0};
-        const int ready = poll(&p, 1, 200);
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0) {
-            // Output may have ended without the pty reporting it yet.
-            if (waitpid(pid, &run.status, WNOHANG) == pid) run.finished = true;
-            if (run.finished) break;
-            continue;
-        }
-        const ssize_t n = read(master, buf, sizeof buf);
-        if (n <= 0) break;  // EIO once the probe has closed the terminal
-        run.output.append(buf, static_cast<std::size_t>(n));
-    }
-    while (!run.finished && std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, &run.status, WNOHANG) == pid) {
-            run.finished = true;
-        } else {
-            std::this_thread::sleep_for(10ms);
-        }
-    }
-    if (!run.finished) {
-        kill(pid, SIGKILL);
-        waitpid(pid, &run.status, 0);
-    }
-    close(master);
-    return run;
-}
-
-std::string visible(const std::string& s) {
-    std::string out;
-    for (unsigned char c : s) {
-        if (c == 0x1b) {
-            out += "\\e";
-        } else if (c < 0x20) {
-            out += "^" + std::string(1, static_cast<char>(c + 0x40));
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
+using namespace vorlix::app::probe_run;
 
 enum class End { Success, Failure, Abort, Crash };
 
@@ -108,7 +32,7 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         std::vector<std::string> absent;
         End end;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"quit", "xterm-256color",
          {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate, "DONE icanon=1 echo=1 isig=1"},
          {"Failed to"}, End::Success},
@@ -120,14 +44,22 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         {"thread-throw", "xterm-256color",
          {enter_alternate, "probe", leave_alternate, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
         {"segv", "xterm-256color", {enter_alternate, "probe", leave_alternate}, {"DONE"}, End::Crash},
-        {"quit", "vorlix-no-such-terminal",
-         {"SETUP FAILED: cannot use the terminal \"vorlix-no-such-terminal\""}, {enter_alternate, "DONE"},
-         End::Failure},
+        {"thread-throw", "vt100", {enter_alternate, "probe", show_cursor, leave_alternate, "REPORT: boom on a worker"},
+         {"DONE"}, End::Abort},
     };
+    // The same sequences whatever the description says, or with none.
+    for (const char* term : {"vorlix-no-such-terminal", "", "vt100", "dumb", "linux", "xterm-mono"}) {
+        cases.push_back({"quit", term,
+                         {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate,
+                          "DONE icanon=1 echo=1 isig=1"},
+                         {"Failed to", "SETUP FAILED"}, End::Success});
+    }
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.mode + " on " + c.term);
+        SCOPED_TRACE(c.mode + " on " + (c.term.empty() ? "no TERM" : c.term));
         const ProbeRun run = run_probe(c.mode, c.term);
         ASSERT_TRUE(run.finished) << visible(run.output);
+        // Every way out leaves the terminal in line mode, crashes included.
+        EXPECT_EQ(run.modes.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ICANON | ECHO | ISIG});
         std::size_t at = 0;
         for (const std::string& part : c.in_order) {
             const std::size_t found = run.output.find(part, at);
@@ -156,4 +88,33 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
     }
 }
 
+// A signal that ends the process ends it after the restore, by that same
+// signal; the three that ask for an end go through the probe's own wait for
+// input first, like the program's event loop.
+TEST(TerminalTakeOver, ThreadsStartedWithOutsideSignalsBlockedNeverTakeThem) {
+    const auto blocked_here = [](int sig) {
+        sigset_t now;
+        pthread_sigmask(SIG_BLOCK, nullptr, &now);
+        return sigismember(&now, sig) == 1;
+    };
+    const int outside[] = {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU};
+    std::vector<int> blocked_in_worker;
+    bool faults_blocked_in_worker = true;
+    {
+        const vorlix::app::OutsideSignalsBlocked blocked;
+        std::thread([&] {
+            for (int sig : outside) {
+                if (blocked_here(sig)) blocked_in_worker.push_back(sig);
+            }
+            faults_blocked_in_worker = blocked_here(SIGSEGV) || blocked_here(SIGBUS) || blocked_here(SIGFPE);
+        }).join();
+    }
+    EXPECT_EQ(blocked_in_worker, std::vector<int>(std::begin(outside), std::end(outside)));
+    for (int sig : outside) EXPECT_FALSE(blocked_here(sig)) << sig;
+    // Faults of the thread itself stay deliverable to it.
+    EXPECT_FALSE(faults_blocked_in_worker);
+}
+
+// A second request to end, while the first is still being served, ends the
+// process at once, after the restore.
 }  // namespace

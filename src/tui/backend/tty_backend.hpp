@@ -1,0 +1,78 @@
+#pragma once
+// The real terminal: draws by writing the escape sequences every terminal in
+// use understands (cursor position, the colours and attributes of SGR) to
+// one descriptor, and reads keys from it. Whoever opened the descriptor has
+// put it in raw mode and owns the alternate screen; this backend only draws
+// and reads, so it never fails because a terminal description is missing.
+//
+// The wait for input also watches a wake-up pipe: a signal handler writes a
+// byte there to report what it cannot handle itself.
+
+#include <memory>
+#include <string>
+
+#include "tui/backend/backend.hpp"
+
+namespace vorlix::tui {
+
+// The bytes a wake-up pipe carries.
+inline constexpr char WAKE_RESIZE = 'W';     // the terminal changed size
+inline constexpr char WAKE_REDRAW = 'C';     // the screen was lost: draw it all again
+inline constexpr char WAKE_INTERRUPT = 'S';  // the program was asked to end
+
+// The number of colours the terminal's description declares: 0 for one that
+// has none (a monochrome terminal), 16 when there is no description at all,
+// since every terminal emulator in use shows the sixteen named colours.
+int described_colors(int fd);
+
+class TtyBackend final : public Backend, public EventSource {
+public:
+    // Draws on and reads from `fd`; `wake_fd` is the read end of a
+    // non-blocking wake-up pipe (-1 for none). Neither is closed here. `colors` is what
+    // the terminal shows: 256, 16, 8 (bright colours become bold dim ones),
+    // or fewer (no colours; a background becomes reverse video, so a
+    // selection stays visible).
+    TtyBackend(int fd, int wake_fd, int colors) : fd_(fd), wake_fd_(wake_fd), colors_(colors) {}
+
+    IoResult<> draw(std::span<const CellUpdate> updates) override;
+    IoResult<> hide_cursor() override;
+    IoResult<> show_cursor() override;
+    IoResult<> set_cursor_position(Position position) override;
+    IoResult<> clear() override;
+    IoResult<Size> size() override;
+    IoResult<> flush() override;
+
+    // A key typed right after Esc (what an Alt combination sends) counts as
+    // that key alone, since modifiers do not count. Escape sequences of the
+    // cursor and editing keys are recognised in their common encodings.
+    // A resize or a lost screen comes as a ResizeEvent, an end request as an
+    // InterruptEvent.
+    IoResult<std::optional<Event>> poll(std::chrono::milliseconds timeout) override;
+
+private:
+    struct Style {
+        Color fg;
+        Color bg;
+        Modifier modifier = Modifier::None;
+        bool operator==(const Style&) const = default;
+    };
+    void append_style(const Style& style);
+    void append_color(Color color, bool background, bool& bold);
+    // Reads what the terminal has sent within `timeout_ms`; false when nothing came.
+    IoResult<bool> fill(int timeout_ms);
+    std::optional<char32_t> take_char(bool wait);
+    IoResult<std::optional<Event>> next_key();
+
+    int fd_;
+    int wake_fd_;
+    int colors_;
+    std::string out_;
+    std::string in_;
+    std::optional<Style> style_;  // unknown until written
+    std::optional<Position> at_;  // where the terminal's cursor stands
+    std::optional<bool> cursor_visible_;
+    bool closed_ = false;
+    bool hangup_waited_ = false;
+};
+
+}  // namespace vorlix::tui
