@@ -125,7 +125,7 @@ TEST_P(SingleScanOverLink, WholeScanReportsEveryStageAndSavesTheFrame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, SingleScanOverLink, testing::Values(Link::Tcp, Link::Pty),
-                         [](const auto& info) { return info.param == Link::Tcp ? "Tcp" : "Pty"; });
+                         [](const auto& param_info) { return param_info.param == Link::Tcp ? "Tcp" : "Pty"; });
 
 TEST(SingleScan, RetriesABlankIdentificationOnce) {
     TempDir out;

@@ -159,7 +159,7 @@ TEST_P(LiveOverLink, SavesOnRequestSwitchesTraceAndStops) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, LiveOverLink, testing::Values(Link::Tcp, Link::Pty),
-                         [](const auto& info) { return info.param == Link::Tcp ? "Tcp" : "Pty"; });
+                         [](const auto& param_info) { return param_info.param == Link::Tcp ? "Tcp" : "Pty"; });
 
 TEST(LiveCapture, SaveAskedBeforeTheFirstSweepIsServedByIt) {
     TempDir out;

@@ -54,10 +54,10 @@ std::expected<Prepared, UiError> prepare(const UiState& state) {
     config::Config config = state.config.clone();
     config.port = std::move(*port);
     config.baudrate = *baudrate;
-    config.start_frequency = state.start.value;
-    config.stop_frequency = state.stop.value;
-    config.points = state.points.value;
-    config.repeat = state.repeat.value;
+    config.start_frequency = state.start.value();
+    config.stop_frequency = state.stop.value();
+    config.points = state.points.value();
+    config.repeat = state.repeat.value();
 
     if (auto valid = config::validate_config(config); !valid) {
         return std::unexpected(config_failure(std::move(valid.error())));

@@ -1,8 +1,8 @@
 #pragma once
 // One numeric editor of the parameter menu: the value in force, its bounds
 // and step, and the digits being typed. A typed number replaces the value
-// only when it parses and lies within the bounds, so `value` always stays in
-// [min, max].
+// only when it parses and lies within the bounds, so the value always stays
+// in [min, max].
 
 #include <cstddef>
 #include <cstdint>
@@ -13,29 +13,25 @@ namespace vorlix::app {
 
 enum class StepDirection : std::uint8_t { Up, Down };
 
-struct NumberInput {
+class NumberInput {
+public:
     // Longest typed text; 20 digits hold every 64-bit number and then some.
     static constexpr std::size_t MAX_TYPED = 20;
 
-    std::optional<std::string> edit;  // present while typing; digits only
-    std::uint64_t value = 0;
-    std::uint64_t step = 1;
-    std::uint64_t min = 0;
-    std::uint64_t max = 0;
-    bool invalid = false;  // Enter found the typed text unusable
+    NumberInput() = default;
+    // An editor that is not typing; `value` is clamped into [min, max]
+    // (to `min` for crossed bounds, which must not crash the menu).
+    static NumberInput make(std::uint64_t value, std::uint64_t step, std::uint64_t min, std::uint64_t max);
 
-    // An editor that is not typing.
-    static NumberInput make(std::uint64_t value, std::uint64_t step, std::uint64_t min,
-                            std::uint64_t max) {
-        NumberInput n;
-        n.value = value;
-        n.step = step;
-        n.min = min;
-        n.max = max;
-        return n;
-    }
-
-    bool typing() const { return edit.has_value(); }
+    std::uint64_t value() const { return value_; }
+    std::uint64_t step() const { return step_; }
+    std::uint64_t min() const { return min_; }
+    std::uint64_t max() const { return max_; }
+    // Present while typing; digits only.
+    const std::optional<std::string>& edit() const { return edit_; }
+    bool typing() const { return edit_.has_value(); }
+    // Enter found the typed text unusable.
+    bool invalid() const { return invalid_; }
 
     // Adds or takes away `step`, saturating, then clamps into [min, max].
     // The typed text and the invalid flag are left alone.
@@ -55,6 +51,14 @@ struct NumberInput {
     std::string display_text() const;
 
     bool operator==(const NumberInput&) const = default;
+
+private:
+    std::optional<std::string> edit_;
+    std::uint64_t value_ = 0;
+    std::uint64_t step_ = 1;
+    std::uint64_t min_ = 0;
+    std::uint64_t max_ = 0;
+    bool invalid_ = false;
 };
 
 }  // namespace vorlix::app

@@ -51,16 +51,11 @@ UiState::UiState(const PortList& ports, config::Config loaded, std::string path)
     port_list.selected = initial_port(port_names, loaded);
 
     const config::ScanConfig& scan = loaded.scan;
-    start = NumberInput::make(std::min(loaded.start_frequency, MAX_FREQUENCY_MHZ),
-                              scan.frequency_step_mhz, 0, MAX_FREQUENCY_MHZ);
-    stop = NumberInput::make(std::min(std::max(loaded.stop_frequency, MIN_STOP_MHZ), MAX_FREQUENCY_MHZ),
-                             scan.frequency_step_mhz, MIN_STOP_MHZ, MAX_FREQUENCY_MHZ);
-    // std::clamp would be undefined for crossed bounds; validation rules them
-    // out, but a hand-made configuration must not crash the menu.
-    points = NumberInput::make(std::max(scan.min_points, std::min(loaded.points, scan.max_points)),
-                               scan.points_step, scan.min_points, scan.max_points);
-    repeat = NumberInput::make(std::max<std::uint64_t>(1, std::min(loaded.repeat, scan.max_repeat)),
-                               1, 1, scan.max_repeat);
+    // Each editor clamps the loaded value into its bounds.
+    start = NumberInput::make(loaded.start_frequency, scan.frequency_step_mhz, 0, MAX_FREQUENCY_MHZ);
+    stop = NumberInput::make(loaded.stop_frequency, scan.frequency_step_mhz, MIN_STOP_MHZ, MAX_FREQUENCY_MHZ);
+    points = NumberInput::make(loaded.points, scan.points_step, scan.min_points, scan.max_points);
+    repeat = NumberInput::make(loaded.repeat, 1, 1, scan.max_repeat);
 
     config = std::move(loaded);
     config_path = std::move(path);

@@ -23,6 +23,10 @@ using test::RecordingLauncher;
 using tui::KeyCode;
 using tui::KeyEvent;
 
+void set_value(NumberInput& editor, std::uint64_t value) {
+    editor = NumberInput::make(value, editor.step(), editor.min(), editor.max());
+}
+
 std::string read_file(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -56,10 +60,10 @@ TEST_F(ConfirmTest, EnterWritesTheMenuValuesBackAndStartsOneWorker) {
         UiState s = parameters_state();
         s.live_mode = live;
         s.column = 3;  // Enter confirms from any column
-        s.start.value = 100;
-        s.stop.value = 350;
-        s.points.value = 501;
-        s.repeat.value = 3;
+        set_value(s.start, 100);
+        set_value(s.stop, 350);
+        set_value(s.points, 501);
+        set_value(s.repeat, 3);
         s.baud_list.selected = 0;
         s.port_list.selected = 1;
         const config::Config loaded = s.config;
@@ -113,8 +117,8 @@ TEST_F(ConfirmTest, AFailedCheckStartsNothingAndEndsOnFinished) {
          false},
         {"start above stop",
          [](UiState& s) {
-             s.start.value = 900;
-             s.stop.value = 800;
+             set_value(s.start, 900);
+             set_value(s.stop, 800);
          },
          "invalid configuration: frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz",
          false},
@@ -150,9 +154,9 @@ TEST_F(ConfirmTest, EnterOnAnInvalidTypedStopNeitherConfirmsNorChangesTheValue) 
     press(s, {KeyEvent::character(U'0'), KeyEvent::key(KeyCode::Enter)});
     EXPECT_TRUE(recorder.started.empty());
     EXPECT_EQ(s.screen, Screen::Parameters);
-    EXPECT_EQ(s.stop.value, 800u);
-    EXPECT_TRUE(s.stop.invalid);
-    EXPECT_EQ(s.stop.edit, "0");
+    EXPECT_EQ(s.stop.value(), 800u);
+    EXPECT_TRUE(s.stop.invalid());
+    EXPECT_EQ(s.stop.edit(), "0");
 }
 
 TEST_F(ConfirmTest, AWorkerThreadThatCannotStartStopsTheProgramAfterTheCleanup) {

@@ -112,7 +112,7 @@ TEST_P(LoopWithWorkersTest, LiveCaptureSavesOnRequestAndOnStop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, LoopWithWorkersTest, ::testing::Values(Link::Tcp, Link::Pty),
-                         [](const auto& info) { return info.param == Link::Tcp ? "Tcp" : "Pty"; });
+                         [](const auto& param_info) { return param_info.param == Link::Tcp ? "Tcp" : "Pty"; });
 
 }  // namespace
 }  // namespace vorlix::app

@@ -174,7 +174,10 @@ TEST(ParametersScreen, HelpTextFollowsTheEditor) {
         s.column = c.column;
         if (c.typed) {
             NumberInput* input = s.current_editor();
-            input->edit.emplace(c.typed);
+            // A typed digit taken back leaves typing on with no text.
+            input->push_digit('0');
+            input->pop_char();
+            for (char ch : std::string_view(c.typed)) input->push_digit(ch);
         }
         EXPECT_EQ(menu_help_text(s), c.help) << int(c.column);
     }

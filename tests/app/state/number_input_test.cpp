@@ -32,13 +32,16 @@ TEST(NumberInputStep, ClampsAndSaturates) {
     };
     for (const auto& c : cases) {
         NumberInput n = c.input;
-        n.edit = "7";
-        n.invalid = true;
+        // Twenty nines overflow every bound, so Enter leaves them typed and invalid.
+        const std::string typed(NumberInput::MAX_TYPED, '9');
+        for (char digit : typed) n.push_digit(digit);
+        n.apply_typed_value();
+        ASSERT_TRUE(n.invalid()) << c.name;
         n.apply_step(c.direction);
-        EXPECT_EQ(n.value, c.expected) << c.name;
+        EXPECT_EQ(n.value(), c.expected) << c.name;
         // Stepping never touches what is being typed.
-        EXPECT_EQ(n.edit, std::optional<std::string>("7")) << c.name;
-        EXPECT_TRUE(n.invalid) << c.name;
+        EXPECT_EQ(n.edit(), typed) << c.name;
+        EXPECT_TRUE(n.invalid()) << c.name;
     }
 }
 
@@ -85,9 +88,9 @@ TEST(NumberInputTyping, Sessions) {
                 default: n.push_digit(*k);
             }
         }
-        EXPECT_EQ(n.edit, c.edit) << c.keys;
-        EXPECT_EQ(n.value, c.value) << c.keys;
-        EXPECT_EQ(n.invalid, c.invalid) << c.keys;
+        EXPECT_EQ(n.edit(), c.edit) << c.keys;
+        EXPECT_EQ(n.value(), c.value) << c.keys;
+        EXPECT_EQ(n.invalid(), c.invalid) << c.keys;
         if (c.shown) {
             EXPECT_EQ(n.display_text(), c.shown) << c.keys;
         }
@@ -98,13 +101,26 @@ TEST(NumberInputTyping, LargestNumberFitsWhenInRange) {
     NumberInput n = make(0, 1, 0, U64_MAX);
     for (char c : std::string("18446744073709551615")) n.push_digit(c);
     n.apply_typed_value();
-    EXPECT_EQ(n.value, U64_MAX);
+    EXPECT_EQ(n.value(), U64_MAX);
     EXPECT_FALSE(n.typing());
 
     for (char c : std::string("18446744073709551616")) n.push_digit(c);
     n.apply_typed_value();
-    EXPECT_TRUE(n.invalid);
-    EXPECT_EQ(n.value, U64_MAX);
+    EXPECT_TRUE(n.invalid());
+    EXPECT_EQ(n.value(), U64_MAX);
+}
+
+TEST(NumberInputMake, ClampsTheValueIntoItsBounds) {
+    const struct {
+        NumberInput input;
+        std::uint64_t value;
+    } cases[] = {
+        {make(5, 1, 10, 20), 10},
+        {make(15, 1, 10, 20), 15},
+        {make(25, 1, 10, 20), 20},
+        {make(15, 1, 20, 10), 20},  // crossed bounds give min
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.input.value(), c.value) << c.input.min() << ".." << c.input.max();
 }
 
 }  // namespace

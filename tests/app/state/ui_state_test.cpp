@@ -91,10 +91,10 @@ TEST(UiStateNew, EditorsClampTheConfiguredValues) {
         cfg.points = c.points;
         cfg.repeat = c.repeat;
         UiState s({}, cfg, "c");
-        EXPECT_EQ(s.start.value, c.e_start);
-        EXPECT_EQ(s.stop.value, c.e_stop);
-        EXPECT_EQ(s.points.value, c.e_points);
-        EXPECT_EQ(s.repeat.value, c.e_repeat);
+        EXPECT_EQ(s.start.value(), c.e_start);
+        EXPECT_EQ(s.stop.value(), c.e_stop);
+        EXPECT_EQ(s.points.value(), c.e_points);
+        EXPECT_EQ(s.repeat.value(), c.e_repeat);
         // The configuration itself keeps what was loaded.
         EXPECT_EQ(s.config.start_frequency, c.start);
     }
@@ -102,10 +102,10 @@ TEST(UiStateNew, EditorsClampTheConfiguredValues) {
     const NumberInput* editors[] = {&s.start, &s.stop, &s.points, &s.repeat};
     const std::uint64_t bounds[][3] = {{10, 0, 5400}, {10, 10, 5400}, {100, 101, 1000001}, {1, 1, 1000}};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(editors[i]->step, bounds[i][0]) << i;
-        EXPECT_EQ(editors[i]->min, bounds[i][1]) << i;
-        EXPECT_EQ(editors[i]->max, bounds[i][2]) << i;
-        EXPECT_FALSE(editors[i]->typing() || editors[i]->invalid) << i;
+        EXPECT_EQ(editors[i]->step(), bounds[i][0]) << i;
+        EXPECT_EQ(editors[i]->min(), bounds[i][1]) << i;
+        EXPECT_EQ(editors[i]->max(), bounds[i][2]) << i;
+        EXPECT_FALSE(editors[i]->typing() || editors[i]->invalid()) << i;
     }
 }
 
@@ -149,12 +149,12 @@ TEST(UiStateLists, ParametersStepTheCurrentEditorOnly) {
     s.screen = Screen::Parameters;
     s.column = 1;
     move_selection(s, StepDirection::Up);
-    EXPECT_EQ(s.stop.value, 810u);
-    EXPECT_EQ(s.start.value, 240u);
+    EXPECT_EQ(s.stop.value(), 810u);
+    EXPECT_EQ(s.start.value(), 240u);
 
     s.screen = Screen::Plot;
     move_selection(s, StepDirection::Up);
-    EXPECT_EQ(s.stop.value, 810u);
+    EXPECT_EQ(s.stop.value(), 810u);
     EXPECT_EQ(s.port_list.selected, std::optional<std::size_t>(0));
 }
 
