@@ -28,7 +28,7 @@ namespace {
 
 using namespace vorlix::instrument;
 
-constexpr ScanRequest largest{240'000'000, 800'000'000, 1'000'001, 1};
+constexpr ScanRequest LARGEST{240'000'000, 800'000'000, 1'000'001, 1};
 
 std::vector<std::uint8_t> make_frame(std::uint64_t points) {
     std::vector<std::uint8_t> frame;
@@ -45,7 +45,7 @@ std::vector<std::uint8_t> make_frame(std::uint64_t points) {
 }
 
 const std::vector<std::uint8_t>& largest_frame() {
-    static const std::vector<std::uint8_t> frame = make_frame(largest.points);
+    static const std::vector<std::uint8_t> frame = make_frame(LARGEST.points);
     return frame;
 }
 
@@ -61,11 +61,11 @@ void BM_DecodeScanraw(benchmark::State& state) {
     const auto& frame = largest_frame();
     const auto axis = state.range(0) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
     for (auto _ : state) {
-        auto samples = decode_scanraw(frame, largest, 128, axis);
+        auto samples = decode_scanraw(frame, LARGEST, 128, axis);
         benchmark::DoNotOptimize(samples);
     }
     state.SetLabel(state.range(0) ? "firmware axis" : "inclusive axis");
-    report_points(state, largest.points, frame.size());
+    report_points(state, LARGEST.points, frame.size());
 }
 BENCHMARK(BM_DecodeScanraw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
@@ -74,11 +74,11 @@ BENCHMARK(BM_DecodeScanraw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 void BM_DecodeScanraw_floor(benchmark::State& state) {
     const auto& frame = largest_frame();
     for (auto _ : state) {
-        std::vector<Sample> samples(largest.points, Sample{1.0, -1.0});
+        std::vector<Sample> samples(LARGEST.points, Sample{1.0, -1.0});
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
-    report_points(state, largest.points, frame.size());
+    report_points(state, LARGEST.points, frame.size());
 }
 BENCHMARK(BM_DecodeScanraw_floor)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
@@ -89,18 +89,18 @@ void BM_DecodeScanrawInto(benchmark::State& state) {
     const auto axis = state.range(0) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
     std::vector<Sample> samples;
     for (auto _ : state) {
-        if (!decode_scanraw_into(frame, largest, 128, axis, samples)) state.SkipWithError("decode failed");
+        if (!decode_scanraw_into(frame, LARGEST, 128, axis, samples)) state.SkipWithError("decode failed");
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
     state.SetLabel(state.range(0) ? "firmware axis" : "inclusive axis");
-    report_points(state, largest.points, frame.size());
+    report_points(state, LARGEST.points, frame.size());
 }
 BENCHMARK(BM_DecodeScanrawInto)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 void BM_DecodeScanrawInto_floor(benchmark::State& state) {
     const auto& frame = largest_frame();
-    std::vector<Sample> samples(largest.points);
+    std::vector<Sample> samples(LARGEST.points);
     double level = 0;
     for (auto _ : state) {
         level += 1;
@@ -108,7 +108,7 @@ void BM_DecodeScanrawInto_floor(benchmark::State& state) {
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
-    report_points(state, largest.points, frame.size());
+    report_points(state, LARGEST.points, frame.size());
 }
 BENCHMARK(BM_DecodeScanrawInto_floor)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
@@ -129,7 +129,7 @@ public:
             return;
         }
         port_ = ntohs(addr.sin_port);
-        const std::string echo = scanraw_command(largest) + "\r\n";
+        const std::string echo = scanraw_command(LARGEST) + "\r\n";
         reply_.assign(echo.begin(), echo.end());
         reply_.insert(reply_.end(), largest_frame().begin(), largest_frame().end());
         const std::string tail = "\r\nch> ";
@@ -192,7 +192,7 @@ void BM_ReadScanrawFrameTcp(benchmark::State& state) {
     ShellConnection shell(std::move(*transport), 65536);
     std::uint64_t reports = 0;
     for (auto _ : state) {
-        auto samples = read_scanraw_frame(shell, largest, 128, FrequencyAxis::Firmware,
+        auto samples = read_scanraw_frame(shell, LARGEST, 128, FrequencyAxis::Firmware,
                                           [&](std::uint64_t, std::uint64_t) { ++reports; });
         if (!samples) {
             state.SkipWithError(samples.error().display().c_str());
@@ -201,7 +201,7 @@ void BM_ReadScanrawFrameTcp(benchmark::State& state) {
         benchmark::DoNotOptimize(samples);
     }
     benchmark::DoNotOptimize(reports);
-    report_points(state, largest.points, sender.reply_size());
+    report_points(state, LARGEST.points, sender.reply_size());
 }
 BENCHMARK(BM_ReadScanrawFrameTcp)->Unit(benchmark::kMillisecond)->UseRealTime();
 
@@ -223,7 +223,7 @@ void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::vector<std::uint8_t> buffer(sender.reply_size());
-    const std::size_t frame_at = scanraw_command(largest).size() + 2;
+    const std::size_t frame_at = scanraw_command(LARGEST).size() + 2;
     const std::size_t frame_len = largest_frame().size();
     for (auto _ : state) {
         const char request[] = "scanraw\r";
@@ -241,7 +241,7 @@ void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
             got += static_cast<std::size_t>(n);
         }
         auto samples = decode_scanraw(std::span<const std::uint8_t>(buffer).subspan(frame_at, frame_len),
-                                      largest, 128, FrequencyAxis::Firmware);
+                                      LARGEST, 128, FrequencyAxis::Firmware);
         if (!samples) {
             state.SkipWithError(samples.error().display().c_str());
             break;
@@ -249,7 +249,7 @@ void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
         benchmark::DoNotOptimize(samples);
     }
     ::close(fd);
-    report_points(state, largest.points, sender.reply_size());
+    report_points(state, LARGEST.points, sender.reply_size());
 }
 BENCHMARK(BM_ReadScanrawFrameTcp_floor)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -31,10 +31,10 @@ struct Unsigned {
     std::string_view word;
     std::uint64_t max;
 };
-inline constexpr Unsigned u16{"u16", 0xFFFF};
-inline constexpr Unsigned u32{"u32", 0xFFFFFFFF};
-inline constexpr Unsigned u64{"u64", UINT64_MAX};
-inline constexpr Unsigned usize{"usize", UINT64_MAX};
+inline constexpr Unsigned U16{"u16", 0xFFFF};
+inline constexpr Unsigned U32{"u32", 0xFFFFFFFF};
+inline constexpr Unsigned U64{"u64", UINT64_MAX};
+inline constexpr Unsigned USIZE{"usize", UINT64_MAX};
 
 // An enumeration written as the name of its value; names[i] is value i.
 template <std::size_t N>
@@ -76,7 +76,7 @@ struct Of<ConnectionConfig> {
     static constexpr std::tuple fields{
         Field{"backend", &R::backend, backend},
         Field{"tcp_address", &R::tcp_address, Text{}},
-        Field{"tcp_timeout_ms", &R::tcp_timeout_ms, u64},
+        Field{"tcp_timeout_ms", &R::tcp_timeout_ms, U64},
     };
 };
 
@@ -85,12 +85,12 @@ struct Of<SerialConfig> {
     using R = SerialConfig;
     static constexpr std::string_view name = "SerialConfig";
     static constexpr std::tuple fields{
-        Field{"timeout_ms", &R::timeout_ms, u64},
-        Field{"command_delay_ms", &R::command_delay_ms, u64},
-        Field{"settle_delay_ms", &R::settle_delay_ms, u64},
-        Field{"scan_delay_ms", &R::scan_delay_ms, u64},
-        Field{"max_response_bytes", &R::max_response_bytes, usize},
-        Field{"baudrates", &R::baudrates, Sequence<Unsigned>{u32}},
+        Field{"timeout_ms", &R::timeout_ms, U64},
+        Field{"command_delay_ms", &R::command_delay_ms, U64},
+        Field{"settle_delay_ms", &R::settle_delay_ms, U64},
+        Field{"scan_delay_ms", &R::scan_delay_ms, U64},
+        Field{"max_response_bytes", &R::max_response_bytes, USIZE},
+        Field{"baudrates", &R::baudrates, Sequence<Unsigned>{U32}},
         Field{"preferred_ports", &R::preferred_ports, Sequence<Text>{}},
     };
 };
@@ -103,12 +103,12 @@ struct Of<ScanConfig> {
         Field{"device_model", &R::device_model, device_model},
         Field{"enable_ultra_mode", &R::enable_ultra_mode, Boolean{}},
         Field{"auto_zero_offset", &R::auto_zero_offset, Boolean{}},
-        Field{"zero_offset", &R::zero_offset, u16},
-        Field{"frequency_step_mhz", &R::frequency_step_mhz, usize},
-        Field{"points_step", &R::points_step, usize},
-        Field{"min_points", &R::min_points, usize},
-        Field{"max_points", &R::max_points, usize},
-        Field{"max_repeat", &R::max_repeat, usize},
+        Field{"zero_offset", &R::zero_offset, U16},
+        Field{"frequency_step_mhz", &R::frequency_step_mhz, USIZE},
+        Field{"points_step", &R::points_step, USIZE},
+        Field{"min_points", &R::min_points, USIZE},
+        Field{"max_points", &R::max_points, USIZE},
+        Field{"max_repeat", &R::max_repeat, USIZE},
         Field{"frequency_axis", &R::frequency_axis, frequency_axis},
         Field{"legacy_pre_scan", &R::legacy_pre_scan, Boolean{}},
     };
@@ -132,7 +132,7 @@ struct Of<UiConfig> {
     using R = UiConfig;
     static constexpr std::string_view name = "UiConfig";
     static constexpr std::tuple fields{
-        Field{"poll_interval_ms", &R::poll_interval_ms, u64},
+        Field{"poll_interval_ms", &R::poll_interval_ms, U64},
         Field{"chart_min_dbm", &R::chart_min_dbm, Float{}},
         Field{"chart_max_dbm", &R::chart_max_dbm, Float{}},
         Field{"bindings", &R::bindings, Record{}},
@@ -166,11 +166,11 @@ struct Of<Config> {
     static constexpr std::string_view name = "Config";
     static constexpr std::tuple fields{
         Field{"port", &R::port, Text{}},
-        Field{"baudrate", &R::baudrate, u32},
-        Field{"start_frequency", &R::start_frequency, usize},
-        Field{"stop_frequency", &R::stop_frequency, usize},
-        Field{"points", &R::points, usize},
-        Field{"repeat", &R::repeat, usize},
+        Field{"baudrate", &R::baudrate, U32},
+        Field{"start_frequency", &R::start_frequency, USIZE},
+        Field{"stop_frequency", &R::stop_frequency, USIZE},
+        Field{"points", &R::points, USIZE},
+        Field{"repeat", &R::repeat, USIZE},
         Field{"connection", &R::connection, Record{}},
         Field{"serial", &R::serial, Record{}},
         Field{"scan", &R::scan, Record{}},

@@ -131,7 +131,7 @@ private:
             } else {
                 return depth;
             }
-            if (++depth > max_toml_depth) {
+            if (++depth > MAX_TOML_DEPTH) {
                 too_deep(part);
                 return std::nullopt;
             }
@@ -175,7 +175,7 @@ private:
                 continue;
             }
             if (want == Want::Value && (c == '[' || c == '{')) {
-                if (depth + 1 > max_toml_depth) return too_deep(pos_);
+                if (depth + 1 > MAX_TOML_DEPTH) return too_deep(pos_);
                 ++pos_;
                 open.push_back({c == '[' ? ']' : '}', depth});
                 want = c == '[' ? Want::Value : Want::Key;

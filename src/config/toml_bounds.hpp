@@ -13,13 +13,13 @@ namespace vorlix::config {
 
 // The parser spends about a microsecond per table, array or value, and a
 // text can hold one every two bytes; a configuration is a few kilobytes.
-inline constexpr std::size_t max_toml_size = 256 * 1024;
+inline constexpr std::size_t MAX_TOML_SIZE = 256 * 1024;
 
 // The most levels a text may nest. A level is a part of a table header, a
 // part of a dotted key, or an array or inline table opened inside a value;
 // header parts count once although an array of tables behind one may add a
 // second level, so the tree is at most twice this deep.
-inline constexpr std::size_t max_toml_depth = 512;
+inline constexpr std::size_t MAX_TOML_DEPTH = 512;
 
 // The byte offset of the first key part or bracket that nests deeper than
 // max_toml_depth, or nullopt when no part of the text does. The scan follows

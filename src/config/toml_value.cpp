@@ -11,7 +11,7 @@ namespace vorlix::config {
 
 namespace {
 // The longest numeric literal the TOML parser accepts.
-constexpr std::size_t max_toml_number_length = 126;
+constexpr std::size_t MAX_TOML_NUMBER_LENGTH = 126;
 
 // The requested line of the text without its line end; empty past the end.
 std::string line_of(std::string_view text, std::size_t line) {
@@ -89,12 +89,12 @@ std::string offset_text(const toml::time_offset& o) {
 }  // namespace
 
 std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
-    if (text.size() > max_toml_size) {
+    if (text.size() > MAX_TOML_SIZE) {
         // At the first character that does not fit; the parser never sees the text.
-        std::size_t cut = max_toml_size;
+        std::size_t cut = MAX_TOML_SIZE;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
         return std::unexpected(bound_error(
-            text, cut, "exceeded maximum size of " + std::to_string(max_toml_size) + " bytes"));
+            text, cut, "exceeded maximum size of " + std::to_string(MAX_TOML_SIZE) + " bytes"));
     }
     const auto deep = first_too_deep(text);
     if (!deep) return parse_within_bound(text, text);
@@ -102,7 +102,7 @@ std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
     // read it: a syntax error it meets there comes first, as any other
     // would. The end of that shorter text is no fault of the user's.
     TomlError fault = bound_error(text, *deep,
-                                  "exceeded maximum nesting depth of " + std::to_string(max_toml_depth) +
+                                  "exceeded maximum nesting depth of " + std::to_string(MAX_TOML_DEPTH) +
                                       " (table headers, dotted keys, arrays and inline tables)");
     auto before = parse_within_bound(text.substr(0, *deep), text);
     if (!before && (before.error().line() < fault.line() ||
@@ -144,7 +144,7 @@ std::string shortest_float(double value, FloatStyle style) {
         out += '.';
         out += std::string_view(digits).substr(static_cast<std::size_t>(exponent) + 1);
     }
-    if (style == FloatStyle::Toml && out.size() > max_toml_number_length) {
+    if (style == FloatStyle::Toml && out.size() > MAX_TOML_NUMBER_LENGTH) {
         // Beyond this length our own reader refuses the literal, and a file
         // we write must always load again.
         return std::string(text);

@@ -4,8 +4,8 @@ namespace vorlix::instrument {
 
 namespace {
 
-constexpr std::string_view low_input = "mode low input";
-constexpr std::string_view high_input = "mode high input";
+constexpr std::string_view LOW_INPUT = "mode low input";
+constexpr std::string_view HIGH_INPUT = "mode high input";
 constexpr std::uint16_t basic_zero_offset = 128;
 constexpr std::uint16_t ultra_zero_offset = 174;
 
@@ -29,7 +29,7 @@ std::expected<ScanProfile, std::string> ultra_profile(std::optional<HardwareRevi
     const bool zs406 = revision == HardwareRevision::ZS406;
     const std::uint64_t ceiling = zs406 ? zs406_ceiling_hz : ultra_ceiling_hz;
     if (request.stop_hz <= ceiling) {
-        return ScanProfile{low_input, ultra_zero_offset, true, false};
+        return ScanProfile{LOW_INPUT, ultra_zero_offset, true, false};
     }
     if (!zs406) {
         return std::unexpected("extended acquisition currently requires an explicitly detected ZS406");
@@ -40,7 +40,7 @@ std::expected<ScanProfile, std::string> ultra_profile(std::optional<HardwareRevi
     if (request.stop_hz > zs406_ultra_mode_max_hz) {
         return std::unexpected("ZS406 support stops at 5.4 GHz; harmonic mode is not supported");
     }
-    return ScanProfile{low_input, ultra_zero_offset, true, true};
+    return ScanProfile{LOW_INPUT, ultra_zero_offset, true, true};
 }
 
 std::expected<ScanProfile, std::string> basic_profile(const ScanRequest& request) {
@@ -48,12 +48,12 @@ std::expected<ScanProfile, std::string> basic_profile(const ScanRequest& request
         return std::unexpected("tinySA Basic frequencies must be within 0\u2013960 MHz");
     }
     if (request.stop_hz < basic_high_input_from_hz) {
-        return ScanProfile{low_input, basic_zero_offset, false, false};
+        return ScanProfile{LOW_INPUT, basic_zero_offset, false, false};
     }
     if (request.start_hz < basic_high_input_min_start_hz) {
         return std::unexpected("a Basic span crossing 350 MHz must start at or above 240 MHz");
     }
-    return ScanProfile{high_input, basic_zero_offset, false, false};
+    return ScanProfile{HIGH_INPUT, basic_zero_offset, false, false};
 }
 
 }  // namespace

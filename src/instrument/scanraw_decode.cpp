@@ -12,8 +12,8 @@ namespace vorlix::instrument {
 
 namespace {
 
-constexpr double hz_per_mhz = 1000000.0;
-constexpr double dbm_per_raw = 0.03125;  // the raw level counts 1/32 dB
+constexpr double HZ_PER_MHZ = 1000000.0;
+constexpr double DBM_PER_RAW = 0.03125;  // the raw level counts 1/32 dB
 
 // The float-to-integer conversion the instrument's own arithmetic implies:
 // toward zero, clamped to the unsigned 64-bit range, NaN as 0. A plain cast
@@ -48,7 +48,7 @@ public:
         if (firmware_) {
             const float product = static_cast<float>(index) * step_f32_;
             const std::uint64_t hz = start_hz_ + truncate_saturating(product);
-            return static_cast<double>(hz) / hz_per_mhz;
+            return static_cast<double>(hz) / HZ_PER_MHZ;
         }
         return inclusive_mhz(static_cast<double>(index));
     }
@@ -68,12 +68,12 @@ public:
     // The firmware axis for an index that `fast_path_exact` covers.
     double firmware_mhz_fast(std::int32_t index) const {
         const float product = static_cast<float>(index) * step_f32_;
-        return (start_f64_ + static_cast<double>(product)) / hz_per_mhz;
+        return (start_f64_ + static_cast<double>(product)) / HZ_PER_MHZ;
     }
 
     double inclusive_mhz(double index) const {
         const double hz = (span_f64_ * index) / last_index_f64_ + start_f64_;
-        return hz / hz_per_mhz;
+        return hz / HZ_PER_MHZ;
     }
 
 private:
@@ -87,7 +87,7 @@ private:
 
 double level_dbm(std::uint8_t low, std::uint8_t high, double zero_offset) {
     const unsigned raw = static_cast<unsigned>(low) | (static_cast<unsigned>(high) << 8);
-    return static_cast<double>(raw) * dbm_per_raw - zero_offset;
+    return static_cast<double>(raw) * DBM_PER_RAW - zero_offset;
 }
 
 std::expected<void, RawScanError> check_request(const ScanRequest& request, std::uint16_t zero_offset) {

@@ -19,7 +19,7 @@ void sleep_pause(std::chrono::milliseconds pause) {
 ShellConnection::ShellConnection(std::unique_ptr<ByteStream> stream,
                                  std::size_t max_response_bytes, Sleeper sleeper)
     : stream_(std::move(stream)),
-      buffer_(std::make_unique<std::uint8_t[]>(kBufferSize)),
+      buffer_(std::make_unique<std::uint8_t[]>(BUFFER_SIZE)),
       max_response_bytes_(max_response_bytes),
       sleeper_(sleeper ? std::move(sleeper) : Sleeper(sleep_pause)) {}
 
@@ -32,7 +32,7 @@ std::expected<void, IoError> ShellConnection::read_exact(std::span<std::uint8_t>
     std::size_t done = 0;
     while (done < out.size()) {
         if (consumed_ == filled_) {
-            auto got = stream_->read(std::span<std::uint8_t>(buffer_.get(), kBufferSize));
+            auto got = stream_->read(std::span<std::uint8_t>(buffer_.get(), BUFFER_SIZE));
             if (!got) {
                 if (got.error().kind() == IoErrorKind::Interrupted) continue;
                 return std::unexpected(got.error());
@@ -42,7 +42,7 @@ std::expected<void, IoError> ShellConnection::read_exact(std::span<std::uint8_t>
                     IoError::custom(IoErrorKind::UnexpectedEof, "failed to fill whole buffer"));
             }
             consumed_ = 0;
-            filled_ = std::min(*got, kBufferSize);
+            filled_ = std::min(*got, BUFFER_SIZE);
         }
         std::size_t n = std::min(out.size() - done, filled_ - consumed_);
         std::memcpy(out.data() + done, buffer_.get() + consumed_, n);
@@ -64,11 +64,11 @@ std::expected<void, TransportError> write_command(ShellConnection& shell,
     });
     if (command.empty() || !printable) return std::unexpected(TransportError::InvalidCommand{});
 
-    static constexpr std::uint8_t kTerminator[] = {'\r'};
+    static constexpr std::uint8_t terminator[] = {'\r'};
     ByteStream& stream = shell.stream();
     auto sent = stream.write_all(
         std::span(reinterpret_cast<const std::uint8_t*>(command.data()), command.size()));
-    if (sent) sent = stream.write_all(kTerminator);
+    if (sent) sent = stream.write_all(terminator);
     if (sent) sent = stream.flush();
     if (!sent) return std::unexpected(TransportError::Io{std::move(sent.error())});
     return {};
@@ -128,10 +128,10 @@ std::expected<void, TransportError> drain_to_prompt(ShellConnection& shell) {
 namespace {
 
 bool line_rejects(std::string_view line) {
-    static constexpr std::array<std::string_view, 3> kPrefixes = {"error:", "usage:",
+    static constexpr std::array<std::string_view, 3> prefixes = {"error:", "usage:",
                                                                   "unknown command"};
     const std::string lowered = base::ascii_lower(base::trim_unicode_whitespace(line));
-    for (std::string_view prefix : kPrefixes) {
+    for (std::string_view prefix : prefixes) {
         if (lowered.starts_with(prefix)) return true;
     }
     return false;

@@ -39,7 +39,7 @@ void sleep_pause(std::chrono::milliseconds pause);
 
 class ShellConnection {
 public:
-    static constexpr std::size_t kBufferSize = 8192;
+    static constexpr std::size_t BUFFER_SIZE = 8192;
 
     // `max_response_bytes` is the reply limit (`serial.max_response_bytes`).
     // An empty sleeper means `sleep_pause`.

@@ -139,7 +139,7 @@ std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_vie
         }
         std::string_view row = base::trim_unicode_whitespace(line);
         if (row.empty()) continue;
-        if (samples.empty() && !header_taken && row == csv_header) {
+        if (samples.empty() && !header_taken && row == CSV_HEADER) {
             header_taken = true;
             continue;
         }

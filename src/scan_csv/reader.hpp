@@ -15,11 +15,9 @@
 
 #include "base/io_error.hpp"
 #include "instrument/types.hpp"
+#include "scan_csv/header.hpp"
 
 namespace vorlix::scan_csv {
-
-// The header line the writer puts first when asked to.
-inline constexpr std::string_view csv_header = "frequency_MHz,level_dBm";
 
 // Reads and checks the file at `path`. Open and read failures come back
 // with the operating system's text; format problems as invalid-data errors

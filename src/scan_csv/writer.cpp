@@ -57,7 +57,8 @@ std::expected<void, base::IoError> write_samples(base::NewFile& file,
                                                  std::span<const instrument::Sample> samples,
                                                  bool include_header) {
     if (include_header) {
-        if (auto ok = file.write(CSV_HEADER); !ok) return ok;
+        static const std::string header_line = std::string(CSV_HEADER) + "\n";
+        if (auto ok = file.write(header_line); !ok) return ok;
     }
     auto written = write_rows(samples, [&file](std::string_view text) {
         return file.write(text);

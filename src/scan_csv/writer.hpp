@@ -13,11 +13,11 @@
 #include "base/io_error.hpp"
 #include "config/record.hpp"
 #include "instrument/types.hpp"
+#include "scan_csv/header.hpp"
 #include "scan_csv/number_format.hpp"
 
 namespace vorlix::scan_csv {
 
-inline constexpr std::string_view CSV_HEADER = "frequency_MHz,level_dBm\n";
 // How many numbered names one time stamp may take before the save gives up.
 inline constexpr unsigned MAX_NAME_ATTEMPTS = 100;
 

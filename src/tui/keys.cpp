@@ -10,29 +10,29 @@ namespace vorlix::tui {
 namespace {
 
 constexpr std::array<std::pair<int, KeyCode>, 23> function_keys{{
-    {curses_key::down, KeyCode::Down},
-    {curses_key::up, KeyCode::Up},
-    {curses_key::left, KeyCode::Left},
-    {curses_key::right, KeyCode::Right},
-    {curses_key::home, KeyCode::Home},
-    {curses_key::backspace, KeyCode::Backspace},
-    {curses_key::delete_char, KeyCode::Delete},
-    {curses_key::insert_char, KeyCode::Insert},
-    {curses_key::page_down, KeyCode::PageDown},
-    {curses_key::page_up, KeyCode::PageUp},
-    {curses_key::enter, KeyCode::Enter},
-    {curses_key::back_tab, KeyCode::BackTab},
-    {curses_key::end, KeyCode::End},
-    {curses_key::shift_down, KeyCode::Down},
-    {curses_key::shift_up, KeyCode::Up},
-    {curses_key::shift_delete, KeyCode::Delete},
-    {curses_key::shift_end, KeyCode::End},
-    {curses_key::shift_home, KeyCode::Home},
-    {curses_key::shift_insert, KeyCode::Insert},
-    {curses_key::shift_left, KeyCode::Left},
-    {curses_key::shift_page_down, KeyCode::PageDown},
-    {curses_key::shift_page_up, KeyCode::PageUp},
-    {curses_key::shift_right, KeyCode::Right},
+    {curses_key::DOWN, KeyCode::Down},
+    {curses_key::UP, KeyCode::Up},
+    {curses_key::LEFT, KeyCode::Left},
+    {curses_key::RIGHT, KeyCode::Right},
+    {curses_key::HOME, KeyCode::Home},
+    {curses_key::BACKSPACE, KeyCode::Backspace},
+    {curses_key::DELETE_CHAR, KeyCode::Delete},
+    {curses_key::INSERT_CHAR, KeyCode::Insert},
+    {curses_key::PAGE_DOWN, KeyCode::PageDown},
+    {curses_key::PAGE_UP, KeyCode::PageUp},
+    {curses_key::ENTER, KeyCode::Enter},
+    {curses_key::BACK_TAB, KeyCode::BackTab},
+    {curses_key::END, KeyCode::End},
+    {curses_key::SHIFT_DOWN, KeyCode::Down},
+    {curses_key::SHIFT_UP, KeyCode::Up},
+    {curses_key::SHIFT_DELETE, KeyCode::Delete},
+    {curses_key::SHIFT_END, KeyCode::End},
+    {curses_key::SHIFT_HOME, KeyCode::Home},
+    {curses_key::SHIFT_INSERT, KeyCode::Insert},
+    {curses_key::SHIFT_LEFT, KeyCode::Left},
+    {curses_key::SHIFT_PAGE_DOWN, KeyCode::PageDown},
+    {curses_key::SHIFT_PAGE_UP, KeyCode::PageUp},
+    {curses_key::SHIFT_RIGHT, KeyCode::Right},
 }};
 
 std::optional<Event> translate_character(std::uint32_t c) {
@@ -124,7 +124,7 @@ EscapeParse parse_escape_sequence(std::u32string_view after_esc) {
     while (csi && i < body.size() && is_intermediate(body[i])) ++i;
     const bool intermediates = i > intermediates_start;
     if (i == body.size()) {
-        return {after_esc.size() < max_escape_sequence ? EscapeStatus::Incomplete : EscapeStatus::Swallow};
+        return {after_esc.size() < MAX_ESCAPE_SEQUENCE ? EscapeStatus::Incomplete : EscapeStatus::Swallow};
     }
     const char32_t final_char = body[i];
     if (!is_final(final_char) || intermediates || !key_parameters(params)) return {EscapeStatus::Swallow};
@@ -139,12 +139,12 @@ std::optional<Event> translate_read(ReadStatus status, std::uint32_t value) {
         case ReadStatus::FunctionKey: break;
     }
     const int code = static_cast<int>(value);
-    if (code == curses_key::resize) return ResizeEvent{};
+    if (code == curses_key::RESIZE) return ResizeEvent{};
     for (const auto& [curses, key] : function_keys) {
         if (curses == code) return KeyEvent::key(key);
     }
-    if (code > curses_key::f0 && code <= curses_key::f0 + 63) {
-        return KeyEvent::function(static_cast<std::uint8_t>(code - curses_key::f0));
+    if (code > curses_key::F0 && code <= curses_key::F0 + 63) {
+        return KeyEvent::function(static_cast<std::uint8_t>(code - curses_key::F0));
     }
     return std::nullopt;
 }

@@ -69,32 +69,32 @@ enum class ReadStatus : std::uint8_t { Character, FunctionKey, Nothing };
 // are part of its stable interface; the backend checks them against the
 // library's own definitions at compile time.
 namespace curses_key {
-inline constexpr int down = 0402;
-inline constexpr int up = 0403;
-inline constexpr int left = 0404;
-inline constexpr int right = 0405;
-inline constexpr int home = 0406;
-inline constexpr int backspace = 0407;
-inline constexpr int f0 = 0410;  // F(n) is f0 + n, n up to 63
-inline constexpr int delete_char = 0512;
-inline constexpr int insert_char = 0513;
-inline constexpr int page_down = 0522;
-inline constexpr int page_up = 0523;
-inline constexpr int enter = 0527;
-inline constexpr int back_tab = 0541;
-inline constexpr int end = 0550;
-inline constexpr int resize = 0632;
+inline constexpr int DOWN = 0402;
+inline constexpr int UP = 0403;
+inline constexpr int LEFT = 0404;
+inline constexpr int RIGHT = 0405;
+inline constexpr int HOME = 0406;
+inline constexpr int BACKSPACE = 0407;
+inline constexpr int F0 = 0410;  // F(n) is F0 + n, n up to 63
+inline constexpr int DELETE_CHAR = 0512;
+inline constexpr int INSERT_CHAR = 0513;
+inline constexpr int PAGE_DOWN = 0522;
+inline constexpr int PAGE_UP = 0523;
+inline constexpr int ENTER = 0527;
+inline constexpr int BACK_TAB = 0541;
+inline constexpr int END = 0550;
+inline constexpr int RESIZE = 0632;
 // Shifted keys, which the terminal description may give their own codes.
-inline constexpr int shift_down = 0520;  // "scroll forward"
-inline constexpr int shift_up = 0521;    // "scroll backward"
-inline constexpr int shift_delete = 0577;
-inline constexpr int shift_end = 0602;
-inline constexpr int shift_home = 0607;
-inline constexpr int shift_insert = 0610;
-inline constexpr int shift_left = 0611;
-inline constexpr int shift_page_down = 0614;
-inline constexpr int shift_page_up = 0616;
-inline constexpr int shift_right = 0622;
+inline constexpr int SHIFT_DOWN = 0520;  // "scroll forward"
+inline constexpr int SHIFT_UP = 0521;    // "scroll backward"
+inline constexpr int SHIFT_DELETE = 0577;
+inline constexpr int SHIFT_END = 0602;
+inline constexpr int SHIFT_HOME = 0607;
+inline constexpr int SHIFT_INSERT = 0610;
+inline constexpr int SHIFT_LEFT = 0611;
+inline constexpr int SHIFT_PAGE_DOWN = 0614;
+inline constexpr int SHIFT_PAGE_UP = 0616;
+inline constexpr int SHIFT_RIGHT = 0622;
 }  // namespace curses_key
 
 // Translates one read. Control characters count as their bare key (Ctrl+Q
@@ -121,7 +121,7 @@ struct EscapeParse {
 };
 
 // The longest sequence read before giving up on it (and swallowing it).
-inline constexpr std::size_t max_escape_sequence = 32;
+inline constexpr std::size_t MAX_ESCAPE_SEQUENCE = 32;
 
 // Parses what followed an Esc, fed one character at a time: `after_esc` is
 // everything read since the Esc, and nothing past the end of a sequence is

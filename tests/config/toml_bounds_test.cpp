@@ -13,7 +13,7 @@
 namespace vorlix::config {
 namespace {
 
-constexpr std::size_t bound = max_toml_depth;
+constexpr std::size_t bound = MAX_TOML_DEPTH;
 
 using testing_text::parts;
 using testing_text::times;

@@ -325,7 +325,7 @@ TEST(WriteScanCsv, EveryFileSystemSkipsTakenNamesWithoutTouchingThem) {
 TEST(WriteScanCsv, ASweepOfManyPartsKeepsItsOrder) {
     TempDir dir;
     std::vector<Sample> sweep;
-    std::string expected(CSV_HEADER);
+    std::string expected = std::string(CSV_HEADER) + "\n";
     for (std::size_t i = 0; i < 2 * ROWS_PER_PART + 5; ++i) {
         const double f = static_cast<double>(240'000'000 + i * 560) / 1e6, level = -120.0 + double(i % 977) / 32;
         sweep.push_back({f, level});

@@ -38,33 +38,33 @@ TEST(Keys, FunctionKeyCodes) {
         std::string key;
     };
     const Case cases[] = {
-        {curses_key::up, "Up"},
-        {curses_key::down, "Down"},
-        {curses_key::left, "Left"},
-        {curses_key::right, "Right"},
-        {curses_key::home, "Home"},
-        {curses_key::end, "End"},
-        {curses_key::page_up, "PageUp"},
-        {curses_key::page_down, "PageDown"},
-        {curses_key::backspace, "Backspace"},
-        {curses_key::delete_char, "Delete"},
-        {curses_key::insert_char, "Insert"},
-        {curses_key::enter, "Enter"},
-        {curses_key::back_tab, "BackTab"},
-        {curses_key::shift_left, "Left"},
-        {curses_key::shift_right, "Right"},
-        {curses_key::shift_up, "Up"},
-        {curses_key::shift_down, "Down"},
-        {curses_key::shift_home, "Home"},
-        {curses_key::shift_end, "End"},
-        {curses_key::shift_delete, "Delete"},
-        {curses_key::shift_insert, "Insert"},
-        {curses_key::shift_page_up, "PageUp"},
-        {curses_key::shift_page_down, "PageDown"},
-        {curses_key::f0 + 5, "F(5)"},
-        {curses_key::f0 + 63, "F(63)"},
-        {curses_key::f0 + 64, "nothing"},
-        {curses_key::resize, "resize"},
+        {curses_key::UP, "Up"},
+        {curses_key::DOWN, "Down"},
+        {curses_key::LEFT, "Left"},
+        {curses_key::RIGHT, "Right"},
+        {curses_key::HOME, "Home"},
+        {curses_key::END, "End"},
+        {curses_key::PAGE_UP, "PageUp"},
+        {curses_key::PAGE_DOWN, "PageDown"},
+        {curses_key::BACKSPACE, "Backspace"},
+        {curses_key::DELETE_CHAR, "Delete"},
+        {curses_key::INSERT_CHAR, "Insert"},
+        {curses_key::ENTER, "Enter"},
+        {curses_key::BACK_TAB, "BackTab"},
+        {curses_key::SHIFT_LEFT, "Left"},
+        {curses_key::SHIFT_RIGHT, "Right"},
+        {curses_key::SHIFT_UP, "Up"},
+        {curses_key::SHIFT_DOWN, "Down"},
+        {curses_key::SHIFT_HOME, "Home"},
+        {curses_key::SHIFT_END, "End"},
+        {curses_key::SHIFT_DELETE, "Delete"},
+        {curses_key::SHIFT_INSERT, "Insert"},
+        {curses_key::SHIFT_PAGE_UP, "PageUp"},
+        {curses_key::SHIFT_PAGE_DOWN, "PageDown"},
+        {curses_key::F0 + 5, "F(5)"},
+        {curses_key::F0 + 63, "F(63)"},
+        {curses_key::F0 + 64, "nothing"},
+        {curses_key::RESIZE, "resize"},
         {0777, "nothing"},
     };
     for (const Case& c : cases) {
@@ -137,7 +137,7 @@ TEST(Keys, EscapeSequencesInTheirCommonEncodings) {
         EXPECT_EQ(parse_text(parse_escape_sequence(c.after_esc)), c.result) << shown;
     }
     // A sequence that never ends is given up on.
-    const std::u32string endless = U"[" + std::u32string(max_escape_sequence - 2, U'1');
+    const std::u32string endless = U"[" + std::u32string(MAX_ESCAPE_SEQUENCE - 2, U'1');
     EXPECT_EQ(parse_text(parse_escape_sequence(endless)), "more");
     EXPECT_EQ(parse_text(parse_escape_sequence(endless + U'1')), "swallow");
 }

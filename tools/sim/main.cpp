@@ -11,11 +11,11 @@
 
 namespace {
 
-constexpr const char* usage =
+constexpr const char* USAGE =
     "usage: vorlix-sim [--tcp PORT | --pty] [--model basic|zs405|zs406|zs407] [--seed N]\n"
     "                  [--omit-revision] [--fault NAME[=ARG]]... [--log FILE]\n";
 
-constexpr const char* options_help =
+constexpr const char* OPTIONS_HELP =
     "Serves a simulated tinySA shell until SIGINT or SIGTERM.\n"
     "  --tcp PORT        listen on 127.0.0.1:PORT (0, the default, lets the system choose)\n"
     "  --pty             serve a pseudo-terminal and print its path\n"
@@ -42,7 +42,7 @@ bool parse_model(std::string_view text, vorlix::sim::Model& model) {
 }
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "vorlix-sim: %s\n%s", message.c_str(), usage);
+    std::fprintf(stderr, "vorlix-sim: %s\n%s", message.c_str(), USAGE);
     return 2;
 }
 
@@ -60,8 +60,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--omit-revision") {
             options.omit_revision = true;
         } else if (arg == "-h" || arg == "--help") {
-            std::fputs(usage, stdout);
-            std::fputs(options_help, stdout);
+            std::fputs(USAGE, stdout);
+            std::fputs(OPTIONS_HELP, stdout);
             std::fputs(vorlix::sim::fault_help(), stdout);
             return 0;
         } else if (!has_value) {

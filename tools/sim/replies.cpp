@@ -16,8 +16,8 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
-const char* basic_version = "tinySA_v1.4-175-g1419a93";
-const char* ultra_version = "tinySA4_v1.4-143-g864bb27";
+const char* BASIC_VERSION = "tinySA_v1.4-175-g1419a93";
+const char* ULTRA_VERSION = "tinySA4_v1.4-143-g864bb27";
 
 // The revision shows in two places: the hardware version line and, on newer
 // firmware, the product line of info.
@@ -43,9 +43,9 @@ const char* product_line(const Options& options) {
 
 std::vector<std::string> version_lines(const Options& options) {
     if (options.version_text) return split_lines(*options.version_text);
-    if (!is_ultra(options.model)) return {basic_version};
-    if (options.omit_revision) return {ultra_version};
-    return {ultra_version, hardware_line(options.model)};
+    if (!is_ultra(options.model)) return {BASIC_VERSION};
+    if (options.omit_revision) return {ULTRA_VERSION};
+    return {ULTRA_VERSION, hardware_line(options.model)};
 }
 
 std::vector<std::string> info_lines(const Options& options) {
@@ -55,7 +55,7 @@ std::vector<std::string> info_lines(const Options& options) {
         product_line(options),
         "Copyright (C) 2019-2024",
         "licensed under GPL. See: https://www.gnu.org/licenses/gpl-3.0.html",
-        std::string("Version: ") + (ultra ? ultra_version : basic_version),
+        std::string("Version: ") + (ultra ? ULTRA_VERSION : BASIC_VERSION),
         "Build time: Mar 11 2024 - 09:41:07",
         "Kernel: 4.0.0",
         "Compiler: GCC 7.2.1 20170904 (release)",

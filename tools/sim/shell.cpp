@@ -14,7 +14,7 @@ Shell::Shell(const Options& options, Ledger& ledger) : options_(options), ledger
 
 Emission Shell::greet() {
     emit("\r\ntinySA Shell\r\n");
-    emit(std::string(prompt));
+    emit(std::string(PROMPT));
     return std::exchange(out_, {});
 }
 
@@ -38,7 +38,7 @@ void Shell::take(char byte) {
         end_line();
         return;
     }
-    if (b < 0x20 || b > 0x7e || line_.size() >= max_line) return;
+    if (b < 0x20 || b > 0x7e || line_.size() >= MAX_LINE) return;
     line_ += byte;
     // While the line may still become one that gets a blank reply, its echo
     // waits: a blank reply must not even carry the echo. Every other line is
@@ -59,7 +59,7 @@ void Shell::end_line() {
     const auto& f = options_.faults;
     if (line.empty()) {
         emit("\r\n");
-        emit(std::string(prompt));
+        emit(std::string(PROMPT));
         return;
     }
     ledger_.record_command(line);
@@ -78,7 +78,7 @@ void Shell::end_line() {
     if (line_matches(line, f.disconnect_command)) start_counting();
     emit("\r\n");
     if (blank)
-        emit(std::string(prompt));
+        emit(std::string(PROMPT));
     else
         answer(line);
 }
@@ -88,12 +88,12 @@ void Shell::answer(const std::string& line) {
     const auto words = split_words(line);
     // A line of blanks names no command: the shell only prompts again.
     if (words.empty()) {
-        emit(std::string(prompt));
+        emit(std::string(PROMPT));
         return;
     }
     if (line_matches(line, f.reject_command)) {
         if (!f.reject_reply.empty()) emit(f.reject_reply + "\r\n");
-        emit(std::string(prompt));
+        emit(std::string(PROMPT));
         return;
     }
     if (words.front() == "scanraw") {
@@ -108,7 +108,7 @@ void Shell::answer(const std::string& line) {
     }
     ledger_.changed.notify_all();
     for (const auto& l : lines) emit(l + "\r\n");
-    emit(std::string(prompt));
+    emit(std::string(PROMPT));
 }
 
 void Shell::scanraw(const std::vector<std::string>& words) {
@@ -124,7 +124,7 @@ void Shell::scanraw(const std::vector<std::string>& words) {
     }
     if (!request) {
         emit("usage: scanraw {start(Hz)} {stop(Hz)} [points]\r\n");
-        emit(std::string(prompt));
+        emit(std::string(PROMPT));
         return;
     }
     const auto levels = sweep_levels(options_.seed, index, request->start_hz, request->stop_hz, request->points);
@@ -159,7 +159,7 @@ void Shell::scanraw(const std::vector<std::string>& words) {
     std::string tail;
     if (!faulty || !f.missing_end || aborted) tail += '}';
     frame += tail;
-    if (!aborted) tail += prompt;
+    if (!aborted) tail += PROMPT;
     emit(tail);
     {
         std::lock_guard lock(ledger_.mutex);

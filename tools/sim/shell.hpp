@@ -30,8 +30,8 @@ public:
     // Stalled or closed: further input is ignored.
     bool silent() const { return stalled_ || closed_; }
 
-    static constexpr std::size_t max_line = 47;
-    static constexpr std::string_view prompt = "ch> ";
+    static constexpr std::size_t MAX_LINE = 47;
+    static constexpr std::string_view PROMPT = "ch> ";
     static constexpr std::uint64_t block_points = 20;
 
 private:

@@ -18,7 +18,7 @@
 namespace vorlix::app {
 
 // How many candidate temporary names one replacement tries before giving up.
-inline constexpr int temp_file_attempts = static_cast<int>(base::NEW_FILE_NAME_ATTEMPTS);
+inline constexpr int TEMP_FILE_ATTEMPTS = static_cast<int>(base::NEW_FILE_NAME_ATTEMPTS);
 
 // ".{file_name}.{pid}.{counter}.tmp"
 std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter);

@@ -48,9 +48,9 @@ constexpr std::string_view RESUME_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x
 std::terminate_handler g_previous_terminate = nullptr;
 // Every signal whose default action ends the process and that a user or the
 // system sends in practice. The first three are asked to end, not crashes.
-constexpr int ending_signals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
+constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
                                   SIGSEGV, SIGBUS,  SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
-struct sigaction g_previous_actions[std::size(ending_signals)];
+struct sigaction g_previous_actions[std::size(ENDING_SIGNALS)];
 struct sigaction g_stop_action {};
 std::atomic<bool> g_hooks_installed{false};
 
@@ -121,8 +121,8 @@ void on_ending_signal(int sig, siginfo_t* info, void* context) {
     }
     restore_after_crash();
     std::size_t i = 0;
-    while (i < std::size(ending_signals) && ending_signals[i] != sig) ++i;
-    if (i == std::size(ending_signals)) return;
+    while (i < std::size(ENDING_SIGNALS) && ENDING_SIGNALS[i] != sig) ++i;
+    if (i == std::size(ENDING_SIGNALS)) return;
     const struct sigaction& previous = g_previous_actions[i];
     if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
         previous.sa_sigaction(sig, info, context);
@@ -186,7 +186,7 @@ void install_hooks() {
     g_previous_terminate = std::set_terminate(on_terminate);
     sigset_t all;
     sigemptyset(&all);
-    for (int sig : ending_signals) sigaddset(&all, sig);
+    for (int sig : ENDING_SIGNALS) sigaddset(&all, sig);
     sigaddset(&all, SIGTSTP);
     sigaddset(&all, SIGWINCH);
 
@@ -194,8 +194,8 @@ void install_hooks() {
     ending.sa_sigaction = on_ending_signal;
     ending.sa_flags = SA_SIGINFO | SA_RESTART;
     ending.sa_mask = all;
-    for (std::size_t i = 0; i < std::size(ending_signals); ++i) {
-        handle(ending_signals[i], ending, &g_previous_actions[i]);
+    for (std::size_t i = 0; i < std::size(ENDING_SIGNALS); ++i) {
+        handle(ENDING_SIGNALS[i], ending, &g_previous_actions[i]);
     }
     g_stop_action.sa_handler = on_stop;
     g_stop_action.sa_flags = SA_RESTART;

@@ -20,7 +20,7 @@ namespace {
 
 // Short enough that Esc feels immediate, long enough for the escape
 // sequences of arrow keys to arrive whole over a local terminal.
-constexpr int escape_delay_ms = 25;
+constexpr int ESCAPE_DELAY_MS = 25;
 
 base::IoError failure(const char* what) { return base::IoError::custom(base::IoErrorKind::Other, what); }
 
@@ -212,9 +212,9 @@ IoResult<bool> TtyBackend::fill(int timeout_ms) {
 // The next character of the input, waiting a little for the rest of a
 // character cut in two; nothing when the input is empty.
 std::optional<char32_t> TtyBackend::take_char(bool wait) {
-    if (in_.empty() && !(wait && fill(escape_delay_ms).value_or(false))) return std::nullopt;
+    if (in_.empty() && !(wait && fill(ESCAPE_DELAY_MS).value_or(false))) return std::nullopt;
     const std::size_t need = utf8_length(static_cast<unsigned char>(in_[0]));
-    while (in_.size() < need && fill(escape_delay_ms).value_or(false)) {
+    while (in_.size() < need && fill(ESCAPE_DELAY_MS).value_or(false)) {
     }
     const base::DecodedChar d = base::decode_utf8_replacing(in_, 0);
     in_.erase(0, d.length);

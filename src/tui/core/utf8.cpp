@@ -10,8 +10,8 @@ namespace vorlix::tui {
 
 namespace {
 
-constexpr std::string_view replacement = "\xEF\xBF\xBD";
-constexpr std::string_view blank = " ";
+constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
+constexpr std::string_view BLANK = " ";
 constexpr char32_t zero_width_joiner = 0x200d;
 
 bool is_control(char32_t c) { return c < 0x20 || (c >= 0x7f && c < 0xa0); }
@@ -66,9 +66,9 @@ std::optional<Grapheme> GraphemeReader::next() {
         const std::size_t start = pos_;
         const base::DecodedChar first = base::decode_utf8_replacing(text_, pos_);
         pos_ += first.length;
-        if (first.code_point == U'\t') return Grapheme{blank, 1};
+        if (first.code_point == U'\t') return Grapheme{BLANK, 1};
         if (is_control(first.code_point)) continue;
-        if (first.code_point == 0xfffd && first.length == 1) return Grapheme{replacement, 1};
+        if (first.code_point == 0xfffd && first.length == 1) return Grapheme{REPLACEMENT, 1};
         const int width = code_point_width(first.code_point);
         bool join_next = first.code_point == zero_width_joiner;
         while (pos_ < text_.size()) {

@@ -3,12 +3,12 @@
 namespace vorlix::tui {
 
 namespace {
-constexpr std::string_view horizontal = "─";
-constexpr std::string_view vertical = "│";
-constexpr std::string_view top_left = "┌";
-constexpr std::string_view top_right = "┐";
-constexpr std::string_view bottom_left = "└";
-constexpr std::string_view bottom_right = "┘";
+constexpr std::string_view HORIZONTAL = "─";
+constexpr std::string_view VERTICAL = "│";
+constexpr std::string_view TOP_LEFT = "┌";
+constexpr std::string_view TOP_RIGHT = "┐";
+constexpr std::string_view BOTTOM_LEFT = "└";
+constexpr std::string_view BOTTOM_RIGHT = "┘";
 }  // namespace
 
 Rect Block::inner(Rect area) const {
@@ -30,19 +30,19 @@ void Block::render(Rect area, Buffer& buf) const {
     const auto bottom = static_cast<std::uint16_t>(area.bottom() - 1);
     if (borders_) {
         for (std::uint16_t x = left; x <= right; ++x) {
-            buf.set_grapheme(x, top, horizontal, 1, border_style_);
-            buf.set_grapheme(x, bottom, horizontal, 1, border_style_);
+            buf.set_grapheme(x, top, HORIZONTAL, 1, border_style_);
+            buf.set_grapheme(x, bottom, HORIZONTAL, 1, border_style_);
         }
         for (std::uint16_t y = top; y <= bottom; ++y) {
-            buf.set_grapheme(left, y, vertical, 1, border_style_);
-            buf.set_grapheme(right, y, vertical, 1, border_style_);
+            buf.set_grapheme(left, y, VERTICAL, 1, border_style_);
+            buf.set_grapheme(right, y, VERTICAL, 1, border_style_);
         }
         // Corners last, the top left one over all others, so that even a
         // one-cell box shows where it starts.
-        buf.set_grapheme(right, bottom, bottom_right, 1, border_style_);
-        buf.set_grapheme(right, top, top_right, 1, border_style_);
-        buf.set_grapheme(left, bottom, bottom_left, 1, border_style_);
-        buf.set_grapheme(left, top, top_left, 1, border_style_);
+        buf.set_grapheme(right, bottom, BOTTOM_RIGHT, 1, border_style_);
+        buf.set_grapheme(right, top, TOP_RIGHT, 1, border_style_);
+        buf.set_grapheme(left, bottom, BOTTOM_LEFT, 1, border_style_);
+        buf.set_grapheme(left, top, TOP_LEFT, 1, border_style_);
     }
     if (title_) {
         const std::uint16_t inset = borders_ ? 1 : 0;

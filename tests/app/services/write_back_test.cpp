@@ -140,14 +140,14 @@ TEST_F(WriteBack, TemporaryNamesShowAnInvalidFileNameLossily) {
 TEST_F(WriteBack, GivesUpAfterAHundredTakenNames) {
     write_text(target_, "old");
     std::uint64_t next = next_temp_file_counter();
-    for (std::uint64_t n = next; n < next + temp_file_attempts; ++n) write_text(leftover_name(root_, n), "");
+    for (std::uint64_t n = next; n < next + TEMP_FILE_ATTEMPTS; ++n) write_text(leftover_name(root_, n), "");
     auto result = replace_file(target_, "x = 2\n");
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error(), base::IoError::custom(base::IoErrorKind::AlreadyExists,
                                                     "could not allocate a configuration temporary file"));
-    EXPECT_EQ(next_temp_file_counter(), next + temp_file_attempts);
+    EXPECT_EQ(next_temp_file_counter(), next + TEMP_FILE_ATTEMPTS);
     EXPECT_EQ(read_all(target_), "old");
-    EXPECT_EQ(listing(root_).size(), 1u + temp_file_attempts);
+    EXPECT_EQ(listing(root_).size(), 1u + TEMP_FILE_ATTEMPTS);
 }
 
 struct FailureCase {
