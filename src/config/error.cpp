@@ -66,40 +66,37 @@ std::string TomlWriteError::debug() const {
     return "TomlWriteError { message: " + base::debug_quote(message_) + " }";
 }
 
-ConfigError ConfigError::io(base::IoError error) { return ConfigError(std::move(error)); }
-ConfigError ConfigError::parse(TomlError error) { return ConfigError(std::move(error)); }
-ConfigError ConfigError::serialize(TomlWriteError error) { return ConfigError(std::move(error)); }
-ConfigError ConfigError::validation(std::string message) { return ConfigError(std::move(message)); }
-
 std::string ConfigError::display() const {
-    switch (kind()) {
-        case Kind::Io: return "configuration I/O: " + io_error()->display();
-        case Kind::Parse: return "invalid configuration: " + parse_error()->display();
-        case Kind::Serialize: return "cannot serialize configuration: " + serialize_error()->display();
-        case Kind::Validation: return "invalid configuration: " + *validation_message();
-    }
-    return {};
+    return std::visit(
+        base::Overloaded{
+            [](const Io& e) { return "configuration I/O: " + e.error.display(); },
+            [](const Parse& e) { return "invalid configuration: " + e.error.display(); },
+            [](const Serialize& e) { return "cannot serialize configuration: " + e.error.display(); },
+            [](const Validation& e) { return "invalid configuration: " + e.message; },
+        },
+        value_);
 }
 
 std::string ConfigError::debug() const {
-    switch (kind()) {
-        case Kind::Io: return base::debug_wrap("Io", io_error()->debug());
-        case Kind::Parse: return base::debug_wrap("Parse", parse_error()->debug());
-        case Kind::Serialize: return base::debug_wrap("Serialize", serialize_error()->debug());
-        case Kind::Validation:
-            return base::debug_wrap("Validation", base::debug_quote(*validation_message()));
-    }
-    return {};
+    return std::visit(
+        base::Overloaded{
+            [](const Io& e) { return base::debug_wrap("Io", e.error.debug()); },
+            [](const Parse& e) { return base::debug_wrap("Parse", e.error.debug()); },
+            [](const Serialize& e) { return base::debug_wrap("Serialize", e.error.debug()); },
+            [](const Validation& e) { return base::debug_wrap("Validation", base::debug_quote(e.message)); },
+        },
+        value_);
 }
 
-std::optional<std::string> ConfigError::source() const {
-    switch (kind()) {
-        case Kind::Io: return io_error()->display();
-        case Kind::Parse: return parse_error()->display();
-        case Kind::Serialize: return serialize_error()->display();
-        case Kind::Validation: return std::nullopt;
-    }
-    return std::nullopt;
+std::optional<base::ErrorRef> ConfigError::source() const {
+    return std::visit(
+        base::Overloaded{
+            [](const Io& e) -> std::optional<base::ErrorRef> { return base::ErrorRef(e.error); },
+            [](const Parse& e) -> std::optional<base::ErrorRef> { return base::ErrorRef(e.error); },
+            [](const Serialize& e) -> std::optional<base::ErrorRef> { return base::ErrorRef(e.error); },
+            [](const Validation&) -> std::optional<base::ErrorRef> { return std::nullopt; },
+        },
+        value_);
 }
 
 }  // namespace vorlix::config

@@ -7,9 +7,11 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
+#include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 
 namespace vorlix::config {
@@ -68,19 +70,31 @@ private:
 
 class ConfigError {
 public:
-    enum class Kind { Io, Parse, Serialize, Validation };
+    struct Io {
+        base::IoError error;
+        bool operator==(const Io&) const = default;
+    };
+    struct Parse {
+        TomlError error;
+        bool operator==(const Parse&) const = default;
+    };
+    struct Serialize {
+        TomlWriteError error;
+        bool operator==(const Serialize&) const = default;
+    };
+    struct Validation {
+        std::string message;
+        bool operator==(const Validation&) const = default;
+    };
+    using Value = std::variant<Io, Parse, Serialize, Validation>;
 
-    static ConfigError io(base::IoError error);
-    static ConfigError parse(TomlError error);
-    static ConfigError serialize(TomlWriteError error);
-    static ConfigError validation(std::string message);
+    template <class V>
+        requires std::is_constructible_v<Value, V&&>
+    ConfigError(V&& v) : value_(std::forward<V>(v)) {}
 
-    Kind kind() const { return static_cast<Kind>(payload_.index()); }
-    // The payload of the matching variant, or nullptr.
-    const base::IoError* io_error() const { return std::get_if<base::IoError>(&payload_); }
-    const TomlError* parse_error() const { return std::get_if<TomlError>(&payload_); }
-    const TomlWriteError* serialize_error() const { return std::get_if<TomlWriteError>(&payload_); }
-    const std::string* validation_message() const { return std::get_if<std::string>(&payload_); }
+    template <class V>
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     // "configuration I/O: {}", "invalid configuration: {}" (Parse and
     // Validation alike), "cannot serialize configuration: {}".
@@ -88,18 +102,14 @@ public:
     // The variant name with its payload's debug form in parentheses, e.g.
     // Validation("logging.filter must not be empty").
     std::string debug() const;
-    // The display text of the wrapped cause: the I/O error for Io, the TOML
-    // error for Parse and Serialize; nothing for Validation.
-    std::optional<std::string> source() const;
+    // The wrapped cause: the I/O error for Io, the TOML error for Parse and
+    // Serialize; nothing for Validation.
+    std::optional<base::ErrorRef> source() const;
 
     bool operator==(const ConfigError&) const = default;
 
 private:
-    explicit ConfigError(std::variant<base::IoError, TomlError, TomlWriteError, std::string> p)
-        : payload_(std::move(p)) {}
-
-    // Alternative order follows Kind.
-    std::variant<base::IoError, TomlError, TomlWriteError, std::string> payload_;
+    Value value_;
 };
 
 }  // namespace vorlix::config

@@ -28,24 +28,24 @@ std::expected<Config, ConfigError> load_config_from(const std::filesystem::path&
     if (!bytes) {
         // A missing file is the normal first run: the defaults alone.
         if (bytes.error().kind() == base::IoErrorKind::NotFound) return embedded_config();
-        return std::unexpected(ConfigError::io(std::move(bytes.error())));
+        return std::unexpected(ConfigError::Io{std::move(bytes.error())});
     }
     return load_config_text(*bytes);
 }
 
 std::expected<Config, ConfigError> load_config_text(std::string_view bytes) {
     if (!base::is_valid_utf8(bytes)) {
-        return std::unexpected(ConfigError::io(
-            base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8")));
+        return std::unexpected(ConfigError::Io{
+            base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8")});
     }
     auto merged = parse_toml(EMBEDDED_DEFAULTS);
-    if (!merged) return std::unexpected(ConfigError::parse(std::move(merged.error())));
+    if (!merged) return std::unexpected(ConfigError::Parse{std::move(merged.error())});
     auto user = parse_toml(bytes);
-    if (!user) return std::unexpected(ConfigError::parse(std::move(user.error())));
+    if (!user) return std::unexpected(ConfigError::Parse{std::move(user.error())});
     merge_toml(*merged, std::move(*user));
 
     auto config = deserialize_from_value(*merged);
-    if (!config) return std::unexpected(ConfigError::parse(std::move(config.error())));
+    if (!config) return std::unexpected(ConfigError::Parse{std::move(config.error())});
     if (auto valid = validate_config(*config); !valid) return std::unexpected(std::move(valid.error()));
     return std::move(*config);
 }

@@ -164,7 +164,7 @@ void write_record(Writer& w, const Rec& rec, const std::string& path) {
 std::expected<std::string, ConfigError> serialize_config(const Config& c) {
     Writer w;
     write_record(w, c, "");
-    if (w.failed()) return std::unexpected(ConfigError::serialize(w.error()));
+    if (w.failed()) return std::unexpected(ConfigError::Serialize{w.error()});
     return w.take();
 }
 

@@ -128,7 +128,7 @@ const char* first_failure(const Config& c) {
 }  // namespace
 
 std::expected<void, ConfigError> validate_config(const Config& config) {
-    if (const char* message = first_failure(config)) return std::unexpected(ConfigError::validation(message));
+    if (const char* message = first_failure(config)) return std::unexpected(ConfigError::Validation{message});
     return {};
 }
 

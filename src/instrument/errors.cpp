@@ -45,17 +45,6 @@ std::string SerialError::debug() const {
            " }";
 }
 
-std::optional<ErrorRef> config_source(const config::ConfigError& error) {
-    if (const auto* io = error.io_error()) return ErrorRef(*io);
-    if (const auto* toml = error.parse_error()) {
-        return ErrorRef::captured(toml->display(), toml->debug());
-    }
-    if (const auto* toml = error.serialize_error()) {
-        return ErrorRef::captured(toml->display(), toml->debug());
-    }
-    return std::nullopt;
-}
-
 // ---- RawScanError ----------------------------------------------------------
 
 std::string RawScanError::display() const {
@@ -196,7 +185,7 @@ std::string OpenError::debug() const {
 std::optional<ErrorRef> OpenError::source() const {
     return std::visit(
         Overloaded{
-            [](const Config& e) { return config_source(e.error); },
+            [](const Config& e) { return e.error.source(); },
             [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
             [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
         },

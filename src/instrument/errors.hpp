@@ -70,10 +70,6 @@ private:
     std::string description_;
 };
 
-// The cause behind a configuration error: its I/O error, or the TOML
-// library's error as captured text; a validation failure has none.
-std::optional<ErrorRef> config_source(const config::ConfigError& error);
-
 class RawScanError {
 public:
     struct InvalidRequest {

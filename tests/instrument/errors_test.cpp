@@ -82,11 +82,11 @@ std::vector<Expected> cases() {
          "Alignment { index: 1000000, found: 255 }", std::nullopt},
         {describe("open config validation",
                   OpenError(OpenError::Config{
-                      config::ConfigError::validation("serial.timeout_ms must be 1..=600000")})),
+                      config::ConfigError::Validation{"serial.timeout_ms must be 1..=600000"}})),
          "invalid configuration: serial.timeout_ms must be 1..=600000",
          R"(Config(Validation("serial.timeout_ms must be 1..=600000")))", std::nullopt},
         {describe("open config io",
-                  OpenError(OpenError::Config{config::ConfigError::io(IoError::from_errno(EACCES))})),
+                  OpenError(OpenError::Config{config::ConfigError::Io{IoError::from_errno(EACCES)}})),
          "configuration I/O: Permission denied (os error 13)",
          R"(Config(Io(Os { code: 13, kind: PermissionDenied, message: "Permission denied" })))",
          "Permission denied (os error 13)"},
@@ -195,7 +195,7 @@ TEST(AcquisitionErrors, RecoveryChainAndCopy) {
 
 TEST(AcquisitionErrors, ParseErrorCauseOfConfigIsTheTomlError) {
     auto toml = config::TomlError::read("invalid type: string \"x\", expected u64", {"points"});
-    OpenError error = OpenError::Config{config::ConfigError::parse(toml)};
+    OpenError error = OpenError::Config{config::ConfigError::Parse{toml}};
     auto source = error.source();
     ASSERT_TRUE(source.has_value());
     EXPECT_EQ(source->display(), toml.display());

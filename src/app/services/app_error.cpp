@@ -90,7 +90,7 @@ std::optional<base::ErrorRef> AppError::source() const {
         Overloaded{
             [](const Usage&) -> Source { return std::nullopt; },
             // Transparent: the configuration error's own cause.
-            [](const Config& e) -> Source { return instrument::config_source(e.error); },
+            [](const Config& e) -> Source { return e.error.source(); },
             [](const Port& e) -> Source { return ErrorRef(e.error); },
             [](const Connection& e) -> Source { return e.error.source(); },
             [](const Io& e) -> Source { return ErrorRef(e.error); },

@@ -87,7 +87,7 @@ std::expected<void, config::ConfigError> write_back_config(const config::Config&
     auto text = config::serialize_config(config);
     if (!text) return std::unexpected(std::move(text.error()));
     if (auto replaced = replace_file(path, *text); !replaced) {
-        return std::unexpected(config::ConfigError::io(std::move(replaced.error())));
+        return std::unexpected(config::ConfigError::Io{std::move(replaced.error())});
     }
     return {};
 }

@@ -138,7 +138,7 @@ TEST_F(StartupConfig, SuccessKeepsPathAndPrintsNothing) {
 }
 
 TEST(CannotLoadLine, PathBytesShownLossily) {
-    const auto error = config::ConfigError::validation("x");
+    const auto error = config::ConfigError(config::ConfigError::Validation{"x"});
     EXPECT_EQ(cannot_load_line(std::filesystem::path("a\xFF.toml"), error),
               "Cannot load a\xEF\xBF\xBD.toml: invalid configuration: x\n");
 }

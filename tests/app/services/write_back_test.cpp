@@ -254,12 +254,12 @@ TEST_F(WriteBack, ReportsRenderAndFileFailuresAsConfigurationErrors) {
     unrenderable.start_frequency = std::numeric_limits<std::uint64_t>::max();
     auto serialize = write_back_config(unrenderable, target_);
     ASSERT_FALSE(serialize.has_value());
-    EXPECT_EQ(serialize.error().kind(), config::ConfigError::Kind::Serialize);
+    EXPECT_NE(serialize.error().get_if<config::ConfigError::Serialize>(), nullptr);
     EXPECT_FALSE(fs::exists(target_));
 
     auto io = write_back_config(config::Config{}, root_ / "absent" / "config.toml");
     ASSERT_FALSE(io.has_value());
-    EXPECT_EQ(io.error(), config::ConfigError::io(base::IoError::from_errno(ENOENT)));
+    EXPECT_EQ(io.error(), config::ConfigError(config::ConfigError::Io{base::IoError::from_errno(ENOENT)}));
     EXPECT_EQ(io.error().display(), "configuration I/O: No such file or directory (os error 2)");
 }
 
