@@ -10,7 +10,7 @@
 
 namespace vorlix::base {
 
-std::expected<std::string, IoError> read_whole_file(const std::filesystem::path& path) {
+std::expected<std::string, IoError> read_whole_file(const std::filesystem::path& path, std::size_t limit) {
     int opened;
     do {
         opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -22,10 +22,10 @@ std::expected<std::string, IoError> read_whole_file(const std::filesystem::path&
     std::size_t guess = 65536;
     struct stat info{};
     if (::fstat(fd.get(), &info) == 0 && info.st_size > 0) guess = static_cast<std::size_t>(info.st_size) + 1;
-    std::string bytes(guess, '\0');
+    std::string bytes(std::min(guess, limit), '\0');
     std::size_t used = 0;
-    for (;;) {
-        if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+    while (used < limit) {
+        if (used == bytes.size()) bytes.resize(std::min(bytes.size() * 2, limit));
         const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
         if (n < 0) {
             if (errno == EINTR) continue;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <expected>
 #include <filesystem>
+#include <limits>
 #include <span>
 #include <string>
 #include <string_view>
@@ -14,8 +15,10 @@
 
 namespace vorlix::base {
 
-// The whole file, or the I/O error that stopped the open or a read.
-std::expected<std::string, IoError> read_whole_file(const std::filesystem::path& path);
+// The whole file, or its first `limit` bytes when it is longer, or the I/O
+// error that stopped the open or a read.
+std::expected<std::string, IoError> read_whole_file(
+    const std::filesystem::path& path, std::size_t limit = std::numeric_limits<std::size_t>::max());
 
 // Hands `bytes` to `write_some` (one write attempt: bytes out, or an error)
 // until all are out: a failure of kind Interrupted is retried, an attempt

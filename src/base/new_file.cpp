@@ -17,13 +17,11 @@
 namespace vorlix::base {
 namespace {
 
-std::atomic<std::uint64_t> scratch_counter{0};
-
 IoError last_os_error() { return IoError::from_errno(errno); }
 
 std::filesystem::path fresh_scratch(const NewFile::Place& place) {
     return place.directory / scratch_file_name(place.stem, static_cast<std::uint64_t>(::getpid()),
-                                               scratch_counter.fetch_add(1));
+                                               place.numbers->fetch_add(1));
 }
 
 IoError names_taken(const NewFile::Place& place) {
@@ -124,8 +122,6 @@ std::string scratch_file_name(std::string_view stem, std::uint64_t pid, std::uin
     name += ".tmp";
     return name;
 }
-
-std::uint64_t next_scratch_number() { return scratch_counter.load(); }
 
 void remove_dead_scratch(const std::filesystem::path& directory,
                          const std::function<bool(std::string_view stem)>& ours) {

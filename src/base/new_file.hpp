@@ -10,6 +10,7 @@
 // that directory calls. The way is chosen before the first byte is written,
 // so the data is written once whatever the file system offers.
 
+#include <atomic>
 #include <cstdint>
 #include <expected>
 #include <filesystem>
@@ -29,10 +30,10 @@ inline constexpr unsigned NEW_FILE_NAME_ATTEMPTS = 100;
 // ".{stem}.{pid}.{number}.tmp"
 std::string scratch_file_name(std::string_view stem, std::uint64_t pid, std::uint64_t number);
 
-// The number the next scratch name of this process takes. Numbers are
-// process-wide and never reused, so a leftover of an earlier attempt is
+// The numbers one kind of file takes for its scratch names, from 0 in each
+// process. A number is never reused, so a leftover of an earlier attempt is
 // never taken for our own file.
-std::uint64_t next_scratch_number();
+using ScratchNumbers = std::atomic<std::uint64_t>;
 
 // Removes from `directory` the regular files named as scratch files whose
 // stem `ours` accepts and whose process no longer exists. Anything else,
@@ -55,6 +56,8 @@ public:
         // The text of the AlreadyExists failure when every scratch name
         // tried is taken.
         std::string names_taken;
+        // Shared by every file of the same kind.
+        ScratchNumbers* numbers;
     };
 
     // A failure to create is the operating system's error (the directory

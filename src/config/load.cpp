@@ -1,5 +1,6 @@
 #include "config/load.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -7,6 +8,7 @@
 #include "base/stream_text.hpp"
 #include "config/defaults.hpp"
 #include "config/merge.hpp"
+#include "config/toml_bounds.hpp"
 #include "config/toml_value.hpp"
 #include "config/typed_read.hpp"
 #include "base/file_io.hpp"
@@ -23,13 +25,36 @@ std::filesystem::path config_path() {
 
 std::expected<Config, ConfigError> load_config() { return load_config_from(config_path()); }
 
+namespace {
+
+// The longest UTF-8 sequence of one character.
+constexpr std::size_t max_utf8_length = 4;
+
+// Without the character a read cut short at its end, so that only the
+// bytes of the file are judged, never where the reading stopped.
+void drop_cut_character(std::string& bytes) {
+    for (std::size_t back = 1; back <= std::min(bytes.size(), max_utf8_length - 1); ++back) {
+        const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
+        if ((c & 0xC0) == 0x80) continue;
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (length > back) bytes.resize(bytes.size() - back);
+        return;
+    }
+}
+
+}  // namespace
+
 std::expected<Config, ConfigError> load_config_from(const std::filesystem::path& path) {
-    auto bytes = base::read_whole_file(path);
+    // A whole character past the size bound is enough to refuse the text
+    // as over it, whatever the size of the file.
+    const std::size_t limit = max_toml_size + max_utf8_length;
+    auto bytes = base::read_whole_file(path, limit);
     if (!bytes) {
         // A missing file is the normal first run: the defaults alone.
         if (bytes.error().kind() == base::IoErrorKind::NotFound) return embedded_config();
         return std::unexpected(ConfigError::Io{std::move(bytes.error())});
     }
+    if (bytes->size() == limit) drop_cut_character(*bytes);
     return load_config_text(*bytes);
 }
 

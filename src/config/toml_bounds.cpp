@@ -23,7 +23,8 @@ bool ends_scalar(char c) {
 // open arrays and inline tables of a value are a stack of their own.
 class DepthScan {
 public:
-    explicit DepthScan(std::string_view text) : text_(text) {}
+    explicit DepthScan(std::string_view text)
+        : text_(text), pos_(text.starts_with(utf8_byte_order_mark) ? utf8_byte_order_mark.size() : 0) {}
 
     std::optional<std::size_t> run() {
         std::size_t table_depth = 0;  // of the table the last header opened
@@ -195,7 +196,7 @@ private:
     }
 
     std::string_view text_;
-    std::size_t pos_ = 0;
+    std::size_t pos_;
     std::optional<std::size_t> deep_;
 };
 

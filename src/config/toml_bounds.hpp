@@ -21,6 +21,10 @@ inline constexpr std::size_t MAX_TOML_SIZE = 256 * 1024;
 // second level, so the tree is at most twice this deep.
 inline constexpr std::size_t MAX_TOML_DEPTH = 512;
 
+// The byte order mark the parser skips at the start of a text: it is no key,
+// and takes no column.
+inline constexpr std::string_view utf8_byte_order_mark = "\xEF\xBB\xBF";
+
 // The byte offset of the first key part or bracket that nests deeper than
 // max_toml_depth, or nullopt when no part of the text does. The scan follows
 // strings, comments, quoted keys, arrays and inline tables exactly as far as

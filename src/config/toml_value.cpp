@@ -33,7 +33,10 @@ TomlError bound_error(std::string_view text, std::size_t offset, std::string mes
     const std::string_view before = text.substr(0, offset);
     const std::size_t nl = before.rfind('\n');
     const std::size_t line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
-    const std::string_view in_line = nl == std::string_view::npos ? before : before.substr(nl + 1);
+    std::string_view in_line = nl == std::string_view::npos ? before : before.substr(nl + 1);
+    if (nl == std::string_view::npos && in_line.starts_with(utf8_byte_order_mark)) {
+        in_line.remove_prefix(utf8_byte_order_mark.size());
+    }
     const auto characters = std::count_if(in_line.begin(), in_line.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     });

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scan_csv/number_format.hpp"
+#include "scan_csv/part_claims.hpp"
 
 namespace vorlix::scan_csv {
 
@@ -63,20 +64,23 @@ struct Part {
     std::atomic<bool> ready{false};
 };
 
+std::size_t part_count(std::span<const instrument::Sample> samples) {
+    return (samples.size() + ROWS_PER_PART - 1) / ROWS_PER_PART;
+}
+
 // The parts of one sweep. Any thread claims the next part nobody has taken
-// yet; the writing thread, while its next part in order is not ready,
-// formats unclaimed ones itself rather than wait.
+// yet, at most `ahead` past the writing; the writing thread, while its next
+// part in order is not ready, formats claimable ones itself rather than wait.
 class PartedLines {
 public:
-    explicit PartedLines(std::span<const instrument::Sample> samples)
-        : samples_(samples), parts_((samples.size() + ROWS_PER_PART - 1) / ROWS_PER_PART) {}
+    PartedLines(std::span<const instrument::Sample> samples, std::size_t ahead)
+        : samples_(samples), parts_(part_count(samples)), claims_(parts_.size(), ahead) {}
 
     std::size_t count() const { return parts_.size(); }
 
-    // Formats unclaimed parts until none is left.
+    // Formats parts as the writing lets it until none is left.
     void help() {
-        while (format_next()) {
-        }
+        while (const auto index = claims_.claim()) format(*index);
     }
 
     // Waits for part `index` (formatting others meanwhile) and gives it up
@@ -84,31 +88,36 @@ public:
     std::string_view take(std::size_t index) {
         Part& part = parts_[index];
         while (!part.ready.load(std::memory_order_acquire)) {
-            if (!format_next()) part.ready.wait(false, std::memory_order_acquire);
+            if (const auto other = claims_.try_claim()) {
+                format(*other);
+            } else {
+                part.ready.wait(false, std::memory_order_acquire);
+            }
         }
         return part.text.view();
     }
 
-    void drop(std::size_t index) { parts_[index].text.release(); }
+    // Part `index` is written: its text goes, and the helpers may go on.
+    void drop(std::size_t index) {
+        parts_[index].text.release();
+        claims_.written(index + 1);
+    }
 
     // No part not yet claimed will be formatted.
-    void stop() { next_.store(parts_.size(), std::memory_order_relaxed); }
+    void stop() { claims_.stop(); }
 
 private:
-    bool format_next() {
-        const std::size_t index = next_.fetch_add(1, std::memory_order_relaxed);
-        if (index >= parts_.size()) return false;
+    void format(std::size_t index) {
         const std::size_t first = index * ROWS_PER_PART;
         Part& part = parts_[index];
         part.text = format_lines(samples_.subspan(first, std::min(ROWS_PER_PART, samples_.size() - first)));
         part.ready.store(true, std::memory_order_release);
         part.ready.notify_all();
-        return true;
     }
 
     std::span<const instrument::Sample> samples_;
     std::vector<Part> parts_;
-    std::atomic<std::size_t> next_{0};
+    PartClaims claims_;
 };
 
 }  // namespace
@@ -119,13 +128,14 @@ std::expected<void, base::IoError> write_rows(std::span<const instrument::Sample
         Text text = format_lines(samples);
         return sink(text.view());
     }
-    PartedLines lines(samples);
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t threads = std::min<std::size_t>({MAX_FORMAT_THREADS, cores, part_count(samples)});
+    // Two parts a thread keep every thread busy while the sink takes one.
+    PartedLines lines(samples, 2 * threads);
     // Declared after the parts, so the helpers are joined before the parts
     // go away, also when the sink fails.
     std::vector<std::jthread> helpers;
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t wanted = std::min<std::size_t>({MAX_FORMAT_THREADS, cores, lines.count()}) - 1;
-    for (std::size_t i = 0; i < wanted; ++i) {
+    for (std::size_t i = 0; i + 1 < threads; ++i) {
         // Without a thread the remaining parts are formatted by the others.
         try {
             helpers.emplace_back([&lines] { lines.help(); });

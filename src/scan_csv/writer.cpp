@@ -13,6 +13,8 @@ namespace vorlix::scan_csv {
 
 namespace {
 
+base::ScratchNumbers scan_scratch_numbers{0};
+
 base::IoError no_free_name() {
     return base::IoError::custom(base::IoErrorKind::AlreadyExists,
                                  "could not allocate a unique scan filename");
@@ -95,7 +97,7 @@ std::expected<std::filesystem::path, base::IoError> write_into_directory(
     const std::filesystem::path directory(output.directory);
     base::remove_dead_scratch(directory, is_scan_stem);
     auto file = base::NewFile::create({directory, fmt::format("{}_{}", output.filename_prefix, stamp),
-                                       std::string(no_free_name().display())});
+                                       std::string(no_free_name().display()), &scan_scratch_numbers});
     if (!file) return std::unexpected(std::move(file.error()));
     if (auto ok = write_samples(*file, samples, output.include_header); !ok) {
         return std::unexpected(ok.error());

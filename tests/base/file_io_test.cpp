@@ -42,6 +42,23 @@ TEST(ReadWholeFile, ReturnsEveryByteOrTheOpenError) {
     EXPECT_EQ(read_whole_file(scratch.dir).error(), IoError::from_errno(EISDIR));
 }
 
+TEST(ReadWholeFile, StopsAtTheLimit) {
+    Scratch scratch;
+    std::string big(200'000, '\0');
+    for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
+    const fs::path path = scratch.dir / "f";
+    std::ofstream(path, std::ios::binary) << big;
+    for (std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{65537}, big.size(), big.size() + 1}) {
+        auto read = read_whole_file(path, limit);
+        ASSERT_TRUE(read.has_value()) << limit;
+        EXPECT_EQ(*read, big.substr(0, limit)) << limit;
+    }
+    // A device without an end, past the first guess at its size.
+    auto zeros = read_whole_file("/dev/zero", 100'000);
+    ASSERT_TRUE(zeros.has_value());
+    EXPECT_EQ(*zeros, std::string(100'000, '\0'));
+}
+
 // One scripted step of write_some: bytes taken, or an error.
 struct Step {
     std::size_t taken = 0;

@@ -103,6 +103,44 @@ TEST_F(LoadFromDisk, NonUtf8IsIoErrorNotTomlError) {
     }
 }
 
+// A file far past the size bound is refused from its first bytes: neither
+// an endless device nor a huge sparse file is read whole.
+TEST_F(LoadFromDisk, OversizeFileIsRefusedFromItsStart) {
+    const std::size_t bound = 256 * 1024;
+    const fs::path sparse = write("sparse.toml", "");
+    fs::resize_file(sparse, std::uintmax_t{3} << 30);
+    // The read ends inside a two-byte letter; the letter at the bound is whole.
+    std::string letters = "port = 'x";
+    while (letters.size() < 2 * bound) letters += "\u00e9";
+    struct Case {
+        const char* name;
+        fs::path path;
+        std::size_t column;
+    } cases[] = {
+        {"endless_zeros", "/dev/zero", bound + 1},
+        {"sparse_3_gib", sparse, bound + 1},
+        {"read_ends_inside_a_letter", write("letters.toml", letters), 9 + (bound - 10) / 2 + 1},
+    };
+    for (const Case& c : cases) {
+        point_at(c.path);
+        auto config = load_config();
+        ASSERT_FALSE(config.has_value()) << c.name;
+        const std::string shown = config.error().display();
+        EXPECT_TRUE(shown.starts_with("invalid configuration: TOML parse error at line 1, column " +
+                                      std::to_string(c.column) + "\n"))
+            << c.name << ": " << shown.substr(0, 80);
+        EXPECT_TRUE(shown.ends_with("^\nexceeded maximum size of 262144 bytes\n")) << c.name;
+    }
+    // Where the line of the bound ends within the bytes read, the message
+    // is the one the whole text gives.
+    std::string text = "port = \"" + std::string(bound - 9, 'x') + "\u00e9\"\n";
+    while (text.size() < 2 * bound) text += "# more\n";
+    point_at(write("long.toml", text));
+    auto config = load_config();
+    ASSERT_FALSE(config.has_value());
+    EXPECT_EQ(config.error().display(), load_config_text(text).error().display());
+}
+
 TEST(ErrorForms, DebugAndSource) {
     auto validation = load_config_text("[logging]\nfilter = \"\"");
     ASSERT_FALSE(validation.has_value());

@@ -1,13 +1,16 @@
 #include "scan_csv/rows.hpp"
 
 #include <cfloat>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "scan_csv/same_text.hpp"
 #include "scan_csv/number_format.hpp"
+#include "scan_csv/part_claims.hpp"
 
 using namespace vorlix::scan_csv;
 using vorlix::base::IoError;
@@ -73,5 +76,45 @@ TEST(WriteRows, TheSinksErrorEndsTheWriting) {
         ASSERT_FALSE(ok.has_value());
         EXPECT_EQ(ok.error().display(), "full");
         EXPECT_EQ(calls, failing + 1);
+    }
+}
+
+// Parts are taken in order and only as far ahead of the writing as allowed.
+TEST(PartClaims, TakesInOrderWithinTheWindow) {
+    PartClaims claims(5, 2);
+    const std::optional<std::size_t> none;
+    EXPECT_EQ(claims.try_claim(), 0u);
+    EXPECT_EQ(claims.try_claim(), 1u);
+    EXPECT_EQ(claims.try_claim(), none);
+    claims.written(1);
+    EXPECT_EQ(claims.try_claim(), 2u);
+    EXPECT_EQ(claims.try_claim(), none);
+    claims.written(3);
+    EXPECT_EQ(claims.try_claim(), 3u);
+    EXPECT_EQ(claims.try_claim(), 4u);
+    // Every part taken: nothing more, and nothing to wait for.
+    EXPECT_EQ(claims.try_claim(), none);
+    EXPECT_EQ(claims.claim(), none);
+}
+
+// A helper waiting for the writing goes on once a part is written, and
+// goes home when the writing stops; a lost wake-up would hang here.
+TEST(PartClaims, AWaitingHelperIsWokenByWritingAndByStop) {
+    for (const bool stop : {false, true}) {
+        PartClaims claims(5, 1);
+        ASSERT_EQ(claims.try_claim(), 0u);
+        std::optional<std::size_t> taken = 99;
+        std::thread helper([&] { taken = claims.claim(); });
+        // Once it is counted as waiting, the wake-up must come from here.
+        while (claims.waits() == 0) std::this_thread::yield();
+        if (stop) {
+            claims.stop();
+        } else {
+            claims.written(1);
+        }
+        helper.join();
+        EXPECT_EQ(taken, stop ? std::nullopt : std::optional<std::size_t>(1)) << stop;
+        // Stopped, or the one part allowed ahead taken: no more for now.
+        EXPECT_EQ(claims.try_claim(), std::nullopt) << stop;
     }
 }

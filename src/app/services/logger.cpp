@@ -17,6 +17,7 @@
 
 #include "base/debug_form.hpp"
 #include "base/text.hpp"
+#include "base/unique_fd.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -112,11 +113,8 @@ std::expected<std::filesystem::path, LoggerError> create_log_file(
     std::filesystem::path candidate;
     for (int n = 0; n < 100; ++n) {
         candidate = dir / (n == 0 ? base + ".log" : base + "_" + std::to_string(n) + ".log");
-        int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return candidate;
-        }
+        const base::UniqueFd fd(::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd.valid()) return candidate;
         if (errno != EEXIST) {
             return std::unexpected(LoggerError::Open{candidate, base::IoError::from_errno(errno)});
         }

@@ -13,6 +13,10 @@
 namespace vorlix::app {
 namespace {
 
+// The write-back's temporaries count on their own, whatever else the
+// process saves.
+base::ScratchNumbers temp_file_numbers{0};
+
 base::IoError last_os_error() { return base::IoError::from_errno(errno); }
 
 // rename() replaces a file whatever its permissions, so a configuration
@@ -56,7 +60,7 @@ std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::u
     return base::scratch_file_name(file_name, pid, counter);
 }
 
-std::uint64_t next_temp_file_counter() { return base::next_scratch_number(); }
+std::uint64_t next_temp_file_counter() { return temp_file_numbers.load(); }
 
 std::expected<void, base::IoError> replace_file(const std::filesystem::path& given,
                                                 std::string_view text) {
@@ -73,7 +77,8 @@ std::expected<void, base::IoError> replace_file(const std::filesystem::path& giv
     // Temporaries of write-backs killed before their rename are cleared,
     // so they never pile up beside the configuration.
     base::remove_dead_scratch(dir, [&](std::string_view stem) { return stem == shown_name; });
-    auto file = base::NewFile::create({dir, shown_name, "could not allocate a configuration temporary file"});
+    auto file = base::NewFile::create(
+        {dir, shown_name, "could not allocate a configuration temporary file", &temp_file_numbers});
     if (!file) return std::unexpected(std::move(file.error()));
     keep_mode(file->fd(), path);
     if (auto written = file->write(text); !written) return written;

@@ -16,10 +16,12 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/services/write_back_probe.hpp"
 #include "base/fault_run.hpp"
 #include "config/serialize.hpp"
+#include "scan_csv/writer.hpp"
 
 namespace vorlix::app {
 namespace {
@@ -64,20 +66,34 @@ TEST(TempFileName, NamesFileProcessAndCounter) {
 }
 
 TEST_F(WriteBack, TheFirstCandidateOfAProcessIsCounterZeroInTheWorkingDirectory) {
-    // A fresh process, so no earlier write-back has moved the counter. A
-    // leftover under the very first name shows which name was tried first.
+    // A fresh process, so no earlier write-back has moved the counter, and
+    // the scan saves count their own scratch files. A leftover under the
+    // very first name shows which name was tried first.
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    EXPECT_EXIT(
-        {
-            fs::current_path(root_);
-            const fs::path first = temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), 0);
-            write_text(first, "leftover");
-            const bool replaced = replace_file("config.toml", "a = 1\n").has_value();
-            const bool ok = replaced && next_temp_file_counter() == 2 && read_all(first) == "leftover" &&
-                            read_all("config.toml") == "a = 1\n";
-            std::_Exit(ok ? 0 : 1);
-        },
-        testing::ExitedWithCode(0), "");
+    const std::vector<instrument::Sample> samples = {{100.0, -50.0}};
+    const config::OutputConfig scans{(root_ / "scans").string(), "scan", false};
+    const struct {
+        const char* name;
+        std::function<bool()> before;
+    } cases[] = {
+        {"first_save_of_the_process", [] { return true; }},
+        {"after_a_scan_save", [&] { return scan_csv::write_scan_csv(samples, scans).has_value(); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EXIT(
+            {
+                fs::current_path(root_);
+                if (!c.before()) std::_Exit(2);
+                const fs::path first = temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), 0);
+                write_text(first, "leftover");
+                const bool replaced = replace_file("config.toml", "a = 1\n").has_value();
+                const bool ok = replaced && next_temp_file_counter() == 2 && read_all(first) == "leftover" &&
+                                read_all("config.toml") == "a = 1\n";
+                std::_Exit(ok ? 0 : 1);
+            },
+            testing::ExitedWithCode(0), "");
+    }
 }
 
 TEST_F(WriteBack, ReplacesTheFileWithTheTextAndLeavesNoTemporary) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/build_info.hpp"
 #include "app/state/menu_lists.hpp"
 
 namespace vorlix::app {
@@ -219,8 +220,9 @@ TEST(UiStateMenus, StartUpBuildsTheListsAndAboutLine) {
     EXPECT_EQ(s.port_list_widget->items, (Names{"COM1", "COM3"}));
     EXPECT_EQ(s.baud_list_widget->items, (Names{"9600", "115200"}));
     EXPECT_TRUE(s.port_list_widget->active);
-    EXPECT_EQ(s.about_line.rfind("Vorlix version 0.1.5-", 0), 0u);
-    EXPECT_GT(s.about_line.size(), std::string("Vorlix version 0.1.5-").size());
+    const std::string version = "Vorlix version " VORLIX_VERSION "-";
+    EXPECT_EQ(s.about_line.rfind(version, 0), 0u);
+    EXPECT_GT(s.about_line.size(), version.size());
 }
 
 TEST(UiStateMenus, SelectionReads) {
