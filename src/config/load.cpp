@@ -28,12 +28,12 @@ std::expected<Config, ConfigError> load_config() { return load_config_from(confi
 namespace {
 
 // The longest UTF-8 sequence of one character.
-constexpr std::size_t max_utf8_length = 4;
+constexpr std::size_t MAX_UTF8_LENGTH = 4;
 
 // Without the character a read cut short at its end, so that only the
 // bytes of the file are judged, never where the reading stopped.
 void drop_cut_character(std::string& bytes) {
-    for (std::size_t back = 1; back <= std::min(bytes.size(), max_utf8_length - 1); ++back) {
+    for (std::size_t back = 1; back <= std::min(bytes.size(), MAX_UTF8_LENGTH - 1); ++back) {
         const auto c = static_cast<unsigned char>(bytes[bytes.size() - back]);
         if ((c & 0xC0) == 0x80) continue;
         const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
@@ -47,7 +47,7 @@ void drop_cut_character(std::string& bytes) {
 std::expected<Config, ConfigError> load_config_from(const std::filesystem::path& path) {
     // A whole character past the size bound is enough to refuse the text
     // as over it, whatever the size of the file.
-    const std::size_t limit = max_toml_size + max_utf8_length;
+    const std::size_t limit = MAX_TOML_SIZE + MAX_UTF8_LENGTH;
     auto bytes = base::read_whole_file(path, limit);
     if (!bytes) {
         // A missing file is the normal first run: the defaults alone.

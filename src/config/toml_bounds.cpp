@@ -24,7 +24,7 @@ bool ends_scalar(char c) {
 class DepthScan {
 public:
     explicit DepthScan(std::string_view text)
-        : text_(text), pos_(text.starts_with(utf8_byte_order_mark) ? utf8_byte_order_mark.size() : 0) {}
+        : text_(text), pos_(text.starts_with(UTF8_BYTE_ORDER_MARK) ? UTF8_BYTE_ORDER_MARK.size() : 0) {}
 
     std::optional<std::size_t> run() {
         std::size_t table_depth = 0;  // of the table the last header opened

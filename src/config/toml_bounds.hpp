@@ -23,10 +23,10 @@ inline constexpr std::size_t MAX_TOML_DEPTH = 512;
 
 // The byte order mark the parser skips at the start of a text: it is no key,
 // and takes no column.
-inline constexpr std::string_view utf8_byte_order_mark = "\xEF\xBB\xBF";
+inline constexpr std::string_view UTF8_BYTE_ORDER_MARK = "\xEF\xBB\xBF";
 
 // The byte offset of the first key part or bracket that nests deeper than
-// max_toml_depth, or nullopt when no part of the text does. The scan follows
+// MAX_TOML_DEPTH, or nullopt when no part of the text does. The scan follows
 // strings, comments, quoted keys, arrays and inline tables exactly as far as
 // the text is valid TOML; past a syntax error it only has to stay bounded.
 std::optional<std::size_t> first_too_deep(std::string_view text);

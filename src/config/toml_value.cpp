@@ -34,8 +34,8 @@ TomlError bound_error(std::string_view text, std::size_t offset, std::string mes
     const std::size_t nl = before.rfind('\n');
     const std::size_t line = static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1;
     std::string_view in_line = nl == std::string_view::npos ? before : before.substr(nl + 1);
-    if (nl == std::string_view::npos && in_line.starts_with(utf8_byte_order_mark)) {
-        in_line.remove_prefix(utf8_byte_order_mark.size());
+    if (nl == std::string_view::npos && in_line.starts_with(UTF8_BYTE_ORDER_MARK)) {
+        in_line.remove_prefix(UTF8_BYTE_ORDER_MARK.size());
     }
     const auto characters = std::count_if(in_line.begin(), in_line.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;

@@ -15,8 +15,8 @@ namespace vorlix::config {
 
 // The text as a table, or its first syntax error with the offending line.
 // The bounds of config/toml_bounds.hpp fail the same way: a text longer than
-// max_toml_size at its first character past it, a text nesting deeper than
-// max_toml_depth at the first key part or bracket past it unless a syntax
+// MAX_TOML_SIZE at its first character past it, a text nesting deeper than
+// MAX_TOML_DEPTH at the first key part or bracket past it unless a syntax
 // error comes before.
 std::expected<toml::table, TomlError> parse_toml(std::string_view text);
 

@@ -52,7 +52,7 @@ const DepthCase depth_cases[] = {
     {"nested_values_count", "x = " + times("[", bound) + times("]", bound), 4 + bound - 1},
     {"text_after_an_error_still_counts", "x = ]]\n" + parts(bound + 1) + "=1", 7 + 2 * bound},
     {"empty_text", "", std::nullopt},
-    {"byte_order_mark_is_no_key", std::string(utf8_byte_order_mark) + "[" + parts(bound + 1) + "]\n",
+    {"byte_order_mark_is_no_key", std::string(UTF8_BYTE_ORDER_MARK) + "[" + parts(bound + 1) + "]\n",
      3 + 1 + 2 * bound},
 };
 
