@@ -26,7 +26,7 @@ void refresh_acquiring(UiState& state) {
             auto samples = state.acquisition->with_lock(
                 [](workers::AcquisitionShared& r) { return std::exchange(r.samples, std::nullopt); });
             if (!samples || samples->empty()) {
-                workers::record_scan_failure(state.acquisition, UiError::no_return_data());
+                workers::record_scan_failure(state.acquisition, UiError(UiError::NoReturnData{}));
                 state.screen = Screen::Finished;
                 return;
             }

@@ -52,10 +52,10 @@ namespace screens {
 
 std::expected<void, UiError> render_port_selection(UiState& state, tui::Buffer& buf) {
     if (!state.port_list_widget) {
-        return std::unexpected(UiError::uninitialized_item_list("Port", 230, "src/ui/view"));
+        return std::unexpected(UiError::UninitializedItemList{"Port", 230, "src/ui/view"});
     }
     if (!state.baud_list_widget) {
-        return std::unexpected(UiError::uninitialized_item_list("Baud", 235, "src/ui/view"));
+        return std::unexpected(UiError::UninitializedItemList{"Baud", 235, "src/ui/view"});
     }
     const tui::Rect column = middle_column(buf.area(), 100);
     auto [top, about, gap, lists, help] =

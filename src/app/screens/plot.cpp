@@ -132,7 +132,7 @@ ChartFrameInputs chart_frame_inputs(const UiState& state, tui::Rect area, bool l
 namespace {
 
 std::expected<void, UiError> render_plot_from(PlotView* plot, const ChartFrameInputs& in, tui::Buffer& buf) {
-    if (plot == nullptr) return std::unexpected(UiError::no_return_data());
+    if (plot == nullptr) return std::unexpected(UiError::NoReturnData{});
 
     const tui::Rect column = middle_column(buf.area(), 90);
     auto [status, gap, chart_area, gap2, help] =

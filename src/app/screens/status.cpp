@@ -29,7 +29,7 @@ tui::LineGauge gauge_widget(const ProgressGauge& gauge) {
 
 std::expected<void, UiError> render_acquiring(UiState& state, tui::Buffer& buf) {
     if (!state.progress_gauge) {
-        return std::unexpected(UiError::uninitialized_item_list("Progress", 280, "src/ui/view"));
+        return std::unexpected(UiError::UninitializedItemList{"Progress", 280, "src/ui/view"});
     }
     // One short lock per value, none held while drawing.
     const std::string status = workers::acquisition_status_text(state.acquisition);

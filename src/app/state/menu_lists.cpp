@@ -23,8 +23,8 @@ std::expected<void, UiError> build_menu_lists(UiState& state) {
     if (state.screen != Screen::PortSelection) return {};
     std::optional<MenuListWidget> ports = std::exchange(state.port_list_widget, std::nullopt);
     std::optional<MenuListWidget> rates = std::exchange(state.baud_list_widget, std::nullopt);
-    if (!ports) return std::unexpected(UiError::uninitialized_item_list("Port List", 495, "src/ui/view"));
-    if (!rates) return std::unexpected(UiError::uninitialized_item_list("Baud List", 503, "src/ui/view"));
+    if (!ports) return std::unexpected(UiError::UninitializedItemList{"Port List", 495, "src/ui/view"});
+    if (!rates) return std::unexpected(UiError::UninitializedItemList{"Baud List", 503, "src/ui/view"});
     ports->title = "COM Ports";
     ports->active = state.column == 0;
     rates->title = "Baudrate";

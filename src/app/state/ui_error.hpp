@@ -4,43 +4,54 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 #include <utility>
+#include <variant>
 
 namespace vorlix::app {
 
 class UiError {
 public:
-    enum class Kind : std::uint8_t {
-        MenuSelection,
-        UninitializedItemList,
-        NoPortSelected,
-        Application,
-        NoReturnData,
+    struct MenuSelection {
+        bool operator==(const MenuSelection&) const = default;
     };
-
-    static UiError menu_selection() { return UiError(Kind::MenuSelection); }
-    static UiError no_port_selected() { return UiError(Kind::NoPortSelected); }
-    static UiError no_return_data() { return UiError(Kind::NoReturnData); }
-
     // A cached widget that the drawing needs was missing; `file` and `line`
     // name the check that found it.
-    static UiError uninitialized_item_list(std::string widget, std::uint32_t line,
-                                           std::string file);
+    struct UninitializedItemList {
+        std::string widget;
+        std::uint32_t line = 0;
+        std::string file;
+        bool operator==(const UninitializedItemList&) const = default;
+    };
+    struct NoPortSelected {
+        bool operator==(const NoPortSelected&) const = default;
+    };
+    // An application error's two texts, taken at once: the loop only ever
+    // shows or logs this error, it never inspects the cause again.
+    struct Application {
+        std::string display;
+        std::string debug;
+        bool operator==(const Application&) const = default;
+    };
+    struct NoReturnData {
+        bool operator==(const NoReturnData&) const = default;
+    };
+    using Value = std::variant<MenuSelection, UninitializedItemList, NoPortSelected, Application, NoReturnData>;
+
+    template <class V>
+        requires std::is_constructible_v<Value, V&&>
+    UiError(V&& v) : value_(std::forward<V>(v)) {}
 
     // Wraps an application error (anything with display() and debug(), in
-    // practice `AppError`). Both forms are taken at once: the loop only ever
-    // shows or logs this error, it never inspects the cause again.
+    // practice `AppError`).
     template <class E>
     static UiError application(const E& error) {
-        return application_from_text(error.display(), error.debug());
+        return Application{error.display(), error.debug()};
     }
-    static UiError application_from_text(std::string display, std::string debug);
 
-    Kind kind() const { return kind_; }
-    // UninitializedItemList only; empty / 0 otherwise.
-    const std::string& widget() const { return widget_; }
-    std::uint32_t line() const { return line_; }
-    const std::string& file() const { return file_; }
+    template <class V>
+    const V* get_if() const { return std::get_if<V>(&value_); }
+    const Value& value() const { return value_; }
 
     // "selected menu item is unavailable", "widget Port is not initialized
     // (src/ui/view:230)", the wrapped error's own text, ...
@@ -52,14 +63,7 @@ public:
     bool operator==(const UiError&) const = default;
 
 private:
-    explicit UiError(Kind kind) : kind_(kind) {}
-
-    Kind kind_;
-    std::string widget_;
-    std::uint32_t line_ = 0;
-    std::string file_;
-    std::string app_display_;
-    std::string app_debug_;
+    Value value_;
 };
 
 }  // namespace vorlix::app

@@ -113,13 +113,13 @@ std::expected<void, UiError> move_column(UiState& state, ColumnDirection directi
 std::expected<std::string, UiError> selected_port(const UiState& state) {
     const auto& sel = state.port_list.selected;
     if (sel && *sel < state.port_names.size()) return state.port_names[*sel];
-    return std::unexpected(UiError::no_port_selected());
+    return std::unexpected(UiError::NoPortSelected{});
 }
 
 std::expected<std::uint32_t, UiError> selected_baudrate(const UiState& state) {
     const auto& sel = state.baud_list.selected;
     if (sel && *sel < state.baudrates.size()) return state.baudrates[*sel];
-    return std::unexpected(UiError::menu_selection());
+    return std::unexpected(UiError::MenuSelection{});
 }
 
 }  // namespace vorlix::app

@@ -504,12 +504,12 @@ TEST(Screens, MissingWidgetsAndPlot) {
         UiError error;
     } cases[] = {
         {Screen::PortSelection, [](UiState& s) { s.port_list_widget.reset(); },
-         UiError::uninitialized_item_list("Port", 230, "src/ui/view")},
+         UiError::UninitializedItemList{"Port", 230, "src/ui/view"}},
         {Screen::PortSelection, [](UiState& s) { s.baud_list_widget.reset(); },
-         UiError::uninitialized_item_list("Baud", 235, "src/ui/view")},
+         UiError::UninitializedItemList{"Baud", 235, "src/ui/view"}},
         {Screen::Acquiring, [](UiState& s) { s.progress_gauge.reset(); },
-         UiError::uninitialized_item_list("Progress", 280, "src/ui/view")},
-        {Screen::Plot, [](UiState& s) { s.plot.reset(); }, UiError::no_return_data()},
+         UiError::UninitializedItemList{"Progress", 280, "src/ui/view"}},
+        {Screen::Plot, [](UiState& s) { s.plot.reset(); }, UiError::NoReturnData{}},
     };
     for (const auto& c : cases) {
         UiState s = menu_state();

@@ -21,17 +21,17 @@ struct Case {
 
 TEST(UiError, DisplayAndDebugForms) {
     const Case cases[] = {
-        {UiError::menu_selection(), "selected menu item is unavailable", "MenuSelection"},
-        {UiError::uninitialized_item_list("Port", 230, "src/ui/view"),
+        {UiError::MenuSelection{}, "selected menu item is unavailable", "MenuSelection"},
+        {UiError::UninitializedItemList{"Port", 230, "src/ui/view"},
          "widget Port is not initialized (src/ui/view:230)",
          "UninitializedItemList(\"Port\", 230, \"src/ui/view\")"},
-        {UiError::uninitialized_item_list("a\"b", 7, "f"), "widget a\"b is not initialized (f:7)",
+        {UiError::UninitializedItemList{"a\"b", 7, "f"}, "widget a\"b is not initialized (f:7)",
          "UninitializedItemList(\"a\\\"b\", 7, \"f\")"},
-        {UiError::no_port_selected(),
+        {UiError::NoPortSelected{},
          "no serial port is selected; connect the instrument and restart", "NoPortSelected"},
         {UiError::application(FakeAppError{}), "live capture: a live sweep cannot be empty",
          "Application(Live(\"a live sweep cannot be empty\"))"},
-        {UiError::no_return_data(), "the completed scan has no available samples", "NoReturnData"},
+        {UiError::NoReturnData{}, "the completed scan has no available samples", "NoReturnData"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.error.display(), c.display);

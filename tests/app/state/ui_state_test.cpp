@@ -197,14 +197,15 @@ TEST(UiStateColumns, MissingWidgetIsReportedAndTheOtherDropped) {
     s.port_list_widget.reset();
     auto r = move_column(s, ColumnDirection::Right);
     ASSERT_FALSE(r.has_value());
-    EXPECT_EQ(r.error(), UiError::uninitialized_item_list("Port List", 495, "src/ui/view"));
+    EXPECT_EQ(r.error(), UiError(UiError::UninitializedItemList{"Port List", 495, "src/ui/view"}));
     EXPECT_FALSE(s.baud_list_widget.has_value());
 
     ASSERT_TRUE(build_menu_widgets(s).has_value());
     s.baud_list_widget.reset();
     r = move_column(s, ColumnDirection::Left);
     ASSERT_FALSE(r.has_value());
-    EXPECT_EQ(r.error().line(), 503u);
+    ASSERT_NE(r.error().get_if<UiError::UninitializedItemList>(), nullptr);
+    EXPECT_EQ(r.error().get_if<UiError::UninitializedItemList>()->line, 503u);
     EXPECT_FALSE(s.port_list_widget.has_value());
 
     // Off the port screen the widgets are not looked at.
@@ -232,8 +233,8 @@ TEST(UiStateMenus, SelectionReads) {
 
     s.port_list.selected = 2;
     s.baud_list.selected = 99;
-    EXPECT_EQ(selected_port(s).error(), UiError::no_port_selected());
-    EXPECT_EQ(selected_baudrate(s).error(), UiError::menu_selection());
+    EXPECT_EQ(selected_port(s).error(), UiError::NoPortSelected{});
+    EXPECT_EQ(selected_baudrate(s).error(), UiError::MenuSelection{});
 
     UiState empty({}, base_config(), "c");
     EXPECT_EQ(selected_port(empty).error().display(),
