@@ -137,25 +137,25 @@ std::optional<ErrorRef> TransportError::source() const {
 
 // ---- IdentityError ---------------------------------------------------------
 
-std::string display(IdentityError error) {
-    switch (error) {
-        case IdentityError::Unknown:
+std::string IdentityError::display() const {
+    switch (kind_) {
+        case Kind::Unknown:
             return "unsupported device identity; expected tinySA_v\u2026 or tinySA4_v\u2026 in "
                    "version/info";
-        case IdentityError::Conflicting:
+        case Kind::Conflicting:
             return "conflicting device identity: replies identify both tinySA Basic and Ultra";
-        case IdentityError::ConflictingRevision:
+        case Kind::ConflictingRevision:
             return "conflicting device identity: replies identify multiple tinySA Ultra "
                    "revisions";
     }
     return {};
 }
 
-std::string debug(IdentityError error) {
-    switch (error) {
-        case IdentityError::Unknown: return "Unknown";
-        case IdentityError::Conflicting: return "Conflicting";
-        case IdentityError::ConflictingRevision: return "ConflictingRevision";
+std::string IdentityError::debug() const {
+    switch (kind_) {
+        case Kind::Unknown: return "Unknown";
+        case Kind::Conflicting: return "Conflicting";
+        case Kind::ConflictingRevision: return "ConflictingRevision";
     }
     return {};
 }
@@ -226,7 +226,7 @@ std::string AcquisitionError::display() const {
             [](const MissingIdentity&) {
                 return std::string("the instrument returned an empty version or info reply");
             },
-            [](const Device& e) { return instrument::display(e.error); },
+            [](const Device& e) { return e.error.display(); },
             [](const UnexpectedModel& e) {
                 return "configured model " + family_text(e.expected) + " does not match detected " +
                        family_text(e.actual);
@@ -263,7 +263,7 @@ std::string AcquisitionError::debug() const {
             [](const Transport& e) { return debug_wrap("Transport", e.error.debug()); },
             [](const Protocol& e) { return debug_wrap("Protocol", e.error.debug()); },
             [](const MissingIdentity&) { return std::string("MissingIdentity"); },
-            [](const Device& e) { return debug_wrap("Device", instrument::debug(e.error)); },
+            [](const Device& e) { return debug_wrap("Device", e.error.debug()); },
             [](const UnexpectedModel& e) {
                 return "UnexpectedModel { expected: " + family_debug(e.expected) +
                        ", actual: " + family_debug(e.actual) + " }";

@@ -155,10 +155,20 @@ private:
 
 // Identification's outcome when the replies do not settle the identity.
 // Its texts appear only inside AcquisitionError::Device.
-enum class IdentityError : std::uint8_t { Unknown, Conflicting, ConflictingRevision };
+class IdentityError {
+public:
+    enum class Kind : std::uint8_t { Unknown, Conflicting, ConflictingRevision };
 
-std::string display(IdentityError error);
-std::string debug(IdentityError error);  // the variant name
+    IdentityError(Kind kind) : kind_(kind) {}  // NOLINT: implicit, as the kind it stands for
+
+    Kind kind() const { return kind_; }
+    std::string display() const;
+    std::string debug() const;  // the kind's name
+    bool operator==(const IdentityError&) const = default;
+
+private:
+    Kind kind_;
+};
 
 class OpenError {
 public:

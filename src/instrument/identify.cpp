@@ -67,10 +67,10 @@ std::expected<DeviceIdentity, IdentityError> identify_device(std::string version
     const bool ultra = ultra_evidence(v, i);
     const bool basic = basic_evidence(v, i);
     if (ultra && basic) {
-        return std::unexpected(IdentityError::Conflicting);
+        return std::unexpected(IdentityError::Kind::Conflicting);
     }
     if (!ultra && !basic) {
-        return std::unexpected(IdentityError::Unknown);
+        return std::unexpected(IdentityError::Kind::Unknown);
     }
 
     const std::string both = v + "\n" + i;
@@ -78,7 +78,7 @@ std::expected<DeviceIdentity, IdentityError> identify_device(std::string version
     for (const RevisionMarkers& entry : revision_markers) {
         if (contains_marker(both, entry)) {
             if (revision) {
-                return std::unexpected(IdentityError::ConflictingRevision);
+                return std::unexpected(IdentityError::Kind::ConflictingRevision);
             }
             revision = entry.revision;
         }

@@ -18,7 +18,7 @@ struct IdentifyCase {
     std::string info;
     std::optional<bool> is_ultra;  // none: an error is expected
     std::optional<HardwareRevision> revision;
-    IdentityError error = IdentityError::Unknown;
+    IdentityError error = IdentityError::Kind::Unknown;
 };
 
 const std::string basic_version = "version\r\ntinySA_v1.4-175-g1419a93\r\n";
@@ -44,17 +44,17 @@ const IdentifyCase identify_cases[] = {
     {"token_after_line_separator", "version\u2028tinySA_v1.4", "", false, {}},
     {"token_after_next_line", "x\u0085tinySA4_v2", "", true, {}},
     {"token_after_ideographic_space", "x\u3000tinySA_v2", "", false, {}},
-    {"zero_width_space_does_not_split", "x\u200btinySA4_v1.4", "", std::nullopt, {}, IdentityError::Unknown},
-    {"prefix_inside_token_is_no_evidence", "xtinysa4_v1", "", std::nullopt, {}, IdentityError::Unknown},
-    {"line_tinysa_plus_text_is_no_evidence", "", "tinySA v0.3", std::nullopt, {}, IdentityError::Unknown},
+    {"zero_width_space_does_not_split", "x\u200btinySA4_v1.4", "", std::nullopt, {}, IdentityError::Kind::Unknown},
+    {"prefix_inside_token_is_no_evidence", "xtinysa4_v1", "", std::nullopt, {}, IdentityError::Kind::Unknown},
+    {"line_tinysa_plus_text_is_no_evidence", "", "tinySA v0.3", std::nullopt, {}, IdentityError::Kind::Unknown},
     {"no_tinysa_at_all", "version\r\nch", "info\r\nsomething else\r\n", std::nullopt, {},
-     IdentityError::Unknown},
-    {"ultra_and_basic_conflict", ultra_version, "tinySA Basic\n", std::nullopt, {}, IdentityError::Conflicting},
-    {"both_version_tokens_conflict", "tinySA_v1 tinySA4_v1", "", std::nullopt, {}, IdentityError::Conflicting},
+     IdentityError::Kind::Unknown},
+    {"ultra_and_basic_conflict", ultra_version, "tinySA Basic\n", std::nullopt, {}, IdentityError::Kind::Conflicting},
+    {"both_version_tokens_conflict", "tinySA_v1 tinySA4_v1", "", std::nullopt, {}, IdentityError::Kind::Conflicting},
     {"two_revisions", "tinySA4_v1.4 zs405", "HW Version:V0.4.6", std::nullopt, {},
-     IdentityError::ConflictingRevision},
+     IdentityError::Kind::ConflictingRevision},
     {"two_revisions_on_basic", basic_version, "ZS405 ZS407", std::nullopt, {},
-     IdentityError::ConflictingRevision},
+     IdentityError::Kind::ConflictingRevision},
     {"marker_across_the_joining_line_feed", "tinySA4_v1 zs40", "5", true, {}},
 };
 
@@ -67,7 +67,7 @@ TEST(IdentifyDevice, TableOfReplies) {
             EXPECT_EQ(result.error(), c.error);
             continue;
         }
-        ASSERT_TRUE(result.has_value()) << debug(result.error());
+        ASSERT_TRUE(result.has_value()) << result.error().debug();
         EXPECT_EQ(result->is_ultra, *c.is_ultra);
         EXPECT_EQ(result->revision, c.revision);
         EXPECT_EQ(result->version, c.version);
