@@ -23,12 +23,12 @@ struct Accepted {
 const std::string prefix64(64, 'a');
 
 // Far past the nesting bound if it were keys or brackets, not text.
-const std::string dotted = testing_text::parts(1000);
+const std::string DOTTED = testing_text::parts(1000);
 const std::string brackets(1000, '[');
 // A port line that makes the text exactly as long as the size bound.
 const std::string longest_port(256 * 1024 - 10, 'x');
 
-const Accepted accepted[] = {
+const Accepted ACCEPTED[] = {
     {"empty_file", "", [](Config&) {}},
     {"comments_only", "# nothing here\n\n# at all\n", [](Config&) {}},
     {"byte_order_mark", "\xEF\xBB\xBFpoints = 2001\n", [](Config& c) { c.points = 2001; }},
@@ -72,9 +72,9 @@ const Accepted accepted[] = {
     {"long_prefix", "[output]\nfilename_prefix = \"" + prefix64 + "\"",
      [](Config& c) { c.output.filename_prefix = prefix64; }},
     {"nesting_inside_strings_and_comments",
-     "port = \"" + dotted + "\" # " + dotted + "\n[output]\ndirectory = '''\n" + brackets + "'''",
+     "port = \"" + DOTTED + "\" # " + DOTTED + "\n[output]\ndirectory = '''\n" + brackets + "'''",
      [](Config& c) {
-         c.port = dotted;
+         c.port = DOTTED;
          c.output.directory = brackets;
      }},
     {"size_at_bound", "port = \"" + longest_port + "\"\n", [](Config& c) { c.port = longest_port; }},
@@ -95,7 +95,7 @@ TEST_P(Accepts, YieldsDefaultsWithEdits) {
     EXPECT_EQ(*result, expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Config, Accepts, testing::ValuesIn(accepted),
+INSTANTIATE_TEST_SUITE_P(Config, Accepts, testing::ValuesIn(ACCEPTED),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(Clone, CopyIsIndependent) {
@@ -112,7 +112,7 @@ struct Address {
     std::optional<std::uint16_t> port;
 };
 
-const Address addresses[] = {
+const Address ADDRESSES[] = {
     {"127.0.0.1:7355", 7355},
     {"0.0.0.0:1", 1},
     {"1.2.3.4:65535", 65535},
@@ -145,7 +145,7 @@ const Address addresses[] = {
 };
 
 TEST(SocketAddress, NumericFormsOnly) {
-    for (const Address& a : addresses) EXPECT_EQ(numeric_socket_port(a.text), a.port) << a.text;
+    for (const Address& a : ADDRESSES) EXPECT_EQ(numeric_socket_port(a.text), a.port) << a.text;
 }
 
 // What the connection is made to: the address bytes in network order.

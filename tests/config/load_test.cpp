@@ -198,7 +198,7 @@ struct DocumentCase {
     const char* message;  // nullptr: read succeeds with backend tcp
 };
 
-const DocumentCase document_cases[] = {
+const DocumentCase DOCUMENT_CASES[] = {
     {"inline_variant_table", "[connection]\nbackend = {tcp = {}}\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n", nullptr},
     {"standard_variant_table", "[connection]\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n[connection.backend.tcp]\n", nullptr},
     {"empty_standard_table", "[connection]\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n[connection.backend]\n",
@@ -217,7 +217,7 @@ TEST(DocumentRead, Forms) {
     const auto from = base.find("[connection]");
     const auto to = base.find("[serial]");
     base.erase(from, to - from);
-    for (const DocumentCase& c : document_cases) {
+    for (const DocumentCase& c : DOCUMENT_CASES) {
         auto doc = parse_toml(base + c.extra);
         ASSERT_TRUE(doc.has_value()) << c.name << ": " << doc.error().display();
         auto config = deserialize_from_document(*doc);

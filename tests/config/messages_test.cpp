@@ -18,7 +18,7 @@ struct Case {
     std::string message;  // the ConfigError display text
 };
 
-const std::string top_level_fields =
+const std::string TOP_LEVEL_FIELDS =
     "one of `port`, `baudrate`, `start_frequency`, `stop_frequency`, `points`, `repeat`, `connection`, "
     "`serial`, `scan`, `ui`, `output`, `logging`";
 
@@ -44,7 +44,7 @@ std::string nested_arrays_of_tables() {
 }
 
 
-const Case cases[] = {
+const Case CASES[] = {
     // Syntax errors come first, wherever the other faults are.
     {"syntax_before_unknown_key", "aaa = 1\nb = ",
      "invalid configuration: TOML parse error at line 2, column 5\n  |\n2 | b = \n  |     ^\n"
@@ -53,7 +53,7 @@ const Case cases[] = {
     {"bad_baudrate_sorts_before_zzz", "zzz = 1\nbaudrate = -1",
      "invalid configuration: invalid value: integer `-1`, expected u32\nin `baudrate`\n"},
     // Nesting: bounded before the parser sees the text, and after any earlier syntax error.
-    {"key_at_depth_bound", parts(512) + " = 1", "invalid configuration: unknown field `a`, expected " + top_level_fields + "\n"},
+    {"key_at_depth_bound", parts(512) + " = 1", "invalid configuration: unknown field `a`, expected " + TOP_LEVEL_FIELDS + "\n"},
     {"key_past_depth_bound", parts(513) + " = 1", too_deep(1, 1025, parts(513) + " = 1")},
     {"key_of_50000_parts", parts(50000) + " = 1", too_deep(1, 1025, parts(50000) + " = 1")},
     {"header_of_50000_parts", "[" + parts(50000) + "]", too_deep(1, 1026, "[" + parts(50000) + "]")},
@@ -62,7 +62,7 @@ const Case cases[] = {
     {"arrays_add_to_key", "[serial]\n" + parts(500) + " = " + times("[", 20),
      too_deep(2, 1014, parts(500) + " = " + times("[", 20))},
     {"deepest_tree_allowed", nested_arrays_of_tables(),
-     "invalid configuration: unknown field `a`, expected " + top_level_fields + "\n"},
+     "invalid configuration: unknown field `a`, expected " + TOP_LEVEL_FIELDS + "\n"},
     {"byte_order_mark_before_header", "\xEF\xBB\xBF[" + parts(50000) + "]",
      too_deep(1, 1026, "\xEF\xBB\xBF[" + parts(50000) + "]")},
     {"byte_order_mark_takes_no_column", "\xEF\xBB\xBF" + parts(513) + " = 1",
@@ -258,7 +258,7 @@ TEST_P(Messages, ExactText) {
     EXPECT_EQ(result.error().display(), c.message);
 }
 
-INSTANTIATE_TEST_SUITE_P(Config, Messages, testing::ValuesIn(cases),
+INSTANTIATE_TEST_SUITE_P(Config, Messages, testing::ValuesIn(CASES),
                          [](const auto& param_info) { return std::string(param_info.param.name); });
 
 }  // namespace

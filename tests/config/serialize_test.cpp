@@ -53,7 +53,7 @@ std::function<void(Config&)> chart_max(double v) {
     return [v](Config& c) { c.ui.chart_max_dbm = v; };
 }
 
-const Written written[] = {
+const Written WRITTEN[] = {
     {"no_ports", [](Config& c) { c.serial.preferred_ports.clear(); }, "preferred_ports = []"},
     {"one_port", [](Config& c) { c.serial.preferred_ports = {"COM7"}; }, "preferred_ports = [\"COM7\"]"},
     {"one_rate", [](Config& c) { c.serial.baudrates = {9600}; }, "baudrates = [9600]"},
@@ -88,7 +88,7 @@ const Written written[] = {
 };
 
 TEST(Serialize, ValueForms) {
-    for (const Written& w : written) {
+    for (const Written& w : WRITTEN) {
         Config c;
         w.edit(c);
         auto text = serialize_config(c);
@@ -160,7 +160,7 @@ struct Refused {
     const char* message;
 };
 
-const Refused refused[] = {
+const Refused REFUSED[] = {
     {"u64_above_toml_range", [](Config& c) { c.serial.max_response_bytes = UINT64_MAX; },
      "cannot serialize configuration: out-of-range value for u64 type"},
     {"path_not_utf8", [](Config& c) { c.logging.directory = "\xFF"; },
@@ -174,7 +174,7 @@ const Refused refused[] = {
 };
 
 TEST(Serialize, RefusedValues) {
-    for (const Refused& r : refused) {
+    for (const Refused& r : REFUSED) {
         Config c;
         r.edit(c);
         auto text = serialize_config(c);

@@ -24,7 +24,7 @@ namespace vorlix::instrument {
 namespace {
 
 using std::chrono::milliseconds;
-constexpr milliseconds no_pause{0};
+constexpr milliseconds NO_PAUSE{0};
 
 using test::Link;
 using test::start_sim;
@@ -49,24 +49,24 @@ Acquisition acquire(ShellConnection& shell, const ScanRequest& request, bool ena
         return std::move(run);
     };
     if (auto drained = drain_to_prompt(shell); !drained) return fail(drained.error());
-    auto version = run_command(shell, "version", no_pause, no_pause);
+    auto version = run_command(shell, "version", NO_PAUSE, NO_PAUSE);
     if (!version) return fail(version.error());
-    auto info = run_command(shell, "info", no_pause, no_pause);
+    auto info = run_command(shell, "info", NO_PAUSE, NO_PAUSE);
     if (!info) return fail(info.error());
     auto identity = identify_device(*version, *info);
     if (!identity) return fail(identity.error());
     auto profile = select_scan_profile(identity->is_ultra, identity->revision, request, enable_ultra_mode);
     if (!profile) return fail(RawScanError(RawScanError::InvalidRequest{profile.error()}));
-    auto help = run_command(shell, "help", no_pause, no_pause);
+    auto help = run_command(shell, "help", NO_PAUSE, NO_PAUSE);
     if (!help) return fail(help.error());
     if (auto listed = check_required_commands(*help, identity->family(), profile->ultra_mode, true); !listed) {
         return fail(listed.error());
     }
-    if (auto zero = configure_zero_offset(shell, request, profile->zero_offset, no_pause, no_pause); !zero) {
+    if (auto zero = configure_zero_offset(shell, request, profile->zero_offset, NO_PAUSE, NO_PAUSE); !zero) {
         return fail(zero.error());
     }
 
-    auto swept = configure_sweep(shell, request, true, 0, SweepPacing{no_pause, no_pause, *profile});
+    auto swept = configure_sweep(shell, request, true, 0, SweepPacing{NO_PAUSE, NO_PAUSE, *profile});
     std::expected<std::vector<Sample>, AcquisitionError> samples = std::unexpected(AcquisitionError::MissingIdentity{});
     if (swept) {
         samples = read_scanraw_frame(shell, request, profile->zero_offset, FrequencyAxis::Firmware,
@@ -76,7 +76,7 @@ Acquisition acquire(ShellConnection& shell, const ScanRequest& request, bool ena
     } else {
         samples = std::unexpected(std::move(swept.error()));
     }
-    run.resume = command_checked(shell, "resume", no_pause, no_pause);
+    run.resume = command_checked(shell, "resume", NO_PAUSE, NO_PAUSE);
     if (!samples) return fail(std::move(samples.error()));
     run.result = Outcome{std::move(*identity), *profile, std::move(*samples)};
     return run;
@@ -92,7 +92,7 @@ struct RoadCase {
     std::vector<std::string> commands;
 };
 
-const RoadCase road_cases[] = {
+const RoadCase ROAD_CASES[] = {
     {"basic_high_input", sim::Model::Basic, {240000000, 350000000, 101, 2}, false, false, std::nullopt,
      {"version", "info", "help", "repeat 2", "zero 128", "zero", "pause", "mode high input",
       "sweep start 240000000", "sweep stop 350000000", "sweep", "scan 240000000 350000000 290 101",
@@ -107,7 +107,7 @@ const RoadCase road_cases[] = {
 class AgainstSim : public testing::TestWithParam<Link> {};
 
 TEST_P(AgainstSim, MainRoad) {
-    for (const RoadCase& c : road_cases) {
+    for (const RoadCase& c : ROAD_CASES) {
         SCOPED_TRACE(c.name);
         sim::Options options;
         options.model = c.model;
@@ -155,48 +155,48 @@ sim::Options with(auto edit) {
     return options;
 }
 
-const ScanRequest ultra_wide{100000, 5400000000, 450, 1};
-const ScanRequest zs405_range{100000, 800000000, 450, 1};
+const ScanRequest ULTRA_WIDE{100000, 5400000000, 450, 1};
+const ScanRequest ZS405_RANGE{100000, 800000000, 450, 1};
 
 std::vector<FaultCase> fault_cases() {
     return {
-        {"help_without_ultra", sim::Model::UltraZS406, ultra_wide,
+        {"help_without_ultra", sim::Model::UltraZS406, ULTRA_WIDE,
          with([](sim::Options& o) { o.faults.help_omit = {"ultra"}; }),
          "tinySA Ultra family firmware does not advertise required command \"ultra\""},
         {"help_without_scan", sim::Model::Basic, {0, 300000000, 101, 1},
          with([](sim::Options& o) { o.faults.help_omit = {"scan"}; }),
          "tinySA Basic firmware does not advertise required command \"scan\""},
-        {"zero_reads_back_other", sim::Model::UltraZS405, zs405_range,
+        {"zero_reads_back_other", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.zero_readback = 128; }),
          "raw-level offset readback is 128 dB after requesting 174 dB"},
-        {"zero_reads_back_nothing", sim::Model::UltraZS405, zs405_range,
+        {"zero_reads_back_nothing", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.zero_readback_missing = true; }),
          "could not confirm the raw-level offset after configuring zero 174"},
-        {"sweep_stop_rejected", sim::Model::UltraZS405, zs405_range,
+        {"sweep_stop_rejected", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.reject_command = "sweep stop"; }),
          "device rejected \"sweep stop 800000000\":  sweep stop 800000000\r\nerror: command rejected\r\n"},
-        {"ultra_range_not_confirmed", sim::Model::UltraZS406, ultra_wide,
+        {"ultra_range_not_confirmed", sim::Model::UltraZS406, ULTRA_WIDE,
          with([](sim::Options& o) { o.faults.sweep_stop_offset = -1; }),
          "ZS406 did not confirm the requested Ultra sweep 100000\u20135400000000 Hz; readback was "
          "\" sweep\\r\\n100000 5399999999 450\\r\\n\""},
-        {"frame_without_closing_brace", sim::Model::UltraZS405, zs405_range,
+        {"frame_without_closing_brace", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.missing_end = true; }), "raw scan is missing its closing brace"},
-        {"frame_one_record_short", sim::Model::UltraZS405, zs405_range,
+        {"frame_one_record_short", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.record_delta = -1; }), "raw scan is missing its closing brace"},
-        {"frame_one_record_long", sim::Model::UltraZS405, zs405_range,
+        {"frame_one_record_long", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.record_delta = 1; }), "raw scan is missing its closing brace"},
-        {"garbage_before_frame_skipped", sim::Model::UltraZS405, zs405_range,
+        {"garbage_before_frame_skipped", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.garbage_before_frame = std::string(65000, 'g'); }), ""},
-        {"garbage_before_frame_too_long", sim::Model::UltraZS405, zs405_range,
+        {"garbage_before_frame_too_long", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.garbage_before_frame = std::string(65536, 'g'); }),
          "serial response exceeds 65536 bytes"},
-        {"link_drops_inside_frame", sim::Model::UltraZS405, zs405_range,
+        {"link_drops_inside_frame", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) {
              o.faults.disconnect_command = "scanraw";
              o.faults.disconnect_after_bytes = 100;
          }),
          "serial transport: failed to fill whole buffer"},
-        {"instrument_stalls_on_scanraw", sim::Model::UltraZS405, zs405_range,
+        {"instrument_stalls_on_scanraw", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.stall_command = "scanraw"; }),
          "serial transport: Connection timed out (os error 110)"},
         {"unknown_identity", sim::Model::Basic, {0, 300000000, 101, 1}, with([](sim::Options& o) {
@@ -204,7 +204,7 @@ std::vector<FaultCase> fault_cases() {
              o.info_text = "world";
          }),
          "unsupported device identity; expected tinySA_v\u2026 or tinySA4_v\u2026 in version/info"},
-        {"conflicting_identity", sim::Model::UltraZS405, zs405_range, with([](sim::Options& o) {
+        {"conflicting_identity", sim::Model::UltraZS405, ZS405_RANGE, with([](sim::Options& o) {
              o.info_text = "tinySA Basic";
          }),
          "conflicting device identity: replies identify both tinySA Basic and Ultra"},

@@ -48,7 +48,7 @@ inline std::string instrument_reply(std::string_view command, std::string_view o
 }
 
 // What the instrument sends when a connection opens.
-inline constexpr std::string_view kGreeting = "\r\ntinySA Shell\r\nch> ";
+inline constexpr std::string_view GREETING = "\r\ntinySA Shell\r\nch> ";
 
 struct FakeScript {
     struct Step {

@@ -21,12 +21,12 @@ struct IdentifyCase {
     IdentityError error = IdentityError::Kind::Unknown;
 };
 
-const std::string basic_version = "version\r\ntinySA_v1.4-175-g1419a93\r\n";
-const std::string ultra_version = "version\r\ntinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.5.1.1 \r\n";
+const std::string BASIC_VERSION = "version\r\ntinySA_v1.4-175-g1419a93\r\n";
+const std::string ULTRA_VERSION = "version\r\ntinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.5.1.1 \r\n";
 
-const IdentifyCase identify_cases[] = {
-    {"basic_reply", basic_version, "info\r\ntinySA v0.3\r\n2019-2024 Copyright\r\n", false, {}},
-    {"ultra_zs405_from_hw_line", ultra_version, "info\r\ntinySA ULTRA\r\n", true, R::ZS405},
+const IdentifyCase IDENTIFY_CASES[] = {
+    {"basic_reply", BASIC_VERSION, "info\r\ntinySA v0.3\r\n2019-2024 Copyright\r\n", false, {}},
+    {"ultra_zs405_from_hw_line", ULTRA_VERSION, "info\r\ntinySA ULTRA\r\n", true, R::ZS405},
     {"ultra_zs405_from_info", "version\r\ntinySA4_v1.4-143-g864bb27\r\n", "info\r\ntinySA ULTRA ZS405\r\n",
      true, R::ZS405},
     {"ultra_zs406_both_markers", "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.6.1\r\n",
@@ -38,7 +38,7 @@ const IdentifyCase identify_cases[] = {
     {"basic_from_info_words", "version\n", "This is a TINYSA BASIC", false, {}},
     {"basic_from_bare_line_with_blanks", "version\n", "info\r\n   tinySA \t\r\nmore", false, {}},
     {"basic_bare_last_line_without_lf", "", "info\n \u3000tinySA", false, {}},
-    {"basic_ignores_revision_marker", basic_version, "zs406", false, {}},
+    {"basic_ignores_revision_marker", BASIC_VERSION, "zs406", false, {}},
     {"tinysa4_is_not_basic_evidence", "tinySA4_v1.4", "", true, {}},
     {"token_after_no_break_space", "version\u00a0tinySA4_v1.4", "", true, {}},
     {"token_after_line_separator", "version\u2028tinySA_v1.4", "", false, {}},
@@ -49,17 +49,17 @@ const IdentifyCase identify_cases[] = {
     {"line_tinysa_plus_text_is_no_evidence", "", "tinySA v0.3", std::nullopt, {}, IdentityError::Kind::Unknown},
     {"no_tinysa_at_all", "version\r\nch", "info\r\nsomething else\r\n", std::nullopt, {},
      IdentityError::Kind::Unknown},
-    {"ultra_and_basic_conflict", ultra_version, "tinySA Basic\n", std::nullopt, {}, IdentityError::Kind::Conflicting},
+    {"ultra_and_basic_conflict", ULTRA_VERSION, "tinySA Basic\n", std::nullopt, {}, IdentityError::Kind::Conflicting},
     {"both_version_tokens_conflict", "tinySA_v1 tinySA4_v1", "", std::nullopt, {}, IdentityError::Kind::Conflicting},
     {"two_revisions", "tinySA4_v1.4 zs405", "HW Version:V0.4.6", std::nullopt, {},
      IdentityError::Kind::ConflictingRevision},
-    {"two_revisions_on_basic", basic_version, "ZS405 ZS407", std::nullopt, {},
+    {"two_revisions_on_basic", BASIC_VERSION, "ZS405 ZS407", std::nullopt, {},
      IdentityError::Kind::ConflictingRevision},
     {"marker_across_the_joining_line_feed", "tinySA4_v1 zs40", "5", true, {}},
 };
 
 TEST(IdentifyDevice, TableOfReplies) {
-    for (const IdentifyCase& c : identify_cases) {
+    for (const IdentifyCase& c : IDENTIFY_CASES) {
         SCOPED_TRACE(c.name);
         auto result = identify_device(c.version, c.info);
         if (!c.is_ultra) {
@@ -76,7 +76,7 @@ TEST(IdentifyDevice, TableOfReplies) {
 }
 
 TEST(IdentifyDevice, FamilyNames) {
-    auto ultra = identify_device(ultra_version, "");
+    auto ultra = identify_device(ULTRA_VERSION, "");
     ASSERT_TRUE(ultra.has_value());
     EXPECT_EQ(ultra->family(), InstrumentFamily::Ultra);
     EXPECT_EQ(display_name(ultra->family()), "tinySA Ultra family");

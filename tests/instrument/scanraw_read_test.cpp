@@ -17,7 +17,7 @@ using testing_frames::as_text;
 using testing_frames::frame_of;
 using Progress = std::vector<std::pair<std::uint64_t, std::uint64_t>>;
 
-constexpr ScanRequest two_points{0, 10, 2, 1};
+constexpr ScanRequest TWO_POINTS{0, 10, 2, 1};
 
 std::string echo(const ScanRequest& request) { return " " + scanraw_command(request) + "\r\n"; }
 
@@ -121,15 +121,15 @@ TEST(ReadScanrawFrame, Failures) {
     };
     const base::IoError timed_out = base::IoError::custom(base::IoErrorKind::TimedOut, "Operation timed out");
     const Case cases[] = {
-        {"no_opening_brace_within_limit", {std::string(256, 'a') + good + "ch> "}, two_points, 256,
+        {"no_opening_brace_within_limit", {std::string(256, 'a') + good + "ch> "}, TWO_POINTS, 256,
          TransportError(TransportError::ResponseTooLong{256}), "scanraw 0 10 2\r"},
-        {"closing_brace_missing", {echo(two_points) + no_end + "ch> "}, two_points, 65536,
+        {"closing_brace_missing", {echo(TWO_POINTS) + no_end + "ch> "}, TWO_POINTS, 65536,
          TransportError(TransportError::Protocol{RawScanError::MissingEnd{}}), "scanraw 0 10 2\r"},
-        {"short_frame_times_out", {echo(two_points) + good.substr(0, 6)}, two_points, 65536,
+        {"short_frame_times_out", {echo(TWO_POINTS) + good.substr(0, 6)}, TWO_POINTS, 65536,
          TransportError(TransportError::Io{timed_out}), "scanraw 0 10 2\r"},
-        {"no_prompt_after_frame", {echo(two_points) + good + std::string(300, 'z')}, two_points, 256,
+        {"no_prompt_after_frame", {echo(TWO_POINTS) + good + std::string(300, 'z')}, TWO_POINTS, 256,
          TransportError(TransportError::ResponseTooLong{256}), "scanraw 0 10 2\r"},
-        {"alignment_byte", {echo(two_points) + bad_alignment + "ch> "}, two_points, 65536,
+        {"alignment_byte", {echo(TWO_POINTS) + bad_alignment + "ch> "}, TWO_POINTS, 65536,
          RawScanError(RawScanError::Alignment{1, 'y'}), "scanraw 0 10 2\r"},
         {"invalid_request_sends_nothing", {}, {0, 10, 1, 1}, 65536,
          TransportError(TransportError::Protocol{
@@ -144,16 +144,16 @@ TEST(ReadScanrawFrame, Failures) {
         EXPECT_EQ(result.written, c.written);
     }
     // The longest preamble the limit allows still reaches the frame.
-    auto longest = read_with({preamble_at_limit + good + "ch> "}, two_points, 256);
+    auto longest = read_with({preamble_at_limit + good + "ch> "}, TWO_POINTS, 256);
     EXPECT_TRUE(longest.samples.has_value()) << longest.samples.error().debug();
 }
 
 TEST(ReadScanrawFrame, EndOfStreamInsideFrame) {
     fake::FakeScript script;
-    script.reply(echo(two_points) + "{x");
+    script.reply(echo(TWO_POINTS) + "{x");
     script.eof();
     ShellConnection shell = script.shell();
-    auto result = read_scanraw_bytes(shell, two_points, {});
+    auto result = read_scanraw_bytes(shell, TWO_POINTS, {});
     ASSERT_FALSE(result.has_value());
     const base::IoError* io = result.error().io_error();
     ASSERT_NE(io, nullptr);
@@ -164,7 +164,7 @@ TEST(ReadScanrawFrame, WriteFailure) {
     fake::FakeScript script;
     script.fail_write(base::IoError::custom(base::IoErrorKind::BrokenPipe, "broken pipe"));
     ShellConnection shell = script.shell();
-    auto result = read_scanraw_frame(shell, two_points, 128, FrequencyAxis::Firmware, {});
+    auto result = read_scanraw_frame(shell, TWO_POINTS, 128, FrequencyAxis::Firmware, {});
     ASSERT_FALSE(result.has_value());
     EXPECT_EQ(result.error().display(), "serial transport: broken pipe");
 }

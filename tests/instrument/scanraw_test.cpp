@@ -14,11 +14,11 @@ namespace {
 
 using testing_frames::frame_of;
 
-constexpr ScanRequest default_range{240'000'000, 800'000'000, 10001, 1};
+constexpr ScanRequest DEFAULT_RANGE{240'000'000, 800'000'000, 10001, 1};
 
 TEST(ScanrawLength, FromRequest) {
     EXPECT_EQ(expected_scanraw_len({0, 10, 101, 1}), 305u);
-    EXPECT_EQ(expected_scanraw_len(default_range), 30005u);
+    EXPECT_EQ(expected_scanraw_len(DEFAULT_RANGE), 30005u);
     EXPECT_EQ(expected_scanraw_len({0, 10, 1000001, 1}), 3000005u);
     const auto bad = expected_scanraw_len({0, 10, 1, 1});
     ASSERT_FALSE(bad.has_value());
@@ -59,11 +59,11 @@ TEST(ScanrawDecode, FrequencyAxes) {
     const ScanRequest from_zero{0, 800'000'000, 101, 1};
     const ScanRequest near_top{18446744073709551000u, 18446744073709551615u, 3, 1};
     const Case cases[] = {
-        {"firmware_first", default_range, FrequencyAxis::Firmware, 0, 240.0},
-        {"firmware_step", default_range, FrequencyAxis::Firmware, 1, 240.055994},
-        {"firmware_exact_product", default_range, FrequencyAxis::Firmware, 300, 256.7982},
-        {"firmware_middle_rounded", default_range, FrequencyAxis::Firmware, 5000, 519.969984},
-        {"firmware_last_rounded", default_range, FrequencyAxis::Firmware, 10000, 799.939968},
+        {"firmware_first", DEFAULT_RANGE, FrequencyAxis::Firmware, 0, 240.0},
+        {"firmware_step", DEFAULT_RANGE, FrequencyAxis::Firmware, 1, 240.055994},
+        {"firmware_exact_product", DEFAULT_RANGE, FrequencyAxis::Firmware, 300, 256.7982},
+        {"firmware_middle_rounded", DEFAULT_RANGE, FrequencyAxis::Firmware, 5000, 519.969984},
+        {"firmware_last_rounded", DEFAULT_RANGE, FrequencyAxis::Firmware, 10000, 799.939968},
         {"firmware_from_zero_last", from_zero, FrequencyAxis::Firmware, 100, 792.079232},
         {"firmware_from_zero_step", from_zero, FrequencyAxis::Firmware, 1, 7.920792},
         {"firmware_flat_range", {5'000'000, 5'000'000, 3, 1}, FrequencyAxis::Firmware, 2, 5.0},
@@ -71,9 +71,9 @@ TEST(ScanrawDecode, FrequencyAxes) {
          static_cast<double>(18446744073709551410ull) / 1e6},
         {"inclusive_near_top_of_range", near_top, FrequencyAxis::Inclusive, 1,
          (615.0 * 1.0 / 2.0 + static_cast<double>(near_top.start_hz)) / 1e6},
-        {"inclusive_first", default_range, FrequencyAxis::Inclusive, 0, 240.0},
-        {"inclusive_middle", default_range, FrequencyAxis::Inclusive, 5000, 520.0},
-        {"inclusive_last", default_range, FrequencyAxis::Inclusive, 10000, 800.0},
+        {"inclusive_first", DEFAULT_RANGE, FrequencyAxis::Inclusive, 0, 240.0},
+        {"inclusive_middle", DEFAULT_RANGE, FrequencyAxis::Inclusive, 5000, 520.0},
+        {"inclusive_last", DEFAULT_RANGE, FrequencyAxis::Inclusive, 10000, 800.0},
         {"inclusive_from_zero", from_zero, FrequencyAxis::Inclusive, 1, 8.0},
         {"inclusive_order_of_operations", {0, 10, 4, 1}, FrequencyAxis::Inclusive, 1,
          (10.0 * 1.0) / 3.0 / 1e6},
@@ -96,8 +96,8 @@ TEST(ScanrawDecode, FrequencyAxes) {
 }
 
 TEST(ScanrawDecode, FirmwareFrequenciesNondecreasing) {
-    std::vector<std::uint16_t> raws(default_range.points, 0);
-    const auto samples = decode_scanraw(frame_of(raws), default_range, 128, FrequencyAxis::Firmware);
+    std::vector<std::uint16_t> raws(DEFAULT_RANGE.points, 0);
+    const auto samples = decode_scanraw(frame_of(raws), DEFAULT_RANGE, 128, FrequencyAxis::Firmware);
     ASSERT_TRUE(samples.has_value());
     for (std::size_t i = 1; i < samples->size(); ++i) {
         ASSERT_LE((*samples)[i - 1].frequency_mhz, (*samples)[i].frequency_mhz) << i;

@@ -197,7 +197,7 @@ TEST(ReadExact, FillsLargeBuffersAcrossReadsAndKeepsTheRest) {
 
 TEST(Shell, GreetingIsDrainedAndEchoedCommandsComeBackWhole) {
     FakeScript script;
-    script.reply(fake::kGreeting);
+    script.reply(fake::GREETING);
     script.respond = [](std::string_view command) {
         return fake::instrument_reply(command, "tinySA4_v1.4-143\r\nHW Version:V0.4.5.1\r\n");
     };

@@ -18,12 +18,12 @@ namespace {
 using std::chrono::milliseconds;
 using Commands = std::vector<std::string>;
 
-constexpr milliseconds command_delay{20};
-constexpr milliseconds settle_delay{200};
+constexpr milliseconds COMMAND_DELAY{20};
+constexpr milliseconds SETTLE_DELAY{200};
 constexpr std::uint64_t scan_delay_ms = 2000;
 
-const ScanProfile basic_low{"mode low input", 128, false, false};
-const ScanProfile zs406_ultra{"mode low input", 174, true, true};
+const ScanProfile BASIC_LOW{"mode low input", 128, false, false};
+const ScanProfile ZS406_ULTRA{"mode low input", 174, true, true};
 
 // An instrument that answers each command with the output given for it,
 // or with no output, after the echo.
@@ -115,7 +115,7 @@ TEST(ConfigureZeroOffset, HandshakeAndReadback) {
         instrument.outputs = c.outputs;
         instrument.script.reply(" ");  // the blank after the previous prompt
         ShellConnection shell = instrument.script.shell();
-        const auto result = configure_zero_offset(shell, {0, 10, 101, 3}, c.offset, command_delay, settle_delay);
+        const auto result = configure_zero_offset(shell, {0, 10, 101, 3}, c.offset, COMMAND_DELAY, SETTLE_DELAY);
         EXPECT_EQ(instrument.received, c.commands);
         if (c.error) {
             ASSERT_FALSE(result.has_value());
@@ -130,9 +130,9 @@ TEST(ConfigureZeroOffset, PausesAroundEachCommand) {
     ScriptedInstrument instrument;
     instrument.outputs["zero"] = "128dBm\r\n";
     ShellConnection shell = instrument.script.shell();
-    ASSERT_TRUE(configure_zero_offset(shell, {0, 10, 101, 1}, 128, command_delay, settle_delay));
-    const std::vector<milliseconds> expected = {command_delay, settle_delay, command_delay,
-                                                settle_delay, command_delay, settle_delay};
+    ASSERT_TRUE(configure_zero_offset(shell, {0, 10, 101, 1}, 128, COMMAND_DELAY, SETTLE_DELAY));
+    const std::vector<milliseconds> expected = {COMMAND_DELAY, SETTLE_DELAY, COMMAND_DELAY,
+                                                SETTLE_DELAY, COMMAND_DELAY, SETTLE_DELAY};
     EXPECT_EQ(instrument.script.pauses, expected);
     EXPECT_EQ(instrument.script.written, "repeat 1\rzero 128\rzero\r");
 }
@@ -147,38 +147,38 @@ struct SweepCase {
     std::optional<AcquisitionError> error;
 };
 
-const ScanRequest ultra_range{100000, 5400000000, 450, 1};
-const ScanRequest basic_range{240000000, 350000000, 101, 1};
-const Commands ultra_commands = {"pause",      "mode low input", "ultra on", "sweep start 100000",
+const ScanRequest ULTRA_RANGE{100000, 5400000000, 450, 1};
+const ScanRequest BASIC_RANGE{240000000, 350000000, 101, 1};
+const Commands ULTRA_COMMANDS = {"pause",      "mode low input", "ultra on", "sweep start 100000",
                                  "sweep stop 5400000000", "sweep", "scan 100000 5400000000 290 101"};
-const std::string ultra_readback = "100000 5400000000 450\r\n";
+const std::string ULTRA_READBACK = "100000 5400000000 450\r\n";
 
-const SweepCase sweep_cases[] = {
-    {"ultra_mode_with_text_scan", ultra_range, zs406_ultra, true, {{"sweep", ultra_readback}}, ultra_commands,
+const SweepCase SWEEP_CASES[] = {
+    {"ultra_mode_with_text_scan", ULTRA_RANGE, ZS406_ULTRA, true, {{"sweep", ULTRA_READBACK}}, ULTRA_COMMANDS,
      std::nullopt},
-    {"ultra_mode_without_text_scan", ultra_range, zs406_ultra, false, {{"sweep", ultra_readback}},
-     Commands(ultra_commands.begin(), ultra_commands.end() - 1), std::nullopt},
-    {"readback_first_line_decides", ultra_range, zs406_ultra, true,
+    {"ultra_mode_without_text_scan", ULTRA_RANGE, ZS406_ULTRA, false, {{"sweep", ULTRA_READBACK}},
+     Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1), std::nullopt},
+    {"readback_first_line_decides", ULTRA_RANGE, ZS406_ULTRA, true,
      {{"sweep", "100000 5399999999 450\r\n100000 5400000000 450\r\n"}},
-     Commands(ultra_commands.begin(), ultra_commands.end() - 1),
+     Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1),
      AcquisitionError::SweepReadbackMismatch{100000, 5400000000,
                                              " sweep\r\n100000 5399999999 450\r\n100000 5400000000 450\r\n"}},
-    {"readback_one_number_per_line", ultra_range, zs406_ultra, true,
+    {"readback_one_number_per_line", ULTRA_RANGE, ZS406_ULTRA, true,
      {{"sweep", "start 100000\r\nstop 5400000000\r\n"}},
-     Commands(ultra_commands.begin(), ultra_commands.end() - 1),
+     Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1),
      AcquisitionError::SweepReadbackMismatch{100000, 5400000000, " sweep\r\nstart 100000\r\nstop 5400000000\r\n"}},
-    {"no_readback_check_without_ultra_mode", basic_range, basic_low, true, {{"sweep", "garbage\r\n"}},
+    {"no_readback_check_without_ultra_mode", BASIC_RANGE, BASIC_LOW, true, {{"sweep", "garbage\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000", "sweep",
       "scan 240000000 350000000 290 101"},
      std::nullopt},
-    {"rejected_stop_sends_nothing_more", basic_range, basic_low, true,
+    {"rejected_stop_sends_nothing_more", BASIC_RANGE, BASIC_LOW, true,
      {{"sweep stop 350000000", "usage: sweep {start(Hz)} [stop(Hz)]\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000"},
      rejected("sweep stop 350000000", " sweep stop 350000000\r\nusage: sweep {start(Hz)} [stop(Hz)]\r\n")},
-    {"rejected_sweep_query", basic_range, basic_low, false, {{"sweep", "error: busy\r\n"}},
+    {"rejected_sweep_query", BASIC_RANGE, BASIC_LOW, false, {{"sweep", "error: busy\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000", "sweep"},
      rejected("sweep", " sweep\r\nerror: busy\r\n")},
-    {"rejected_text_scan", basic_range, basic_low, true,
+    {"rejected_text_scan", BASIC_RANGE, BASIC_LOW, true,
      {{"scan 240000000 350000000 290 101", "error: no\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000", "sweep",
       "scan 240000000 350000000 290 101"},
@@ -186,14 +186,14 @@ const SweepCase sweep_cases[] = {
 };
 
 TEST(ConfigureSweep, CommandOrderAndReadback) {
-    for (const SweepCase& c : sweep_cases) {
+    for (const SweepCase& c : SWEEP_CASES) {
         SCOPED_TRACE(c.name);
         ScriptedInstrument instrument;
         instrument.outputs = c.outputs;
         instrument.script.reply(" ");
         ShellConnection shell = instrument.script.shell();
         const auto result = configure_sweep(shell, c.request, c.legacy, scan_delay_ms,
-                                            SweepPacing{command_delay, settle_delay, c.profile});
+                                            SweepPacing{COMMAND_DELAY, SETTLE_DELAY, c.profile});
         EXPECT_EQ(instrument.received, c.commands);
         if (c.error) {
             ASSERT_FALSE(result.has_value());
@@ -219,17 +219,17 @@ TEST(ConfigureSweep, TextScanWaitsTheScanDelay) {
         SCOPED_TRACE(c.scan_delay_ms);
         ScriptedInstrument instrument;
         ShellConnection shell = instrument.script.shell();
-        ASSERT_TRUE(configure_sweep(shell, basic_range, true, c.scan_delay_ms,
-                                    SweepPacing{command_delay, settle_delay, basic_low}));
+        ASSERT_TRUE(configure_sweep(shell, BASIC_RANGE, true, c.scan_delay_ms,
+                                    SweepPacing{COMMAND_DELAY, SETTLE_DELAY, BASIC_LOW}));
         std::vector<milliseconds> expected;
         for (int i = 0; i < 5; ++i) {
-            expected.push_back(command_delay);
-            expected.push_back(settle_delay);
+            expected.push_back(COMMAND_DELAY);
+            expected.push_back(SETTLE_DELAY);
         }
         if (c.waited.count() > 0) {
             expected.push_back(c.waited);
         }
-        expected.push_back(settle_delay);
+        expected.push_back(SETTLE_DELAY);
         EXPECT_EQ(instrument.script.pauses, expected);
     }
 }
@@ -237,15 +237,15 @@ TEST(ConfigureSweep, TextScanWaitsTheScanDelay) {
 TEST(ConfigureSweep, ReadFailureSkipsSecondPause) {
     fake::FakeScript script;  // silent: every read times out
     ShellConnection shell = script.shell();
-    const auto result = configure_sweep(shell, basic_range, true, scan_delay_ms,
-                                        SweepPacing{command_delay, settle_delay, basic_low});
+    const auto result = configure_sweep(shell, BASIC_RANGE, true, scan_delay_ms,
+                                        SweepPacing{COMMAND_DELAY, SETTLE_DELAY, BASIC_LOW});
     ASSERT_FALSE(result.has_value());
     const auto* transport = result.error().get_if<AcquisitionError::Transport>();
     ASSERT_NE(transport, nullptr);
     ASSERT_NE(transport->error.io_error(), nullptr);
     EXPECT_EQ(transport->error.io_error()->kind(), base::IoErrorKind::TimedOut);
     EXPECT_EQ(script.written, "pause\r");
-    EXPECT_EQ(script.pauses, std::vector<milliseconds>{command_delay});
+    EXPECT_EQ(script.pauses, std::vector<milliseconds>{COMMAND_DELAY});
 }
 
 }  // namespace

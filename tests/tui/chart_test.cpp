@@ -15,8 +15,8 @@ namespace {
 using testing_support::buffer_with_lines;
 using testing_support::buffers_equal;
 
-constexpr double nan = std::numeric_limits<double>::quiet_NaN();
-constexpr double inf = std::numeric_limits<double>::infinity();
+constexpr double NOT_A_NUMBER = std::numeric_limits<double>::quiet_NaN();
+constexpr double INF = std::numeric_limits<double>::infinity();
 
 Axis labelled(std::vector<Line> labels) { return Axis().labels(std::move(labels)); }
 
@@ -118,9 +118,9 @@ TEST(CellMapping, EndsOfTheBoundsAreTheEdgeCells) {
         {-0.001, 0.0, std::nullopt},
         {100.001, 0.0, std::nullopt},
         {50.0, 10.5, std::nullopt},
-        {nan, 0.0, std::nullopt},
-        {50.0, nan, std::nullopt},
-        {inf, 0.0, std::nullopt},
+        {NOT_A_NUMBER, 0.0, std::nullopt},
+        {50.0, NOT_A_NUMBER, std::nullopt},
+        {INF, 0.0, std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(m.cell(c.x, c.y), c.cell) << c.x << ", " << c.y;
 }
@@ -133,8 +133,8 @@ TEST(CellMapping, UnusableBoundsOrAreasMapNothing) {
     const Case cases[] = {
         {{0, 0, 10, 10}, {5.0, 5.0}, {0.0, 1.0}},
         {{0, 0, 10, 10}, {6.0, 5.0}, {0.0, 1.0}},
-        {{0, 0, 10, 10}, {0.0, 1.0}, {nan, 1.0}},
-        {{0, 0, 10, 10}, {-inf, inf}, {0.0, 1.0}},
+        {{0, 0, 10, 10}, {0.0, 1.0}, {NOT_A_NUMBER, 1.0}},
+        {{0, 0, 10, 10}, {-INF, INF}, {0.0, 1.0}},
         {{0, 0, 0, 10}, {0.0, 1.0}, {0.0, 1.0}},
     };
     for (const Case& c : cases) {

@@ -14,19 +14,19 @@ namespace {
 using testing_support::buffer_with_lines;
 using testing_support::buffers_equal;
 
-const Style filled = Style().fg(Color::Blue);
-const Style unfilled = Style().fg(Color::Red);
+const Style FILLED = Style().fg(Color::Blue);
+const Style UNFILLED = Style().fg(Color::Red);
 
 LineGauge progress(double ratio) {
-    return LineGauge().label(Line("Progress:")).filled_style(filled).unfilled_style(unfilled).ratio(ratio);
+    return LineGauge().label(Line("Progress:")).filled_style(FILLED).unfilled_style(UNFILLED).ratio(ratio);
 }
 
 TEST(LineGauge, LabelBlankThenTheBar) {
     Buffer b = Buffer::empty(Rect{0, 0, 20, 1});
     progress(0.5).render(b.area(), b);
     Buffer expected = buffer_with_lines({"Progress: ──────────"});
-    expected.set_style(Rect{10, 0, 5, 1}, filled);
-    expected.set_style(Rect{15, 0, 5, 1}, unfilled);
+    expected.set_style(Rect{10, 0, 5, 1}, FILLED);
+    expected.set_style(Rect{15, 0, 5, 1}, UNFILLED);
     EXPECT_TRUE(buffers_equal(b, expected));
 }
 
@@ -74,7 +74,7 @@ TEST(LineGauge, WidthSweepKeepsTheLabelFirst) {
         const std::string label = std::string("Progress:").substr(0, w);
         Buffer expected = Buffer::empty(Rect{0, 0, w, 1});
         expected.set_string(0, 0, label);
-        for (std::uint16_t x = 10; x < w; ++x) expected.set_grapheme(x, 0, "─", 1, filled);
+        for (std::uint16_t x = 10; x < w; ++x) expected.set_grapheme(x, 0, "─", 1, FILLED);
         EXPECT_TRUE(buffers_equal(b, expected)) << w;
     }
     Buffer none = Buffer::empty(Rect{0, 0, 0, 0});

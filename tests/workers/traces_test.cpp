@@ -173,8 +173,8 @@ namespace {
 // treats the two as symmetric and may swap their operands when it sees the
 // call, which decides the sign of a zero result.
 using Extremum = double (*)(double, double);
-const volatile Extremum library_fmax = &::fmax;
-const volatile Extremum library_fmin = &::fmin;
+const volatile Extremum LIBRARY_FMAX = &::fmax;
+const volatile Extremum LIBRARY_FMIN = &::fmin;
 
 // The traces computed the plain way, one whole sweep kept per entry.
 struct ReferenceTraces {
@@ -188,10 +188,10 @@ struct ReferenceTraces {
         } else {
             for (std::size_t i = 0; i < sweep.size(); ++i) {
                 const double level = sweep[i].level_dbm;
-                max_hold[i] = library_fmax(max_hold[i], level);
-                min_hold[i] = library_fmin(min_hold[i], level);
-                max_decay[i] = library_fmax(max_decay[i] - DECAY_STEP_DB, level);
-                min_decay[i] = library_fmin(min_decay[i] + DECAY_STEP_DB, level);
+                max_hold[i] = LIBRARY_FMAX(max_hold[i], level);
+                min_hold[i] = LIBRARY_FMIN(min_hold[i], level);
+                max_decay[i] = LIBRARY_FMAX(max_decay[i] - DECAY_STEP_DB, level);
+                min_decay[i] = LIBRARY_FMIN(min_decay[i] + DECAY_STEP_DB, level);
             }
         }
         history.push_back(sweep);

@@ -22,7 +22,7 @@ struct ArgCase {
     std::optional<RunMode> mode;  // nullopt: usage error
 };
 
-const ArgCase arg_cases[] = {
+const ArgCase ARG_CASES[] = {
     {{}, RunMode{RunMode::Kind::Scan, {}}},
     {{"--live"}, RunMode{RunMode::Kind::Live, {}}},
     {{"-h"}, RunMode{RunMode::Kind::Help, {}}},
@@ -45,7 +45,7 @@ const ArgCase arg_cases[] = {
 };
 
 TEST(Arguments, Modes) {
-    for (const ArgCase& c : arg_cases) {
+    for (const ArgCase& c : ARG_CASES) {
         std::string shown;
         for (const auto& a : c.args) shown += "[" + a + "]";
         auto mode = parse_arguments(c.args);

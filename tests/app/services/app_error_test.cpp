@@ -22,7 +22,7 @@ struct FormCase {
 
 void PrintTo(const FormCase& c, std::ostream* os) { *os << c.name; }
 
-const IoError timed_out = IoError::custom(IoErrorKind::TimedOut, "connection timed out");
+const IoError TIMED_OUT = IoError::custom(IoErrorKind::TimedOut, "connection timed out");
 
 class AppErrorForms : public testing::TestWithParam<FormCase> {};
 
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "\"invalid scan CSV: file contains no samples\" } }",
                  "invalid scan CSV: file contains no samples"},
         FormCase{"acquisition_adds_nothing",
-                 AppError::Acquisition{instrument::TransportError(instrument::TransportError::Io{timed_out})},
+                 AppError::Acquisition{instrument::TransportError(instrument::TransportError::Io{TIMED_OUT})},
                  "serial transport: connection timed out",
                  "Acquisition(Transport(Io(Custom { kind: TimedOut, error: \"connection timed out\" })))",
                  "connection timed out"},

@@ -27,10 +27,10 @@ namespace vorlix::app::probe_run {
 
 using namespace std::chrono_literals;
 
-inline constexpr const char* enter_alternate = "\x1b[?1049h";
-inline constexpr const char* leave_alternate = "\x1b[?1049l";
-inline constexpr const char* hide_cursor = "\x1b[?25l";
-inline constexpr const char* show_cursor = "\x1b[?25h";
+inline constexpr const char* ENTER_ALTERNATE = "\x1b[?1049h";
+inline constexpr const char* LEAVE_ALTERNATE = "\x1b[?1049l";
+inline constexpr const char* HIDE_CURSOR = "\x1b[?25l";
+inline constexpr const char* SHOW_CURSOR = "\x1b[?25h";
 
 struct ProbeRun {
     std::string output;

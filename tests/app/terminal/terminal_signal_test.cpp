@@ -26,8 +26,8 @@ TEST(TerminalTakeOver, EverySignalThatEndsTheProcessRestoresFirst) {
         ASSERT_TRUE(run.finished) << visible(run.output);
         const std::size_t frame = run.output.find("frame");
         ASSERT_NE(frame, std::string::npos) << visible(run.output);
-        EXPECT_NE(run.output.find(show_cursor, frame), std::string::npos) << visible(run.output);
-        EXPECT_NE(run.output.find(leave_alternate, frame), std::string::npos) << visible(run.output);
+        EXPECT_NE(run.output.find(SHOW_CURSOR, frame), std::string::npos) << visible(run.output);
+        EXPECT_NE(run.output.find(LEAVE_ALTERNATE, frame), std::string::npos) << visible(run.output);
         EXPECT_EQ(run.modes.c_lflag & (ICANON | ECHO | ISIG), tcflag_t{ICANON | ECHO | ISIG});
         EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == sig) << run.status;
     }
@@ -46,7 +46,7 @@ TEST(TerminalTakeOver, ASecondEndRequestEndsAtOnce) {
     probe.send(SIGTERM);
     const ProbeRun run = probe.finish();
     ASSERT_TRUE(run.finished) << visible(run.output);
-    EXPECT_NE(run.output.find(leave_alternate, held), std::string::npos) << visible(run.output);
+    EXPECT_NE(run.output.find(LEAVE_ALTERNATE, held), std::string::npos) << visible(run.output);
     EXPECT_TRUE(line_mode(run.modes));
     EXPECT_TRUE(WIFSIGNALED(run.status) && WTERMSIG(run.status) == SIGTERM) << run.status;
 }
@@ -73,13 +73,13 @@ TEST(TerminalTakeOver, StopGivesTheTerminalBackAndContinueTakesItAgain) {
 
     probe.send(SIGTSTP);
     ASSERT_TRUE(eventually([&] { return process_state(probe.pid()) == 'T'; })) << visible(probe.output());
-    const std::size_t left = probe.read_until(leave_alternate, frame);
+    const std::size_t left = probe.read_until(LEAVE_ALTERNATE, frame);
     EXPECT_NE(left, std::string::npos) << visible(probe.output());
-    EXPECT_NE(probe.read_until(show_cursor, frame), std::string::npos) << visible(probe.output());
+    EXPECT_NE(probe.read_until(SHOW_CURSOR, frame), std::string::npos) << visible(probe.output());
     EXPECT_TRUE(line_mode(probe.modes()));
 
     probe.send(SIGCONT);
-    const std::size_t back = probe.read_until(enter_alternate, left);
+    const std::size_t back = probe.read_until(ENTER_ALTERNATE, left);
     ASSERT_NE(back, std::string::npos) << visible(probe.output());
     EXPECT_NE(probe.read_until("again", back), std::string::npos) << visible(probe.output());
     EXPECT_FALSE(line_mode(probe.modes()));

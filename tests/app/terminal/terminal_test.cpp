@@ -34,23 +34,23 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
     };
     std::vector<Case> cases = {
         {"quit", "xterm-256color",
-         {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate, "DONE icanon=1 echo=1 isig=1"},
+         {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "DONE icanon=1 echo=1 isig=1"},
          {"Failed to"}, End::Success},
         // Line mode and echo are on after the program, whatever they were.
-        {"echo-off", "xterm-256color", {enter_alternate, leave_alternate, "DONE icanon=1 echo=1 isig=1"}, {},
+        {"echo-off", "xterm-256color", {ENTER_ALTERNATE, LEAVE_ALTERNATE, "DONE icanon=1 echo=1 isig=1"}, {},
          End::Success},
-        {"throw", "xterm-256color", {enter_alternate, "probe", show_cursor, leave_alternate, "REPORT: boom"},
+        {"throw", "xterm-256color", {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom"},
          {"DONE"}, End::Abort},
         {"thread-throw", "xterm-256color",
-         {enter_alternate, "probe", leave_alternate, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
-        {"segv", "xterm-256color", {enter_alternate, "probe", leave_alternate}, {"DONE"}, End::Crash},
-        {"thread-throw", "vt100", {enter_alternate, "probe", show_cursor, leave_alternate, "REPORT: boom on a worker"},
+         {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
+        {"segv", "xterm-256color", {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE}, {"DONE"}, End::Crash},
+        {"thread-throw", "vt100", {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom on a worker"},
          {"DONE"}, End::Abort},
     };
     // The same sequences whatever the description says, or with none.
     for (const char* term : {"vorlix-no-such-terminal", "", "vt100", "dumb", "linux", "xterm-mono"}) {
         cases.push_back({"quit", term,
-                         {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate,
+                         {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE,
                           "DONE icanon=1 echo=1 isig=1"},
                          {"Failed to", "SETUP FAILED"}, End::Success});
     }
