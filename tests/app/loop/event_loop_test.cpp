@@ -98,8 +98,15 @@ TEST_F(LoopTest, LiveSweepsBuildThePlotAndKeepTheZoomOnTheSameRange) {
 
     s.plot->viewport.zoom_to(1.0);
     const PlotViewport zoomed = s.plot->viewport;
+    // Later traces of the same size are built where the samples on show are,
+    // each with a new version.
+    const Sample* storage = s.plot->samples.data();
+    std::uint64_t version = s.plot->samples.version();
     fold(s, SAME_RANGE);
     refresh_from_workers(s);
+    EXPECT_EQ(s.plot->samples.data(), storage);
+    EXPECT_NE(s.plot->samples.version(), version);
+    version = s.plot->samples.version();
     EXPECT_EQ(s.plot->viewport, zoomed);
     EXPECT_EQ(s.plot->title, "Live average 4 — 2 sweeps");
     EXPECT_DOUBLE_EQ(s.plot->samples[0].level_dbm, -30.0);
@@ -109,6 +116,8 @@ TEST_F(LoopTest, LiveSweepsBuildThePlotAndKeepTheZoomOnTheSameRange) {
     refresh_from_workers(s);
     EXPECT_EQ(s.plot->title, "Live max hold — 2 sweeps");
     EXPECT_DOUBLE_EQ(s.plot->samples[0].level_dbm, -10.0);
+    EXPECT_EQ(s.plot->samples.data(), storage);
+    EXPECT_NE(s.plot->samples.version(), version);
     EXPECT_EQ(s.plot->viewport, zoomed);
 
     fold(s, WIDER);
