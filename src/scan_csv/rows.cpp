@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -63,9 +64,15 @@ struct Part {
     std::atomic<bool> ready{false};
 };
 
+// Parts formatted and not yet written, at most: the formatting threads may
+// run ahead of a slow sink only this far, so a long sweep never holds its
+// whole text at once.
+constexpr std::size_t MAX_PARTS_AHEAD = MAX_FORMAT_THREADS;
+
 // The parts of one sweep. Any thread claims the next part nobody has taken
-// yet; the writing thread, while its next part in order is not ready,
-// formats unclaimed ones itself rather than wait.
+// yet, as long as it lies within MAX_PARTS_AHEAD of the next part to write;
+// the writing thread, while its next part in order is not ready, formats
+// unclaimed ones itself rather than wait.
 class PartedLines {
 public:
     explicit PartedLines(std::span<const instrument::Sample> samples)
@@ -73,10 +80,10 @@ public:
 
     std::size_t count() const { return parts_.size(); }
 
-    // Formats unclaimed parts until none is left.
+    // Formats unclaimed parts until none is left, waiting while the writing
+    // is too far behind.
     void help() {
-        while (format_next()) {
-        }
+        while (auto index = claim(true)) format(*index);
     }
 
     // Waits for part `index` (formatting others meanwhile) and gives it up
@@ -84,31 +91,59 @@ public:
     std::string_view take(std::size_t index) {
         Part& part = parts_[index];
         while (!part.ready.load(std::memory_order_acquire)) {
-            if (!format_next()) part.ready.wait(false, std::memory_order_acquire);
+            if (auto other = claim(false)) {
+                format(*other);
+            } else {
+                part.ready.wait(false, std::memory_order_acquire);
+            }
         }
         return part.text.view();
     }
 
-    void drop(std::size_t index) { parts_[index].text.release(); }
+    // Parts are dropped in order, each once it is written.
+    void drop(std::size_t index) {
+        parts_[index].text.release();
+        dropped_.fetch_add(1);
+        dropped_.notify_all();
+    }
 
-    // No part not yet claimed will be formatted.
-    void stop() { next_.store(parts_.size(), std::memory_order_relaxed); }
+    // No part not yet claimed will be formatted; a helper waiting for room
+    // wakes up and ends.
+    void stop() {
+        next_.store(parts_.size());
+        dropped_.fetch_add(1);
+        dropped_.notify_all();
+    }
 
 private:
-    bool format_next() {
-        const std::size_t index = next_.fetch_add(1, std::memory_order_relaxed);
-        if (index >= parts_.size()) return false;
+    // The next unclaimed part within reach of the writing, if any; with
+    // `wait`, waits for the writing to make room rather than give up.
+    std::optional<std::size_t> claim(bool wait) {
+        for (;;) {
+            std::size_t next = next_.load();
+            if (next >= parts_.size()) return std::nullopt;
+            const std::size_t dropped = dropped_.load();
+            if (next - std::min(next, dropped) >= MAX_PARTS_AHEAD) {
+                if (!wait) return std::nullopt;
+                dropped_.wait(dropped);
+                continue;
+            }
+            if (next_.compare_exchange_weak(next, next + 1)) return next;
+        }
+    }
+
+    void format(std::size_t index) {
         const std::size_t first = index * ROWS_PER_PART;
         Part& part = parts_[index];
         part.text = format_lines(samples_.subspan(first, std::min(ROWS_PER_PART, samples_.size() - first)));
         part.ready.store(true, std::memory_order_release);
         part.ready.notify_all();
-        return true;
     }
 
     std::span<const instrument::Sample> samples_;
     std::vector<Part> parts_;
     std::atomic<std::size_t> next_{0};
+    std::atomic<std::size_t> dropped_{0};  // parts written, counting a stop as one more
 };
 
 }  // namespace
