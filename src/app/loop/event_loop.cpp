@@ -110,10 +110,12 @@ std::optional<std::filesystem::path> save_live_trace_now(UiState& state) {
     if (state.screen != Screen::Live || workers::live_phase(state.live) != workers::ScanPhase::Running) {
         return std::nullopt;
     }
-    std::optional<workers::Sweep> visible =
-        state.live->with_lock([](workers::LiveShared& r) { return workers::trace_points(r, r.trace_mode); });
-    if (!visible) return std::nullopt;
-    auto saved = scan_csv::write_scan_csv(*visible, state.config.output);
+    // The samples on show, brought up to the newest sweep in place, are the
+    // trace to save: no second copy of it is made.
+    if (state.live->with_lock([](workers::LiveShared& r) { return r.history.empty(); })) return std::nullopt;
+    if (auto update = take_live_update(state)) show_live_update(state, *update);
+    if (!state.plot) return std::nullopt;
+    auto saved = scan_csv::write_scan_csv(state.plot->samples, state.config.output);
     if (!saved) {
         base::log(base::Level::Error, workers::SCAN_LOG_TARGET,
                   "cannot save the live trace before ending: " + saved.error().display());
