@@ -32,18 +32,19 @@ void fail_during_loop(const LiveHandle& shared, std::string message) {
 }
 
 // Writes a pending save, or the first sweep when the user asked before one
-// existed. The buffer is taken under the lock and written outside it.
-void serve_save(const LiveHandle& shared, const config::OutputConfig& output) {
-    std::optional<Sweep> buffer = shared->with_lock([](LiveShared& r) {
-        std::optional<Sweep> taken = std::exchange(r.pending_save, std::nullopt);
-        if (!taken && r.save_on_first_sweep) {
-            taken = trace_points(r, r.trace_mode);
-            if (taken) r.save_on_first_sweep = false;
-        }
-        return taken;
+// existed. The buffer is taken under the lock and written outside it; the
+// first sweep's trace goes into `spare`, the worker's sweep buffer, which
+// the next read overwrites anyway.
+void serve_save(const LiveHandle& shared, const config::OutputConfig& output, Sweep& spare) {
+    std::optional<Sweep> pending;
+    const bool first_sweep = shared->with_lock([&](LiveShared& r) {
+        pending = std::exchange(r.pending_save, std::nullopt);
+        if (pending || !r.save_on_first_sweep || !trace_points_into(r, r.trace_mode, spare)) return false;
+        r.save_on_first_sweep = false;
+        return true;
     });
-    if (!buffer) return;
-    auto saved = scan_csv::write_scan_csv(*buffer, output);
+    if (!pending && !first_sweep) return;
+    auto saved = scan_csv::write_scan_csv(pending ? *pending : spare, output);
     if (saved) {
         shared->with_lock([&](LiveShared& r) {
             r.status = fmt::format("Saved {}; live capture continues", saved->string());
@@ -57,35 +58,36 @@ void serve_save(const LiveHandle& shared, const config::OutputConfig& output) {
 // failed save) or the link fails.
 std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const config::Config& config,
                                                  const instrument::ScanRequest& request,
-                                                 const PreparedScan& prepared, const LiveHandle& shared) {
+                                                 const PreparedScan& prepared, const LiveHandle& shared,
+                                                 Sweep& sweep) {
     // The live record has no progress gauge.
     const instrument::ScanrawProgress no_progress = [](std::uint64_t, std::uint64_t) {};
     // The history keeps its own copy of each sweep's levels, so one frame
-    // buffer and one sweep buffer serve every sweep of the capture.
+    // buffer and the caller's sweep buffer serve every sweep of the capture.
     std::vector<std::uint8_t> frame;
-    Sweep sweep;
     while (!stop_was_requested(shared)) {
         auto read = instrument::read_scanraw_frame_into(shell, request, prepared.zero_offset,
                                                         config.scan.frequency_axis, no_progress, frame, sweep);
         if (!read) return read;
         // A rejected sweep serves no save; the stop it requested ends the loop.
-        if (!take_live_sweep(shared, sweep)) serve_save(shared, config.output);
+        if (!take_live_sweep(shared, sweep)) serve_save(shared, config.output, sweep);
     }
     return {};
 }
 
-// The final save of the trace that is selected when the capture ends.
-std::expected<void, std::string> finish(const LiveHandle& shared, const config::OutputConfig& output) {
-    std::optional<Sweep> buffer =
-        shared->with_lock([](LiveShared& r) { return trace_points(r, r.trace_mode); });
-    if (!buffer) {
+// The final save of the trace that is selected when the capture ends, built
+// in the sweep buffer that no read needs any more.
+std::expected<void, std::string> finish(const LiveHandle& shared, const config::OutputConfig& output,
+                                        Sweep& buffer) {
+    const bool built = shared->with_lock([&](LiveShared& r) { return trace_points_into(r, r.trace_mode, buffer); });
+    if (!built) {
         shared->with_lock([](LiveShared& r) {
             r.phase = ScanPhase::Complete;
             r.status = "Live capture stopped before the first complete sweep";
         });
         return {};
     }
-    auto saved = scan_csv::write_scan_csv(*buffer, output);
+    auto saved = scan_csv::write_scan_csv(buffer, output);
     if (!saved) return std::unexpected(io_failure_text(saved.error()));
     shared->with_lock([&](LiveShared& r) {
         r.phase = ScanPhase::Complete;
@@ -99,8 +101,9 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
                                          const instrument::ScanRequest& request,
                                          const LiveHandle& shared, instrument::Sleeper sleeper) {
     const StatusSink post = [&shared](Status status) { set_live_status(shared, std::move(status)); };
+    Sweep sweep;
     const SweepStage sweeps = [&](ShellConnection& link, const PreparedScan& prepared) {
-        return sweep_loop(link, config, request, prepared, shared);
+        return sweep_loop(link, config, request, prepared, shared, sweep);
     };
     if (auto run = run_acquisition_sequence(shell, config, request, std::move(sleeper), post,
                                             "Live capture running", sweeps);
@@ -110,7 +113,7 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
     if (auto failed_in_loop = live_error_text(shared)) {
         return std::unexpected(live_failure_text(*failed_in_loop));
     }
-    return finish(shared, config.output);
+    return finish(shared, config.output, sweep);
 }
 
 }  // namespace

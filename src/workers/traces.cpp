@@ -201,21 +201,44 @@ void apply_sweep(LiveShared& record, const Sweep& sweep) {
     record.status = fmt::format("Live capture \u2014 {} sweeps", record.sweep_count);
 }
 
-std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode) {
-    if (record.history.empty()) return std::nullopt;
+bool trace_points_into(const LiveShared& record, TraceMode mode, Sweep& out) {
+    if (record.history.empty()) return false;
     switch (mode) {
-        case TraceMode::Average4: return average_sweeps(record.history, 4);
-        case TraceMode::Average16: return average_sweeps(record.history, 16);
+        case TraceMode::Average4: average_sweeps_into(record.history, 4, out); return true;
+        case TraceMode::Average16: average_sweeps_into(record.history, 16, out); return true;
         default: break;
     }
     const std::vector<double>& axis = record.history.frequencies();
     const std::vector<double>& trace = stored_trace(record, mode);
-    const auto n = static_cast<std::ptrdiff_t>(std::min(trace.size(), axis.size()));
-    // Built straight from the pairs, so each point is written once.
-    return Sweep(PairedPoints{axis.data(), trace.data(), 0}, PairedPoints{axis.data(), trace.data(), n});
+    const std::size_t n = std::min(trace.size(), axis.size());
+    if (out.capacity() >= n) {
+        // The storage the buffer has is written over; only a grown size
+        // clears the new points first.
+        out.resize(n);
+        for (std::size_t i = 0; i < n; ++i) out[i] = Sample{axis[i], trace[i]};
+        return true;
+    }
+    // Too small a buffer goes before the new one is made, built straight from
+    // the pairs so that each point is written once.
+    const auto end = static_cast<std::ptrdiff_t>(n);
+    out = Sweep();
+    out = Sweep(PairedPoints{axis.data(), trace.data(), 0}, PairedPoints{axis.data(), trace.data(), end});
+    return true;
+}
+
+std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode) {
+    Sweep out;
+    if (!trace_points_into(record, mode, out)) return std::nullopt;
+    return out;
 }
 
 Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
+    Sweep out;
+    average_sweeps_into(history, window, out);
+    return out;
+}
+
+void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep& out) {
     if (history.empty()) {
         std::fputs("average requires one sweep\n", stderr);
         std::abort();
@@ -225,7 +248,10 @@ Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
     const std::vector<double>& axis = history.frequencies();
     const std::size_t k = axis.size();
     const double divisor = static_cast<double>(m);
-    Sweep out(k);
+    // Every point is written below, so a buffer with room enough is kept as
+    // it is; too small a one goes before the new storage is made.
+    if (out.capacity() < k) out = Sweep();
+    out.resize(k);
     Sample* points = out.data();
     // Each point's sum is taken in history order, oldest of the window first,
     // from -0. The tiles are read front to back; a window whose entries all
@@ -257,7 +283,6 @@ Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
         }
         points[i] = Sample{axis[i], sum / divisor};
     }
-    return out;
 }
 
 }  // namespace vorlix::workers

@@ -76,7 +76,7 @@ public:
 
 private:
     friend void apply_sweep(LiveShared& record, const Sweep& sweep);
-    friend Sweep average_sweeps(const SweepHistory& history, std::size_t window);
+    friend void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep& out);
 
     std::size_t slot_of(std::size_t index) const { return (first_ + index) % HISTORY_CAPACITY; }
     static std::size_t value_at(std::size_t slot, std::size_t point) {
@@ -109,9 +109,14 @@ void apply_sweep(LiveShared& record, const Sweep& sweep);
 
 // The visible buffer for `mode`; empty before the first accepted sweep.
 std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode);
+// The same written into `out`, reusing its storage when it is large enough;
+// false, with `out` untouched, before the first accepted sweep.
+bool trace_points_into(const LiveShared& record, TraceMode mode, Sweep& out);
 
 // Mean of the `window` newest sweeps (all of them when fewer are stored),
 // summed oldest first. The history must not be empty.
 Sweep average_sweeps(const SweepHistory& history, std::size_t window);
+// The same written into `out`, resized to the newest sweep's points.
+void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep& out);
 
 }  // namespace vorlix::workers

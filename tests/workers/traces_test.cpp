@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -270,6 +271,47 @@ TEST(Traces, MatchThePlainComputationBitForBit) {
         }
         ASSERT_EQ(r.history.size(), reference.history.size());
         EXPECT_EQ(bits_of(r.history.back()), bits_of(reference.history.back()));
+    }
+}
+
+TEST(Traces, BuiltIntoABufferAsIntoANewOne) {
+    LiveShared r;
+    Sweep untouched = sweep_of({7, 8});
+    for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
+        EXPECT_FALSE(trace_points_into(r, *trace_mode_from_index(m), untouched));
+    }
+    EXPECT_EQ(untouched, sweep_of({7, 8}));
+
+    // Five sweeps of 19 points: averages over partial tiles and a full window.
+    for (int s = 0; s < 5; ++s) {
+        std::vector<double> levels;
+        for (int i = 0; i < 19; ++i) levels.push_back(-50.0 + double((i * 7 + s * 3) % 11) - 0.25 * s);
+        apply_sweep(r, sweep_of(levels));
+    }
+    struct Start {
+        const char* name;
+        Sweep buffer;
+    };
+    const std::vector<Start> starts = {
+        {"empty", {}},
+        {"shorter", sweep_of({1, 2, 3})},
+        {"same size", Sweep(19, Sample{-1.0, 99.0})},
+        {"longer", Sweep(40, Sample{-1.0, 99.0})},
+    };
+    for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
+        const TraceMode mode = *trace_mode_from_index(m);
+        const Sweep expected = *trace_points(r, mode);
+        ASSERT_EQ(expected.size(), 19u);
+        for (const Start& start : starts) {
+            SCOPED_TRACE(std::string(trace_mode_label(mode)) + ", " + start.name);
+            Sweep buffer = start.buffer;
+            buffer.reserve(19);
+            const Sample* storage = buffer.data();
+            ASSERT_TRUE(trace_points_into(r, mode, buffer));
+            EXPECT_EQ(bits_of(buffer), bits_of(expected));
+            // Room enough already: the trace is written where the buffer is.
+            EXPECT_EQ(buffer.data(), storage);
+        }
     }
 }
 

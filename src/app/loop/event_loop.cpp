@@ -42,44 +42,45 @@ void refresh_acquiring(UiState& state) {
 }
 
 struct LiveUpdate {
-    workers::Sweep buffer;
     std::uint64_t sweeps = 0;
     std::uint64_t generation = 0;
     workers::TraceMode mode = workers::TraceMode::Average4;
 };
 
 // The trace is recomputed only when the worker or a trace choice moved the
-// generation on; everything but the trace itself is built after the lock.
+// generation on, straight into the samples on show once there are some;
+// everything but the trace itself is done after the lock.
 std::optional<LiveUpdate> take_live_update(UiState& state) {
     const std::uint64_t seen = state.seen_generation;
-    return state.live->with_lock([seen](workers::LiveShared& r) -> std::optional<LiveUpdate> {
-        if (r.generation == seen) return std::nullopt;
-        auto buffer = workers::trace_points(r, r.trace_mode);
-        if (!buffer) return std::nullopt;
-        return LiveUpdate{std::move(*buffer), r.sweep_count, r.generation, r.trace_mode};
+    return state.live->with_lock([&state, seen](workers::LiveShared& r) -> std::optional<LiveUpdate> {
+        if (r.generation == seen || r.history.empty()) return std::nullopt;
+        if (state.plot) {
+            state.plot->samples.rebuild(
+                [&r](workers::Sweep& samples) { workers::trace_points_into(r, r.trace_mode, samples); });
+        } else {
+            workers::Sweep fresh;
+            workers::trace_points_into(r, r.trace_mode, fresh);
+            state.plot.emplace(std::string(), std::move(fresh));
+        }
+        return LiveUpdate{r.sweep_count, r.generation, r.trace_mode};
     });
 }
 
 // A sweep over the same range keeps the user's zoom and pan; any other
-// range would leave the window pointing at nothing, so it shows all.
-void show_live_update(UiState& state, LiveUpdate update) {
+// range would leave the window pointing at nothing, so it shows all. A plot
+// made by this update has its window from its own samples already.
+void show_live_update(UiState& state, const LiveUpdate& update) {
     state.seen_generation = update.generation;
-    std::string title = live_title(update.mode, update.sweeps);
-    if (!state.plot) {
-        state.plot.emplace(std::move(title), std::move(update.buffer));
-        return;
-    }
-    const PlotViewport fresh = sample_bounds(update.buffer);
     PlotView& plot = *state.plot;
+    const PlotViewport fresh = sample_bounds(plot.samples);
     if (fresh.full_min != plot.viewport.full_min || fresh.full_max != plot.viewport.full_max) {
         plot.viewport = fresh;
     }
-    plot.title = std::move(title);
-    plot.samples = std::move(update.buffer);
+    plot.title = live_title(update.mode, update.sweeps);
 }
 
 void refresh_live(UiState& state) {
-    if (auto update = take_live_update(state)) show_live_update(state, std::move(*update));
+    if (auto update = take_live_update(state)) show_live_update(state, *update);
     switch (workers::live_phase(state.live)) {
         case workers::ScanPhase::Complete:
             // A capture that ended on its own stays on show until the user
@@ -109,10 +110,12 @@ std::optional<std::filesystem::path> save_live_trace_now(UiState& state) {
     if (state.screen != Screen::Live || workers::live_phase(state.live) != workers::ScanPhase::Running) {
         return std::nullopt;
     }
-    std::optional<workers::Sweep> visible =
-        state.live->with_lock([](workers::LiveShared& r) { return workers::trace_points(r, r.trace_mode); });
-    if (!visible) return std::nullopt;
-    auto saved = scan_csv::write_scan_csv(*visible, state.config.output);
+    // The samples on show, brought up to the newest sweep in place, are the
+    // trace to save: no second copy of it is made.
+    if (state.live->with_lock([](workers::LiveShared& r) { return r.history.empty(); })) return std::nullopt;
+    if (auto update = take_live_update(state)) show_live_update(state, *update);
+    if (!state.plot) return std::nullopt;
+    auto saved = scan_csv::write_scan_csv(state.plot->samples, state.config.output);
     if (!saved) {
         base::log(base::Level::Error, workers::SCAN_LOG_TARGET,
                   "cannot save the live trace before ending: " + saved.error().display());

@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/record.hpp"
@@ -68,6 +69,15 @@ public:
         samples_ = std::move(samples);
         version_ = next_version();
         return *this;
+    }
+
+    // Lets `fill` rewrite the samples in their own storage, then renews the
+    // version as an assignment would, so a million-sample refresh needs no
+    // second buffer.
+    template <class F>
+    void rebuild(F&& fill) {
+        std::forward<F>(fill)(samples_);
+        version_ = next_version();
     }
 
     std::uint64_t version() const { return version_; }

@@ -11,6 +11,7 @@
 #include "app/loop/event_loop.hpp"
 #include "app/loop/keys_dispatch.hpp"
 #include "event_loop_fixture.hpp"
+#include "scan_csv/reader.hpp"
 #include "tui/backend/test_backend.hpp"
 #include "workers/traces.hpp"
 
@@ -98,8 +99,15 @@ TEST_F(LoopTest, LiveSweepsBuildThePlotAndKeepTheZoomOnTheSameRange) {
 
     s.plot->viewport.zoom_to(1.0);
     const PlotViewport zoomed = s.plot->viewport;
+    // Later traces of the same size are built where the samples on show are,
+    // each with a new version.
+    const Sample* storage = s.plot->samples.data();
+    std::uint64_t version = s.plot->samples.version();
     fold(s, SAME_RANGE);
     refresh_from_workers(s);
+    EXPECT_EQ(s.plot->samples.data(), storage);
+    EXPECT_NE(s.plot->samples.version(), version);
+    version = s.plot->samples.version();
     EXPECT_EQ(s.plot->viewport, zoomed);
     EXPECT_EQ(s.plot->title, "Live average 4 — 2 sweeps");
     EXPECT_DOUBLE_EQ(s.plot->samples[0].level_dbm, -30.0);
@@ -109,11 +117,36 @@ TEST_F(LoopTest, LiveSweepsBuildThePlotAndKeepTheZoomOnTheSameRange) {
     refresh_from_workers(s);
     EXPECT_EQ(s.plot->title, "Live max hold — 2 sweeps");
     EXPECT_DOUBLE_EQ(s.plot->samples[0].level_dbm, -10.0);
+    EXPECT_EQ(s.plot->samples.data(), storage);
+    EXPECT_NE(s.plot->samples.version(), version);
     EXPECT_EQ(s.plot->viewport, zoomed);
 
     fold(s, WIDER);
     refresh_from_workers(s);
     EXPECT_EQ(s.plot->viewport, sample_bounds(WIDER));
+}
+
+TEST_F(LoopTest, AnEndRequestSavesTheNewestTraceFromTheSamplesOnShow) {
+    UiState s = state();
+    s.config.output.directory = dir.path().string();
+    s.live_mode = true;
+    start_live_capture(s, {}, config.clone(), recorder.launcher());
+    EXPECT_FALSE(save_live_trace_now(s).has_value());  // no complete sweep yet
+
+    fold(s, NARROW);
+    refresh_from_workers(s);
+    const Sample* storage = s.plot->samples.data();
+    fold(s, SAME_RANGE);  // not on show yet
+    const auto path = save_live_trace_now(s);
+    ASSERT_TRUE(path.has_value());
+    const workers::Sweep newest = *s.live->with_lock(
+        [](workers::LiveShared& r) { return workers::trace_points(r, r.trace_mode); });
+    EXPECT_DOUBLE_EQ(newest[0].level_dbm, -30.0);
+    auto written = scan_csv::read_scan_csv(*path);
+    ASSERT_TRUE(written.has_value());
+    EXPECT_EQ(*written, newest);
+    EXPECT_EQ(s.plot->samples, newest);
+    EXPECT_EQ(s.plot->samples.data(), storage);
 }
 
 struct LiveEndCase {
