@@ -55,7 +55,8 @@ PlotViewport sample_bounds(std::span<const Sample> samples);
 // The samples on show, read-only, with a version that every assignment
 // renews: what a frame worked out from them knows it is stale by comparing
 // one number, not a million samples. Versions are unique in the process,
-// so a new plot never shares one with the plot it replaces.
+// so a new plot never shares one with the plot it replaces. Being a
+// contiguous range, it passes as a std::span<const Sample> without a cast.
 class PlotSamples {
 public:
     using value_type = Sample;
@@ -82,7 +83,6 @@ public:
 
     std::uint64_t version() const { return version_; }
     const std::vector<Sample>& vector() const { return samples_; }
-    operator std::span<const Sample>() const { return samples_; }  // NOLINT: implicit by design
 
     const_iterator begin() const { return samples_.begin(); }
     const_iterator end() const { return samples_.end(); }
