@@ -208,8 +208,11 @@ void install_hooks() {
     handle(SIGWINCH, resize, nullptr);
 }
 
-void report_restore_failure(const base::IoError& error) {
-    base::write_text(stderr, "Failed to restore terminal: " + error.display() + "\n");
+// A terminal that was hung up is gone: there is nothing to restore on it,
+// and nothing to report.
+void report_restore_failure(int code) {
+    if (code == EIO || code == ENXIO) return;
+    base::write_text(stderr, "Failed to restore terminal: " + base::IoError::from_errno(code).display() + "\n");
 }
 
 // The descriptors of one take-over, closed when it is over.
@@ -263,8 +266,8 @@ void restore_terminal() {
     g_wake = -1;
     const int tty = g_tty.load();
     const termios mode = line_mode(g_shell_mode);
-    if (::tcsetattr(tty, TCSADRAIN, &mode) != 0) return report_restore_failure(base::IoError::from_errno(errno));
-    if (!base::write_text(tty, LEAVE_SEQUENCE)) report_restore_failure(base::IoError::from_errno(errno));
+    if (::tcsetattr(tty, TCSADRAIN, &mode) != 0) return report_restore_failure(errno);
+    if (!base::write_text(tty, LEAVE_SEQUENCE)) report_restore_failure(errno);
 }
 
 OutsideSignalsBlocked::OutsideSignalsBlocked() {
