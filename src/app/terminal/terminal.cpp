@@ -39,7 +39,9 @@ std::atomic<int> g_exit_signal{0};
 // Fixed sequences, whatever the terminal description says: every terminal
 // in use understands them, and one that does not ignores them.
 constexpr std::string_view ENTER_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x1b[2J";
-constexpr std::string_view LEAVE_SEQUENCE = "\x1b[0m\x1b[?7h\x1b[?1049l";
+// The cursor is shown here as well, for a restore that comes before the
+// session's own shutdown (a worker thread that could not be started).
+constexpr std::string_view LEAVE_SEQUENCE = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
 // A handler may cut a frame in the middle of an escape sequence; CAN ends
 // that sequence first.
 constexpr std::string_view CRASH_LEAVE_SEQUENCE = "\x18\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
