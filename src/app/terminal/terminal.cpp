@@ -95,7 +95,9 @@ void restore_after_crash() {
     std::abort();
 }
 
-void default_action_now(int sig) {
+// The default action, with `sig` alone in the returned set, to be
+// unblocked by the caller.
+sigset_t restore_default_action(int sig) {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
@@ -103,7 +105,14 @@ void default_action_now(int sig) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, sig);
-    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    return set;
+}
+
+// In a handler: sigprocmask is the async-signal-safe one, and it only
+// touches the calling thread's mask.
+void default_action_now(int sig) {
+    const sigset_t set = restore_default_action(sig);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
     ::raise(sig);
 }
 
@@ -284,7 +293,9 @@ OutsideSignalsBlocked::~OutsideSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK,
 int pending_exit_signal() { return g_exit_signal.load(); }
 
 void end_by_signal(int sig) {
-    default_action_now(sig);
+    const sigset_t set = restore_default_action(sig);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(sig);
     std::_Exit(128 + sig);  // only if the signal could not end the process
 }
 
