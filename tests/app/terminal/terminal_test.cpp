@@ -44,6 +44,8 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         {"thread-throw", "xterm-256color",
          {enter_alternate, "probe", leave_alternate, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
         {"segv", "xterm-256color", {enter_alternate, "probe", leave_alternate}, {"DONE"}, End::Crash},
+        {"restore-only", "xterm-256color", {enter_alternate, hide_cursor, "probe", show_cursor, leave_alternate},
+         {"DONE", "Failed to"}, End::Failure},
         {"thread-throw", "vt100", {enter_alternate, "probe", show_cursor, leave_alternate, "REPORT: boom on a worker"},
          {"DONE"}, End::Abort},
     };
