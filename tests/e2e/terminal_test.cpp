@@ -223,5 +223,34 @@ TEST_F(TerminalTest, EverySignalOnEveryScreenRestoresAndEndsWithItsStatus) {
     }
 }
 
+// The window is closed while the live screen redraws: the frame that finds
+// the terminal gone must not end the run before the hang-up signal does, so
+// the capture is saved and the run ends as a hang-up ends it.
+TEST_F(TerminalTest, AClosedTerminalDuringALiveCaptureKeepsItsTraceAndEndsAsHungUp) {
+    // The pane's shell dies with the terminal; this one waits for the
+    // program and keeps its status, and what it says about the signal stays
+    // out of the program's standard error.
+    RunOptions o = options({"--live"});
+    o.wrapper = {"sh", "-c",
+                 "trap : HUP; exec 3>&2 2>/dev/null; (exec \"$@\" 2>&3 3>&-); s=$?; "
+                 "echo $s >.hup_status.tmp && mv .hup_status.tmp .hup_status",
+                 "sh"};
+    auto run = launch_with(std::move(o));
+    ASSERT_TRUE(run->wait_for("COM Ports")) << run->screen();
+    run->keys({"Enter"});
+    ASSERT_TRUE(run->wait_for("Start Frequency")) << run->screen();
+    run->keys({"Enter"});
+    ASSERT_TRUE(run->wait_for(" sweeps")) << run->screen();
+    run->hang_up();
+    const fs::path status = dir.path() / ".hup_status";
+    ASSERT_TRUE(wait_until([&] { return fs::exists(status); }, test::patience));
+    EXPECT_EQ(std::stoi(slurp(status)), 128 + SIGHUP);
+    EXPECT_EQ(run->stderr_text(), "");
+    std::vector<fs::path> files = csv_files(dir.path());
+    std::erase(files, dir.path() / "scan.csv");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(lines_of(slurp(files[0])).size(), 101u);
+}
+
 }  // namespace
 }  // namespace vorlix::e2e

@@ -105,6 +105,10 @@ public:
         tmux({"resize-window", "-t", "run", "-x", std::to_string(width), "-y", std::to_string(height)});
     }
 
+    // The terminal goes away as a closed window does: the pane's side of it
+    // is hung up, and its shell with it.
+    void hang_up() { tmux({"kill-session", "-t", "run"}); }
+
     // Characters typed one by one, none read as a key name.
     void type(std::string_view text) { tmux({"send-keys", "-t", "run", "-l", std::string(text)}); }
 

@@ -137,6 +137,18 @@ void refresh_from_workers(UiState& state) {
     }
 }
 
+namespace {
+
+// Whatever ends the loop with an error, a running live capture keeps its
+// visible trace.
+std::unexpected<AppError> loop_failed(UiState& state, std::string message,
+                                      std::source_location where = std::source_location::current()) {
+    save_live_trace_now(state);
+    return std::unexpected(loop_error(std::move(message), where));
+}
+
+}  // namespace
+
 std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& terminal,
                                              tui::EventSource& events, const WorkerLauncher& launch) {
     for (;;) {
@@ -146,13 +158,13 @@ std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& term
         auto drawn = terminal.draw([&](tui::Frame& frame) {
             if (auto rendered = render_ui(state, frame); !rendered) not_drawn = std::move(rendered.error());
         });
-        if (not_drawn) return std::unexpected(loop_error(not_drawn->display()));
-        if (!drawn) return std::unexpected(loop_error(drawn.error().display()));
+        if (not_drawn) return loop_failed(state, not_drawn->display());
+        if (!drawn) return loop_failed(state, drawn.error().display());
 
         if (state.quit) return {};
 
         auto event = events.poll(std::chrono::milliseconds(state.config.ui.poll_interval_ms));
-        if (!event) return std::unexpected(loop_error(event.error().display()));
+        if (!event) return loop_failed(state, event.error().display());
         if (!*event) continue;
         if (std::holds_alternative<tui::InterruptEvent>(**event)) {
             save_live_trace_now(state);
@@ -161,7 +173,7 @@ std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& term
         if (std::holds_alternative<tui::ResizeEvent>(**event)) {
             // The next frame is drawn whole: a new size, or a screen that was
             // given back while the process was stopped.
-            if (auto cleared = terminal.clear(); !cleared) return std::unexpected(loop_error(cleared.error().display()));
+            if (auto cleared = terminal.clear(); !cleared) return loop_failed(state, cleared.error().display());
             continue;
         }
         if (const auto* key = std::get_if<tui::KeyEvent>(&**event)) handle_key(state, *key, launch);

@@ -39,7 +39,9 @@ std::atomic<int> g_exit_signal{0};
 // Fixed sequences, whatever the terminal description says: every terminal
 // in use understands them, and one that does not ignores them.
 constexpr std::string_view ENTER_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x1b[2J";
-constexpr std::string_view LEAVE_SEQUENCE = "\x1b[0m\x1b[?7h\x1b[?1049l";
+// The cursor is shown here as well, for a restore that comes before the
+// session's own shutdown (a worker thread that could not be started).
+constexpr std::string_view LEAVE_SEQUENCE = "\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
 // A handler may cut a frame in the middle of an escape sequence; CAN ends
 // that sequence first.
 constexpr std::string_view CRASH_LEAVE_SEQUENCE = "\x18\x1b[0m\x1b[?7h\x1b[?25h\x1b[?1049l";
@@ -93,7 +95,9 @@ void restore_after_crash() {
     std::abort();
 }
 
-void default_action_now(int sig) {
+// The default action, with `sig` alone in the returned set, to be
+// unblocked by the caller.
+sigset_t restore_default_action(int sig) {
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
@@ -101,7 +105,14 @@ void default_action_now(int sig) {
     sigset_t set;
     sigemptyset(&set);
     sigaddset(&set, sig);
-    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    return set;
+}
+
+// In a handler: sigprocmask is the async-signal-safe one, and it only
+// touches the calling thread's mask.
+void default_action_now(int sig) {
+    const sigset_t set = restore_default_action(sig);
+    ::sigprocmask(SIG_UNBLOCK, &set, nullptr);
     ::raise(sig);
 }
 
@@ -208,8 +219,11 @@ void install_hooks() {
     handle(SIGWINCH, resize, nullptr);
 }
 
-void report_restore_failure(const base::IoError& error) {
-    base::write_text(stderr, "Failed to restore terminal: " + error.display() + "\n");
+// A terminal that was hung up is gone: there is nothing to restore on it,
+// and nothing to report.
+void report_restore_failure(int code) {
+    if (code == EIO || code == ENXIO) return;
+    base::write_text(stderr, "Failed to restore terminal: " + base::IoError::from_errno(code).display() + "\n");
 }
 
 // The descriptors of one take-over, closed when it is over.
@@ -263,8 +277,8 @@ void restore_terminal() {
     g_wake = -1;
     const int tty = g_tty.load();
     const termios mode = line_mode(g_shell_mode);
-    if (::tcsetattr(tty, TCSADRAIN, &mode) != 0) return report_restore_failure(base::IoError::from_errno(errno));
-    if (!base::write_text(tty, LEAVE_SEQUENCE)) report_restore_failure(base::IoError::from_errno(errno));
+    if (::tcsetattr(tty, TCSADRAIN, &mode) != 0) return report_restore_failure(errno);
+    if (!base::write_text(tty, LEAVE_SEQUENCE)) report_restore_failure(errno);
 }
 
 OutsideSignalsBlocked::OutsideSignalsBlocked() {
@@ -279,7 +293,9 @@ OutsideSignalsBlocked::~OutsideSignalsBlocked() { ::pthread_sigmask(SIG_SETMASK,
 int pending_exit_signal() { return g_exit_signal.load(); }
 
 void end_by_signal(int sig) {
-    default_action_now(sig);
+    const sigset_t set = restore_default_action(sig);
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    ::raise(sig);
     std::_Exit(128 + sig);  // only if the signal could not end the process
 }
 

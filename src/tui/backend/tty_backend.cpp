@@ -57,6 +57,9 @@ void append_symbol(std::string& out, const std::string& symbol) {
     }
 }
 
+// What a write or a query to a terminal that was hung up fails with.
+bool is_hangup_error(int error) { return error == EIO || error == ENXIO || error == EPIPE; }
+
 }  // namespace
 
 IoResult<> TtyBackend::draw(std::span<const CellUpdate> updates) {
@@ -162,18 +165,31 @@ IoResult<> TtyBackend::clear() {
 
 IoResult<Size> TtyBackend::size() {
     winsize ws{};
-    if (::ioctl(fd_, TIOCGWINSZ, &ws) != 0) return std::unexpected(base::IoError::from_errno(errno));
+    if (closed_) return last_size_;
+    if (::ioctl(fd_, TIOCGWINSZ, &ws) != 0) {
+        const int error = errno;
+        if (!is_hangup_error(error)) return std::unexpected(base::IoError::from_errno(error));
+        closed_ = true;
+        return last_size_;
+    }
     // A terminal that does not know its size (a serial line) gets the
     // classic one.
-    if (ws.ws_col == 0 || ws.ws_row == 0) return Size{80, 24};
-    return Size{ws.ws_col, ws.ws_row};
+    if (ws.ws_col == 0 || ws.ws_row == 0) last_size_ = Size{80, 24};
+    else last_size_ = Size{ws.ws_col, ws.ws_row};
+    return last_size_;
 }
 
 IoResult<> TtyBackend::flush() {
     if (out_.empty()) return {};
-    const bool written = base::write_text(fd_, out_);
+    // Nobody sees a hung-up terminal; its signal is on the way, and the
+    // loop must reach the wait for it instead of ending on a write error.
+    const bool written = closed_ || base::write_text(fd_, out_);
     const int error = errno;
     out_.clear();
+    if (!written && is_hangup_error(error)) {
+        closed_ = true;
+        return {};
+    }
     if (!written) {
         // What reached the terminal is unknown: draw everything next time.
         style_.reset();

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -42,6 +43,18 @@ std::vector<std::filesystem::path> scan_files(const std::filesystem::path& dir) 
     return out;
 }
 
+// A live capture on screen whose record holds `sweeps`.
+void start_live(UiState& state, RecordingLauncher& recorder, const std::vector<workers::Sweep>& sweeps,
+                workers::TraceMode mode, workers::ScanPhase phase) {
+    state.live_mode = true;
+    start_live_capture(state, {}, state.config.clone(), recorder.launcher());
+    state.live->with_lock([&](workers::LiveShared& r) {
+        for (const workers::Sweep& s : sweeps) workers::apply_sweep(r, s);
+        r.trace_mode = mode;
+        r.phase = phase;
+    });
+}
+
 TEST(LoopInterrupt, EndsAtOnceAndALiveCaptureKeepsItsVisibleTrace) {
     struct Case {
         const char* name;
@@ -68,15 +81,7 @@ TEST(LoopInterrupt, EndsAtOnceAndALiveCaptureKeepsItsVisibleTrace) {
         config.output.directory = dir.path().string();
         UiState state = make_state(config, (dir.path() / "config.toml").string());
         RecordingLauncher recorder;
-        if (c.live) {
-            state.live_mode = true;
-            start_live_capture(state, {}, config.clone(), recorder.launcher());
-            state.live->with_lock([&](workers::LiveShared& r) {
-                for (const workers::Sweep& s : c.sweeps) workers::apply_sweep(r, s);
-                r.trace_mode = c.mode;
-                r.phase = c.phase;
-            });
-        }
+        if (c.live) start_live(state, recorder, c.sweeps, c.mode, c.phase);
 
         tui::TestBackend backend(tui::Size{100, 30});
         auto terminal = tui::Terminal::create(backend);
@@ -95,6 +100,33 @@ TEST(LoopInterrupt, EndsAtOnceAndALiveCaptureKeepsItsVisibleTrace) {
             ASSERT_EQ(files.size(), 1u);
             EXPECT_EQ(slurp(files[0]), c.file);
         }
+    }
+}
+
+// A terminal that fails while a live capture runs ends the loop with that
+// error, and the capture is saved first.
+TEST(LoopInterrupt, ALoopThatFailsDuringALiveCaptureSavesItsVisibleTraceFirst) {
+    for (const bool drawing : {true, false}) {
+        SCOPED_TRACE(drawing ? "the frame fails" : "reading the terminal fails");
+        vorlix::test::TempDir dir;
+        config::Config config;
+        config.output.directory = dir.path().string();
+        UiState state = make_state(config, (dir.path() / "config.toml").string());
+        RecordingLauncher recorder;
+        start_live(state, recorder, {LOW, HIGH}, workers::TraceMode::MaxHold, workers::ScanPhase::Running);
+
+        tui::TestBackend backend(tui::Size{100, 30});
+        auto terminal = tui::Terminal::create(backend);
+        ASSERT_TRUE(terminal.has_value());
+        tui::TestEvents events;
+        const base::IoError broken = base::IoError::from_errno(EIO);
+        if (drawing) backend.fail_next(broken);
+        else events.fail_next(broken);
+        EXPECT_FALSE(run_event_loop(state, *terminal, events, recorder.launcher()).has_value());
+
+        const std::vector<std::filesystem::path> files = scan_files(dir.path());
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_EQ(slurp(files[0]), "100,-10\n101,-20\n102,-30\n");
     }
 }
 

@@ -72,6 +72,12 @@ int main(int argc, char** argv) {
     if (mode == "throw") throw std::runtime_error("boom");
     if (mode == "thread-throw") std::thread([] { throw std::runtime_error("boom on a worker"); }).join();
     if (mode == "segv") ::raise(SIGSEGV);
+    if (mode == "restore-only") {
+        // As a thread that cannot be started ends the process: the terminal
+        // is given back without the session's own shutdown.
+        vorlix::app::restore_terminal();
+        std::_Exit(1);
+    }
     if (mode == "wait" || mode == "hold") {
         for (;;) {
             auto event = session->events().poll(std::chrono::milliseconds(100));

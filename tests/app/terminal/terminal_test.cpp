@@ -44,6 +44,8 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         {"thread-throw", "xterm-256color",
          {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
         {"segv", "xterm-256color", {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE}, {"DONE"}, End::Crash},
+        {"restore-only", "xterm-256color", {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE},
+         {"DONE", "Failed to"}, End::Failure},
         {"thread-throw", "vt100", {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom on a worker"},
          {"DONE"}, End::Abort},
     };
