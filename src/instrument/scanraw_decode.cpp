@@ -109,7 +109,7 @@ public:
         return per_mhz_.divide(start_f64_ + static_cast<double>(product));
     }
 
-    double inclusive_mhz_undivided(double index) const {
+    double inclusive_mhz_fast(double index) const {
         const double hz = per_last_index_.divide(span_f64_ * index) + start_f64_;
         return per_mhz_.divide(hz);
     }
@@ -296,7 +296,7 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
                              [&map](std::int32_t i) { return map.mhz(static_cast<std::size_t>(i)); });
     }
     return decode_blocks(records, points, offset, samples,
-                         [&map](std::int32_t i) { return map.inclusive_mhz_undivided(static_cast<double>(i)); });
+                         [&map](std::int32_t i) { return map.inclusive_mhz_fast(static_cast<double>(i)); });
 }
 
 }  // namespace vorlix::instrument
