@@ -1,6 +1,6 @@
 // Frame check and record decoding. The frequency of a record is a pure
 // function of its index, so the per-frame constants are computed once and
-// the loops do only conversions, products and sums.
+// the loops do only conversions and arithmetic, in vectors.
 
 #include <algorithm>
 #include <limits>
@@ -29,33 +29,6 @@ std::uint64_t truncate_saturating(float value) {
     return static_cast<std::uint64_t>(value);
 }
 
-// Division by a fixed integral divisor of at most 26 bits, with the same
-// result as the division itself but only products and sums, which vectorise
-// where a division stalls. The first quotient is within one unit in the last
-// place; splitting it in halves of 26 and 27 bits makes each product with the
-// divisor exact, so the remainder is exact too. Correcting by that remainder
-// times the reciprocal rounds right: for any positive double dividend the true
-// quotient lies at least 2^-27 units in the last place from any rounding
-// boundary (never on one, a tie would need a 54-bit dividend), and the
-// correction is off by less than 2^-51 units.
-class ExactDivisor {
-public:
-    explicit ExactDivisor(double divisor) : divisor_(divisor), reciprocal_(1.0 / divisor) {}
-
-    double divide(double dividend) const {
-        const double quotient = dividend * reciprocal_;
-        const double scaled = quotient * 134217729.0;  // 2^27 + 1
-        const double high = scaled - (scaled - quotient);
-        const double low = quotient - high;
-        const double remainder = (dividend - high * divisor_) - low * divisor_;
-        return quotient + remainder * reciprocal_;
-    }
-
-private:
-    double divisor_;
-    double reciprocal_;
-};
-
 // Record index to frequency for one request and axis.
 class FrequencyMap {
 public:
@@ -67,9 +40,7 @@ public:
           step_f32_(static_cast<float>((request.stop_hz - request.start_hz) / request.points)),
           span_f64_(static_cast<double>(request.stop_hz - request.start_hz)),
           last_index_f64_(static_cast<double>(request.points - 1)),
-          start_f64_(static_cast<double>(request.start_hz)),
-          per_last_index_(last_index_f64_),
-          per_mhz_(hz_per_mhz) {}
+          start_f64_(static_cast<double>(request.start_hz)) {}
 
     bool firmware() const { return firmware_; }
 
@@ -95,23 +66,15 @@ public:
         return max_offset < limit && start_hz_ < limit - max_offset;
     }
 
+    // The firmware axis for an index that `fast_path_exact` covers.
+    double firmware_mhz_fast(std::int32_t index) const {
+        const float product = static_cast<float>(index) * step_f32_;
+        return (start_f64_ + static_cast<double>(product)) / hz_per_mhz;
+    }
+
     double inclusive_mhz(double index) const {
         const double hz = (span_f64_ * index) / last_index_f64_ + start_f64_;
         return hz / hz_per_mhz;
-    }
-
-    // The firmware axis for an index that `fast_path_exact` covers, and the
-    // inclusive one, with their divisions by 10^6 and by the last index taken
-    // without dividing: the dividends are nonnegative and both divisors
-    // integral below 2^26, since the request check caps points.
-    double firmware_mhz_fast(std::int32_t index) const {
-        const float product = static_cast<float>(index) * step_f32_;
-        return per_mhz_.divide(start_f64_ + static_cast<double>(product));
-    }
-
-    double inclusive_mhz_fast(double index) const {
-        const double hz = per_last_index_.divide(span_f64_ * index) + start_f64_;
-        return per_mhz_.divide(hz);
     }
 
 private:
@@ -121,8 +84,6 @@ private:
     double span_f64_;
     double last_index_f64_;
     double start_f64_;
-    ExactDivisor per_last_index_;
-    ExactDivisor per_mhz_;
 };
 
 double level_dbm(std::int32_t raw, double zero_offset) {
@@ -296,7 +257,7 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
                              [&map](std::int32_t i) { return map.mhz(static_cast<std::size_t>(i)); });
     }
     return decode_blocks(records, points, offset, samples,
-                         [&map](std::int32_t i) { return map.inclusive_mhz_fast(static_cast<double>(i)); });
+                         [&map](std::int32_t i) { return map.inclusive_mhz(static_cast<double>(i)); });
 }
 
 }  // namespace vorlix::instrument
