@@ -105,8 +105,10 @@ std::expected<void, RawScanError> check_request(const ScanRequest& request, std:
 }
 
 // Points per block: its samples stay in L1 until they are appended, so the
-// sweep's storage is written once, and never zero-filled first.
-constexpr std::int32_t block_points = 256;
+// sweep's storage is written once, and never zero-filled first. Not a power
+// of two: a 4 KiB block would keep every copy's loads at the page offsets of
+// the stores just before them, which the processor takes as a dependency.
+constexpr std::int32_t block_points = 200;
 
 // One block into `out`, in three loops simple enough to vectorise: the
 // frequencies, the alignment bytes and raw levels, and the samples; false
