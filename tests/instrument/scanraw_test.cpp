@@ -296,12 +296,13 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
 // The first bad alignment byte is named wherever it lies: past the first
 // block, and in a last block shorter than the others.
 TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
-    const ScanRequest request{0, 1'000'000, 1'000, 1};
+    const ScanRequest request{0, 1'000'000, 1'001, 1};
     const struct {
         std::size_t first;
         std::size_t second;
         std::uint8_t named;
-    } cases[] = {{513, 900, '{'}, {999, 999, 'y'}, {256, 257, '{'}, {255, 998, '{'}};
+    } cases[] = {{513, 900, '{'}, {1'000, 1'000, 'y'}, {199, 200, '{'}, {200, 201, '{'},
+                 {256, 257, '{'}, {255, 998, '{'}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         auto frame = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));
