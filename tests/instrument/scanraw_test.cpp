@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -238,6 +239,78 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
             ASSERT_TRUE(decode_scanraw_into(frame, c.request, 174, c.axis, reused).has_value());
             EXPECT_EQ(reused, *samples) << held;
         }
+    }
+}
+
+}  // namespace
+}  // namespace vorlix::instrument
+
+namespace vorlix::instrument {
+namespace {
+
+// Whole frames at the edges of the request range decode exactly as each of
+// their records does alone: the fewest and the most points, spans that leave
+// a remainder per point, starts at zero, just below and just above 2^53 Hz
+// and next to the top of the 64-bit range.
+TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
+    constexpr std::uint64_t top = 18446744073709551615u;
+    constexpr std::uint64_t two_53 = std::uint64_t{1} << 53;
+    const ScanRequest requests[] = {
+        {0, 1, 2, 1},
+        {0, 999'999'999, 101, 1},
+        {1, 6'000'000'007, 1'000'001, 1},
+        {240'000'000, 800'000'000, 1'000'001, 1},
+        {123'456'789, 123'456'789, 257, 1},
+        {two_53 - 1'000'000, two_53 - 1, 1'000'001, 1},
+        {two_53 - 5'000, two_53 + 5'000, 101, 1},
+        {top - 987'654'321, top, 1'000'001, 1},
+        {0, top, 513, 1},
+    };
+    std::vector<std::uint16_t> raws(1'000'001);
+    for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = static_cast<std::uint16_t>(i * 40503 % 65536);
+    const auto frame = testing_frames::frame_of(raws);
+    std::vector<Sample> samples;
+    for (const ScanRequest& request : requests) {
+        const std::span<const std::uint8_t> part(frame.data(), request.points * 3 + 1);
+        std::vector<std::uint8_t> framed(part.begin(), part.end());
+        framed.push_back('}');
+        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+            SCOPED_TRACE(::testing::Message() << request.start_hz << " " << request.stop_hz << " "
+                                              << request.points << " axis " << static_cast<int>(axis));
+            ASSERT_TRUE(decode_scanraw_into(framed, request, 2047, axis, samples).has_value());
+            ASSERT_EQ(samples.size(), request.points);
+            for (std::size_t i = 0; i < samples.size(); ++i) {
+                const auto one = decode_scanraw_sample(
+                    std::span<const std::uint8_t, 3>(framed.data() + 1 + 3 * i, 3), i, request, 2047, axis);
+                ASSERT_TRUE(one.has_value());
+                // Bit for bit: a difference in the last place must show.
+                ASSERT_EQ(std::bit_cast<std::uint64_t>(samples[i].frequency_mhz),
+                          std::bit_cast<std::uint64_t>(one->frequency_mhz))
+                    << i;
+                ASSERT_EQ(samples[i].level_dbm, one->level_dbm) << i;
+            }
+        }
+    }
+}
+
+// The first bad alignment byte is named wherever it lies: past the first
+// block, and in a last block shorter than the others.
+TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
+    const ScanRequest request{0, 1'000'000, 1'001, 1};
+    const struct {
+        std::size_t first;
+        std::size_t second;
+        std::uint8_t named;
+    } cases[] = {{513, 900, '{'}, {1'000, 1'000, 'y'}, {199, 200, '{'}, {200, 201, '{'},
+                 {256, 257, '{'}, {255, 998, '{'}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        auto frame = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));
+        frame[1 + 3 * c.first] = '{';
+        frame[1 + 3 * c.second] = 'y';
+        const auto result = decode_scanraw(frame, request, 0, FrequencyAxis::Inclusive);
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error(), (RawScanError::Alignment{c.first, c.named})) << result.error().debug();
     }
 }
 

@@ -151,7 +151,7 @@ void Shell::scanraw(const std::vector<std::string>& words) {
         block += 'x';
         block += static_cast<char>(raw & 0xff);
         block += static_cast<char>(raw >> 8);
-        if ((i + 1) % block_points == 0 || i + 1 == records) {
+        if ((i + 1) % BLOCK_POINTS == 0 || i + 1 == records) {
             frame += block;
             emit(std::exchange(block, {}));
         }

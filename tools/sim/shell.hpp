@@ -32,7 +32,7 @@ public:
 
     static constexpr std::size_t MAX_LINE = 47;
     static constexpr std::string_view PROMPT = "ch> ";
-    static constexpr std::uint64_t block_points = 20;
+    static constexpr std::uint64_t BLOCK_POINTS = 20;
 
 private:
     void take(char byte);
