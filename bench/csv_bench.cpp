@@ -42,13 +42,13 @@ const fs::path& scratch_dir() {
 // lengths noise and signals give.
 const std::vector<instrument::Sample>& largest_sweep() {
     static const std::vector<instrument::Sample> samples = [] {
-        std::vector<std::uint8_t> frame{instrument::scanraw_start};
+        std::vector<std::uint8_t> frame{instrument::SCANRAW_START};
         for (std::uint64_t i = 0; i < ROWS; ++i) {
             const auto raw = static_cast<std::uint16_t>(256 + (i * 7919) % 3200);
-            frame.insert(frame.end(), {instrument::scanraw_alignment, std::uint8_t(raw & 0xff),
-                                       std::uint8_t(raw >> 8)});
+            frame.insert(frame.end(),
+                         {instrument::SCANRAW_ALIGNMENT, std::uint8_t(raw & 0xff), std::uint8_t(raw >> 8)});
         }
-        frame.push_back(instrument::scanraw_end);
+        frame.push_back(instrument::SCANRAW_END);
         auto decoded = instrument::decode_scanraw(frame, {240'000'000, 800'000'000, ROWS, 1}, 128,
                                                   instrument::FrequencyAxis::Firmware);
         return decoded ? std::move(*decoded) : std::vector<instrument::Sample>{};
@@ -56,7 +56,9 @@ const std::vector<instrument::Sample>& largest_sweep() {
     return samples;
 }
 
-config::OutputConfig output_in(const fs::path& dir) { return config::OutputConfig{dir.string(), "bench", true}; }
+config::OutputConfig output_in(const fs::path& dir) {
+    return config::OutputConfig{dir.string(), "bench", true};
+}
 
 // The largest sweep saved once, for the readers and the raw writes.
 const fs::path& saved_scan() {

@@ -52,9 +52,9 @@ const std::vector<std::uint8_t>& largest_frame() {
 void report_points(benchmark::State& state, std::uint64_t points, std::size_t bytes) {
     const auto iterations = static_cast<std::int64_t>(state.iterations());
     state.SetBytesProcessed(iterations * static_cast<std::int64_t>(bytes));
-    state.counters["ns_per_point"] = benchmark::Counter(
-        static_cast<double>(points) * static_cast<double>(iterations),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_point"] =
+        benchmark::Counter(static_cast<double>(points) * static_cast<double>(iterations),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_DecodeScanraw(benchmark::State& state) {

@@ -115,7 +115,8 @@ void BM_TracePoints(benchmark::State& state) {
     const workers::LiveHandle shared = full_history();
     const auto mode = *workers::trace_mode_from_index(std::size_t(state.range(0)));
     for (auto _ : state) {
-        auto points = shared->with_lock([&](workers::LiveShared& r) { return workers::trace_points(r, mode); });
+        auto points =
+            shared->with_lock([&](workers::LiveShared& r) { return workers::trace_points(r, mode); });
         benchmark::DoNotOptimize(points->data());
     }
     state.SetLabel(std::string(workers::trace_mode_label(mode)));

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     auto again = vorlix::config::load_config_text(*text);
     if (!again) {
-        std::fprintf(stderr, "written text failed to load: %s\n%s", again.error().display().c_str(), text->c_str());
+        std::fprintf(stderr, "written text failed to load: %s\n%s", again.error().display().c_str(),
+                     text->c_str());
         std::abort();
     }
     if (!(*again == *config)) {

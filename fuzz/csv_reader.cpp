@@ -25,9 +25,9 @@ class ScratchDirectory {
 public:
     ScratchDirectory() {
         std::error_code ec;
-        const std::filesystem::path base =
-            std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm")
-                                                          : std::filesystem::temp_directory_path();
+        const std::filesystem::path base = std::filesystem::is_directory("/dev/shm", ec)
+                                               ? std::filesystem::path("/dev/shm")
+                                               : std::filesystem::temp_directory_path();
         path_ = (base / "vorlix-fuzz-csv-XXXXXX").string();
         if (::mkdtemp(path_.data()) == nullptr) std::abort();
     }
@@ -62,7 +62,9 @@ void round_trip(const std::vector<vorlix::instrument::Sample>& samples, bool hea
         std::abort();
     }
     // Bit for bit: the sign of a zero must survive as well.
-    const auto same = [](double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); };
+    const auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
     bool equal = again->size() == samples.size();
     for (std::size_t i = 0; equal && i < samples.size(); ++i) {
         equal = same((*again)[i].frequency_mhz, samples[i].frequency_mhz) &&

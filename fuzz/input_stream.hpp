@@ -58,14 +58,17 @@ public:
             if (ends_) return 0;
             return std::unexpected(base::IoError::custom(base::IoErrorKind::TimedOut, "Operation timed out"));
         }
-        std::size_t size = schedule_.sizes.empty() ? buffer.size() : schedule_.sizes[next_++ % schedule_.sizes.size()];
+        std::size_t size =
+            schedule_.sizes.empty() ? buffer.size() : schedule_.sizes[next_++ % schedule_.sizes.size()];
         // Never two interruptions in a row, so a schedule of zeros still ends.
         if (size == 0 && !interrupted_) {
             interrupted_ = true;
-            return std::unexpected(base::IoError::custom(base::IoErrorKind::Interrupted, "Interrupted system call"));
+            return std::unexpected(
+                base::IoError::custom(base::IoErrorKind::Interrupted, "Interrupted system call"));
         }
         interrupted_ = false;
-        const std::size_t n = std::min({std::max<std::size_t>(size, 1), buffer.size(), bytes_.size() - position_});
+        const std::size_t n =
+            std::min({std::max<std::size_t>(size, 1), buffer.size(), bytes_.size() - position_});
         std::memcpy(buffer.data(), bytes_.data() + position_, n);
         position_ += n;
         return n;

@@ -37,7 +37,8 @@ public:
         : limit_(limit) {
         auto stream = std::make_unique<InputStream>(bytes, std::move(schedule), ends);
         stream_ = stream.get();
-        shell_ = std::make_unique<ShellConnection>(std::move(stream), limit, [](std::chrono::milliseconds) {});
+        shell_ =
+            std::make_unique<ShellConnection>(std::move(stream), limit, [](std::chrono::milliseconds) {});
     }
 
     ShellConnection& shell() { return *shell_; }
@@ -46,7 +47,8 @@ public:
     // took off the line.
     std::expected<std::string, TransportError> exchange(std::string_view command, bool checked) {
         const std::size_t before = consumed();
-        auto reply = checked ? command_checked(*shell_, command, {}, {}) : run_command(*shell_, command, {}, {});
+        auto reply =
+            checked ? command_checked(*shell_, command, {}, {}) : run_command(*shell_, command, {}, {});
         require(stream_->written().ends_with(std::string(command) + "\r"), "command not sent as one line");
         const auto taken = stream_->bytes().subspan(before, consumed() - before);
         check(std::string_view(reinterpret_cast<const char*>(taken.data()), taken.size()), reply, checked);
@@ -56,11 +58,13 @@ public:
 private:
     std::size_t consumed() const { return stream_->position() - shell_->buffered(); }
 
-    void check(std::string_view taken, const std::expected<std::string, TransportError>& reply, bool checked) const {
-        const std::size_t prompt_at = taken.find(kPrompt);
-        const TransportError::CommandRejected* rejected = reply ? nullptr : reply.error().get_if<TransportError::CommandRejected>();
+    void check(std::string_view taken, const std::expected<std::string, TransportError>& reply,
+               bool checked) const {
+        const std::size_t prompt_at = taken.find(PROMPT);
+        const TransportError::CommandRejected* rejected =
+            reply ? nullptr : reply.error().get_if<TransportError::CommandRejected>();
         if (reply || rejected) {
-            require(prompt_at != std::string_view::npos && prompt_at + kPrompt.size() == taken.size(),
+            require(prompt_at != std::string_view::npos && prompt_at + PROMPT.size() == taken.size(),
                     "reply does not end at its first prompt");
             require(taken.size() <= limit_, "reply longer than the limit accepted");
             const std::string_view raw = taken.substr(0, prompt_at);
@@ -68,7 +72,8 @@ private:
             require(vorlix::base::is_valid_utf8(text), "reply text is not UTF-8");
             require(!vorlix::base::is_valid_utf8(raw) || text == raw, "valid reply bytes changed");
             require(text.size() >= raw.size(), "reply text lost bytes");
-            if (checked) require(reply_rejects(text) == (rejected != nullptr), "rejection does not match the reply");
+            if (checked)
+                require(reply_rejects(text) == (rejected != nullptr), "rejection does not match the reply");
             return;
         }
         require(prompt_at == std::string_view::npos, "a reply with a prompt failed");

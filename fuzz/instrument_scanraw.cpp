@@ -35,23 +35,26 @@ struct Reply {
     std::size_t fault_index = 0;
 };
 
-Reply build_reply(const ScanRequest& request, Fault fault, std::size_t limit, std::span<const std::uint8_t> levels) {
+Reply build_reply(const ScanRequest& request, Fault fault, std::size_t limit,
+                  std::span<const std::uint8_t> levels) {
     Reply reply;
     const std::size_t points = request.points;
-    const std::string echo = fault == Fault::LongEcho ? std::string(limit, 'e') : scanraw_command(request) + "\r\n";
+    const std::string echo =
+        fault == Fault::LongEcho ? std::string(limit, 'e') : scanraw_command(request) + "\r\n";
     reply.echo_len = echo.size();
     reply.bytes.assign(echo.begin(), echo.end());
-    reply.bytes.push_back(scanraw_start);
+    reply.bytes.push_back(SCANRAW_START);
     for (std::size_t i = 0; i < points; ++i) {
         // Levels repeat when the input holds fewer than the sweep needs.
         const std::size_t at = levels.size() < 2 ? 0 : (2 * i) % (levels.size() - 1);
-        const std::uint16_t raw = levels.size() < 2 ? 0 : static_cast<std::uint16_t>(levels[at] | (levels[at + 1] << 8));
+        const std::uint16_t raw =
+            levels.size() < 2 ? 0 : static_cast<std::uint16_t>(levels[at] | (levels[at + 1] << 8));
         reply.raws.push_back(raw);
-        reply.bytes.push_back(scanraw_alignment);
+        reply.bytes.push_back(SCANRAW_ALIGNMENT);
         reply.bytes.push_back(static_cast<std::uint8_t>(raw & 0xff));
         reply.bytes.push_back(static_cast<std::uint8_t>(raw >> 8));
     }
-    reply.bytes.push_back(scanraw_end);
+    reply.bytes.push_back(SCANRAW_END);
     const std::size_t frame_at = reply.echo_len;
     const std::size_t pick = levels.empty() ? 0 : levels[0] | (std::size_t{levels.back()} << 8);
     switch (fault) {
@@ -75,7 +78,8 @@ void check_outcome(const std::expected<std::vector<Sample>, AcquisitionError>& r
     const auto* transport = read ? nullptr : read.error().get_if<AcquisitionError::Transport>();
     const auto* protocol = read ? nullptr : read.error().get_if<AcquisitionError::Protocol>();
     if (fault == Fault::LongEcho || reply.echo_len >= limit) {
-        require(transport && transport->error.get_if<TransportError::ResponseTooLong>(), "long echo accepted");
+        require(transport && transport->error.get_if<TransportError::ResponseTooLong>(),
+                "long echo accepted");
         return;
     }
     switch (fault) {
@@ -84,12 +88,13 @@ void check_outcome(const std::expected<std::vector<Sample>, AcquisitionError>& r
             return;
         case Fault::EndBrace: {
             const auto* frame = transport ? transport->error.get_if<TransportError::Protocol>() : nullptr;
-            require(frame && frame->error.get_if<RawScanError::MissingEnd>(), "a frame without its end accepted");
+            require(frame && frame->error.get_if<RawScanError::MissingEnd>(),
+                    "a frame without its end accepted");
             return;
         }
         default: break;
     }
-    if (zero_offset > max_zero_offset) {
+    if (zero_offset > MAX_ZERO_OFFSET) {
         require(protocol && protocol->error.get_if<RawScanError::InvalidRequest>(), "bad offset accepted");
         return;
     }
@@ -100,7 +105,8 @@ void check_outcome(const std::expected<std::vector<Sample>, AcquisitionError>& r
     }
     require(read.has_value(), "a clean frame failed");
     require(read->size() == request.points, "sample count differs from the request");
-    require((*read)[0].frequency_mhz == static_cast<double>(request.start_hz) / 1e6, "sweep does not begin at its start");
+    require((*read)[0].frequency_mhz == static_cast<double>(request.start_hz) / 1e6,
+            "sweep does not begin at its start");
     for (std::size_t i = 0; i < read->size(); ++i) {
         require((*read)[i].level_dbm == reply.raws[i] / 32.0 - zero_offset, "level decoded wrongly");
         if (i > 0) require((*read)[i].frequency_mhz >= (*read)[i - 1].frequency_mhz, "frequencies go down");
@@ -133,15 +139,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     auto stream = std::make_unique<InputStream>(reply.bytes, std::move(schedule), false);
     ShellConnection shell(std::move(stream), limit, [](std::chrono::milliseconds) {});
     auto read = read_scanraw_frame(shell, request, zero_offset, axis, [&](std::uint64_t r, std::uint64_t n) {
-        require(n == points * scanraw_record_len + 2, "progress total is not the frame length");
-        require(r > received && r - received <= scanraw_chunk_len && r <= n, "progress out of step");
+        require(n == points * SCANRAW_RECORD_LEN + 2, "progress total is not the frame length");
+        require(r > received && r - received <= SCANRAW_CHUNK_LEN && r <= n, "progress out of step");
         require(scanraw_progress_percent(r, n) <= 95, "progress past 95");
         received = r;
         ++reports;
     });
     if (read) {
-        require(received == points * scanraw_record_len + 2, "frame accepted before its end");
-        require(reports == (received - 1 + scanraw_chunk_len - 1) / scanraw_chunk_len, "chunks not as large as allowed");
+        require(received == points * SCANRAW_RECORD_LEN + 2, "frame accepted before its end");
+        require(reports == (received - 1 + SCANRAW_CHUNK_LEN - 1) / SCANRAW_CHUNK_LEN,
+                "chunks not as large as allowed");
     }
     if (fault == Fault::Raw) {
         auto decoded = decode_scanraw(reply.bytes, request, zero_offset, axis);

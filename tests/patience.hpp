@@ -11,14 +11,14 @@
 
 namespace vorlix::test {
 
-inline constexpr std::chrono::milliseconds patience = std::chrono::minutes(2);
+inline constexpr std::chrono::milliseconds PATIENCE = std::chrono::minutes(2);
 
 // A read time-out for the product on links that are expected to answer.
-inline constexpr std::uint64_t answered_timeout_ms = 60'000;
+inline constexpr std::uint64_t ANSWERED_TIMEOUT_MS = 60'000;
 
 // The read time-out for a test whose instrument falls silent on purpose: the
 // product must give up on the silence, while every reply before it still
 // arrives in time on a loaded machine.
-inline constexpr std::uint64_t silence_timeout_ms = 5'000;
+inline constexpr std::uint64_t SILENCE_TIMEOUT_MS = 5'000;
 
 }  // namespace vorlix::test

@@ -20,7 +20,7 @@ std::expected<std::string, IoError> read_whole_file(const std::filesystem::path&
     // One spare byte past the reported size lets the final read see the end
     // without growing the buffer.
     std::size_t guess = 65536;
-    struct stat info{};
+    struct stat info {};
     if (::fstat(fd.get(), &info) == 0 && info.st_size > 0) guess = static_cast<std::size_t>(info.st_size) + 1;
     std::string bytes(std::min(guess, limit), '\0');
     std::size_t used = 0;

@@ -24,8 +24,7 @@ std::expected<std::string, IoError> read_whole_file(
 // until all are out: a failure of kind Interrupted is retried, an attempt
 // that moves nothing ends with WriteZero "failed to write whole buffer".
 template <class WriteSome>
-std::expected<void, IoError> write_all_with(WriteSome&& write_some,
-                                            std::span<const std::uint8_t> bytes) {
+std::expected<void, IoError> write_all_with(WriteSome&& write_some, std::span<const std::uint8_t> bytes) {
     while (!bytes.empty()) {
         std::expected<std::size_t, IoError> written = write_some(bytes);
         if (!written) {

@@ -88,9 +88,7 @@ IoErrorKind kind_of_errno(int code) {
 }
 }  // namespace
 
-IoError IoError::from_errno(int code) {
-    return IoError(kind_of_errno(code), code, std::strerror(code));
-}
+IoError IoError::from_errno(int code) { return IoError(kind_of_errno(code), code, std::strerror(code)); }
 
 IoError IoError::custom(IoErrorKind kind, std::string message) {
     return IoError(kind, std::nullopt, std::move(message));
@@ -106,8 +104,7 @@ std::string IoError::debug() const {
         return "Os { code: " + std::to_string(*os_code_) + ", kind: " + kind_name(kind_) +
                ", message: " + debug_quote(message_) + " }";
     }
-    return std::string("Custom { kind: ") + kind_name(kind_) + ", error: " + debug_quote(message_) +
-           " }";
+    return std::string("Custom { kind: ") + kind_name(kind_) + ", error: " + debug_quote(message_) + " }";
 }
 
 std::string debug_quote(std::string_view text) {

@@ -20,8 +20,8 @@ namespace {
 IoError last_os_error() { return IoError::from_errno(errno); }
 
 std::filesystem::path fresh_scratch(const NewFile::Place& place) {
-    return place.directory / scratch_file_name(place.stem, static_cast<std::uint64_t>(::getpid()),
-                                               place.numbers->fetch_add(1));
+    return place.directory /
+           scratch_file_name(place.stem, static_cast<std::uint64_t>(::getpid()), place.numbers->fetch_add(1));
 }
 
 IoError names_taken(const NewFile::Place& place) {
@@ -38,9 +38,7 @@ int open_retrying(const char* path, int flags) {
 
 // The answers of a file system that lacks a call or a flag, rather than
 // refusing this one use of it.
-bool unsupported(int code) {
-    return code == EOPNOTSUPP || code == ENOSYS || code == EINVAL;
-}
+bool unsupported(int code) { return code == EOPNOTSUPP || code == ENOSYS || code == EINVAL; }
 
 std::string proc_path(int fd) { return "/proc/self/fd/" + std::to_string(fd); }
 
@@ -86,7 +84,8 @@ std::mutex last_resort_rename;
 enum class Outcome { Done, Taken, Unsupported, Failed };
 
 Outcome rename_no_replace(const std::filesystem::path& from, const std::filesystem::path& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return Outcome::Done;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return Outcome::Done;
     if (errno == EEXIST) return Outcome::Taken;
     return unsupported(errno) ? Outcome::Unsupported : Outcome::Failed;
 }
@@ -104,7 +103,7 @@ Outcome link_then_unlink(const std::filesystem::path& from, const std::filesyste
 
 Outcome checked_rename(const std::filesystem::path& from, const std::filesystem::path& to) {
     const std::lock_guard lock(last_resort_rename);
-    struct stat info{};
+    struct stat info {};
     if (::lstat(to.c_str(), &info) == 0) return Outcome::Taken;
     if (errno != ENOENT) return Outcome::Failed;
     return ::rename(from.c_str(), to.c_str()) == 0 ? Outcome::Done : Outcome::Failed;
@@ -132,8 +131,9 @@ void remove_dead_scratch(const std::filesystem::path& directory,
         const std::string_view name = entry->d_name;
         const auto parts = parse_scratch(name);
         if (!parts || !ours(parts->stem) || !process_gone(parts->pid)) continue;
-        struct stat info{};
-        if (::fstatat(dir_fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+        struct stat info {};
+        if (::fstatat(dir_fd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
+            continue;
         (void)::unlinkat(dir_fd, entry->d_name, 0);
     }
     ::closedir(dir);

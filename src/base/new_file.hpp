@@ -65,8 +65,11 @@ public:
     static std::expected<NewFile, IoError> create(Place place);
 
     NewFile(NewFile&& other) noexcept
-        : place_(std::move(other.place_)), fd_(std::move(other.fd_)), scratch_(std::move(other.scratch_)),
-          nameless_(other.nameless_), linked_(std::exchange(other.linked_, false)) {}
+        : place_(std::move(other.place_)),
+          fd_(std::move(other.fd_)),
+          scratch_(std::move(other.scratch_)),
+          nameless_(other.nameless_),
+          linked_(std::exchange(other.linked_, false)) {}
     NewFile& operator=(NewFile&&) = delete;
     // An unpublished file is dropped: closed, and its scratch name removed.
     ~NewFile();
@@ -91,8 +94,11 @@ public:
 
 private:
     NewFile(Place place, UniqueFd fd, std::filesystem::path scratch, bool nameless)
-        : place_(std::move(place)), fd_(std::move(fd)), scratch_(std::move(scratch)),
-          nameless_(nameless), linked_(!nameless) {}
+        : place_(std::move(place)),
+          fd_(std::move(fd)),
+          scratch_(std::move(scratch)),
+          nameless_(nameless),
+          linked_(!nameless) {}
 
     // Links the nameless file to a scratch name, taking fresh numbers while
     // names are taken.

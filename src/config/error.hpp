@@ -22,8 +22,7 @@ namespace vorlix::config {
 class TomlError {
 public:
     // line and column are 1-based; column counts characters, not bytes.
-    static TomlError syntax(std::string message, std::size_t line, std::size_t column,
-                            std::string line_text);
+    static TomlError syntax(std::string message, std::size_t line, std::size_t column, std::string line_text);
     static TomlError read(std::string message, std::vector<std::string> keys = {});
 
     const std::string& message() const { return message_; }
@@ -93,7 +92,9 @@ public:
     ConfigError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     // "configuration I/O: {}", "invalid configuration: {}" (Parse and

@@ -26,8 +26,8 @@ struct SerialConfig {
     std::uint64_t settle_delay_ms = 200;
     std::uint64_t scan_delay_ms = 2000;
     std::uint64_t max_response_bytes = 65536;
-    std::vector<std::uint32_t> baudrates = {19200,   38400,   57600,   115200,  230400,
-                                            460800,  921600,  1843200, 2000000, 3000000};
+    std::vector<std::uint32_t> baudrates = {19200,  38400,  57600,   115200,  230400,
+                                            460800, 921600, 1843200, 2000000, 3000000};
     std::vector<std::string> preferred_ports = {"/dev/ttyACM0", "COM3", "COM5", "/dev/ttyS16"};
     bool operator==(const SerialConfig&) const = default;
 };

@@ -209,6 +209,7 @@ inline constexpr bool is_enumeration<Enumeration<N>> = true;
 
 // Whether a field holds a nested record.
 template <class F>
-inline constexpr bool is_record = std::is_same_v<std::remove_cvref_t<decltype(std::declval<F>().kind)>, Record>;
+inline constexpr bool is_record =
+    std::is_same_v<std::remove_cvref_t<decltype(std::declval<F>().kind)>, Record>;
 
 }  // namespace vorlix::config::schema

@@ -148,7 +148,8 @@ void write_value(Writer& w, std::string_view key, const Kind& kind, const T& val
 template <class Rec>
 void write_record(Writer& w, const Rec& rec, const std::string& path) {
     schema::for_each_field<Rec>([&](const auto& field) {
-        if constexpr (!schema::is_record<decltype(field)>) write_value(w, field.key, field.kind, rec.*(field.member));
+        if constexpr (!schema::is_record<decltype(field)>)
+            write_value(w, field.key, field.kind, rec.*(field.member));
     });
     schema::for_each_field<Rec>([&](const auto& field) {
         if constexpr (schema::is_record<decltype(field)>) {

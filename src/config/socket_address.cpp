@@ -82,7 +82,8 @@ public:
             }
             // "::" stands for at least one zero group.
             const Groups tail = groups(8 - (head.count + 1));
-            std::copy_n(tail.values.begin(), tail.count, address.end() - static_cast<std::ptrdiff_t>(tail.count));
+            std::copy_n(tail.values.begin(), tail.count,
+                        address.end() - static_cast<std::ptrdiff_t>(tail.count));
         }
         std::array<std::uint8_t, 16> bytes{};
         for (std::size_t i = 0; i < 8; ++i) {

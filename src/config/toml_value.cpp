@@ -96,8 +96,8 @@ std::expected<toml::table, TomlError> parse_toml(std::string_view text) {
         // At the first character that does not fit; the parser never sees the text.
         std::size_t cut = MAX_TOML_SIZE;
         while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
-        return std::unexpected(bound_error(
-            text, cut, "exceeded maximum size of " + std::to_string(MAX_TOML_SIZE) + " bytes"));
+        return std::unexpected(
+            bound_error(text, cut, "exceeded maximum size of " + std::to_string(MAX_TOML_SIZE) + " bytes"));
     }
     const auto deep = first_too_deep(text);
     if (!deep) return parse_within_bound(text, text);
@@ -156,9 +156,7 @@ std::string shortest_float(double value, FloatStyle style) {
     return out;
 }
 
-bool is_datetime(const toml::node& node) {
-    return node.is_date() || node.is_time() || node.is_date_time();
-}
+bool is_datetime(const toml::node& node) { return node.is_date() || node.is_time() || node.is_date_time(); }
 
 std::string datetime_text(const toml::node& node) {
     if (const auto* d = node.as_date()) return date_text(d->get());

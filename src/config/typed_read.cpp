@@ -32,7 +32,8 @@ std::string describe(const toml::node& node, Road road) {
     if (const auto* f = node.as_floating_point()) {
         return "floating point `" + shortest_float(f->get(), FloatStyle::Message) + "`";
     }
-    if (const auto* b = node.as_boolean()) return std::string("boolean `") + (b->get() ? "true" : "false") + "`";
+    if (const auto* b = node.as_boolean())
+        return std::string("boolean `") + (b->get() ? "true" : "false") + "`";
     if (is_datetime(node)) {
         // The document form hands a date-time over as a one-entry table.
         return road == Road::File ? "string " + base::debug_quote(datetime_text(node)) : "map";
@@ -75,9 +76,8 @@ std::vector<std::pair<std::string_view, const toml::node*>> walk_order(const tom
     if (road == Road::Document) {
         std::vector<std::size_t> order(entries.size());
         for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-            return places[a] < places[b];
-        });
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return places[a] < places[b]; });
         std::vector<std::pair<std::string_view, const toml::node*>> sorted;
         for (std::size_t i : order) sorted.push_back(entries[i]);
         entries = std::move(sorted);
@@ -155,7 +155,8 @@ Read<void> read_unit_variant(const toml::node& value) {
 }
 
 template <std::size_t N>
-Read<std::size_t> read_variant(const toml::node& node, Road road, const std::array<std::string_view, N>& names) {
+Read<std::size_t> read_variant(const toml::node& node, Road road,
+                               const std::array<std::string_view, N>& names) {
     if (const auto* s = node.as_string()) return variant_index(s->get(), names);
     const auto* table = node.as_table();
     if (table == nullptr) {
@@ -281,7 +282,8 @@ Read<Rec> read_positional(const toml::array& array, Road road) {
             return fail("invalid length " + std::to_string(array.size()) + ", expected struct " +
                         std::string(schema::Of<Rec>::name) + " with " + std::to_string(n) + " elements");
         }
-        if (auto r = readers<Rec>[i](*array.get(i), road, rec); !r) return std::unexpected(std::move(r.error()));
+        if (auto r = readers<Rec>[i](*array.get(i), road, rec); !r)
+            return std::unexpected(std::move(r.error()));
     }
     if (array.size() > n) {
         return fail("invalid length " + std::to_string(array.size()) + ", expected fewer elements in array");

@@ -13,8 +13,8 @@ namespace vorlix::config {
 
 namespace {
 
-using base::max_frequency_mhz;
-constexpr std::uint64_t max_timeout_ms = 600000;
+using base::MAX_FREQUENCY_MHZ;
+constexpr std::uint64_t MAX_TIMEOUT_MS = 600000;
 
 bool is_word_binding(std::string_view b) { return b == "left" || b == "right" || b == "home"; }
 
@@ -75,41 +75,45 @@ const char* first_failure(const Config& c) {
     if (std::find(baudrates.begin(), baudrates.end(), c.baudrate) == baudrates.end()) {
         return "baudrate must be in serial.baudrates";
     }
-    if (c.start_frequency > c.stop_frequency || c.stop_frequency < base::min_stop_frequency_mhz || c.stop_frequency > max_frequency_mhz) {
+    if (c.start_frequency > c.stop_frequency || c.stop_frequency < base::MIN_STOP_FREQUENCY_MHZ ||
+        c.stop_frequency > MAX_FREQUENCY_MHZ) {
         return "frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz";
     }
     const auto& s = c.scan;
-    if (s.min_points < base::min_scan_points || s.min_points > s.max_points ||
-        s.max_points > base::max_scan_points) {
+    if (s.min_points < base::MIN_SCAN_POINTS || s.min_points > s.max_points ||
+        s.max_points > base::MAX_SCAN_POINTS) {
         return "scan point bounds must satisfy 2 <= min_points <= max_points <= 1000001";
     }
     if (c.points < s.min_points || c.points > s.max_points) {
         return "points must be within scan.min_points and scan.max_points";
     }
-    if (s.max_repeat < base::min_scan_repeat || s.max_repeat > base::max_scan_repeat ||
-        c.repeat < base::min_scan_repeat || c.repeat > s.max_repeat) {
+    if (s.max_repeat < base::MIN_SCAN_REPEAT || s.max_repeat > base::MAX_SCAN_REPEAT ||
+        c.repeat < base::MIN_SCAN_REPEAT || c.repeat > s.max_repeat) {
         return "repeat must be within 1..=scan.max_repeat, which cannot exceed 1000";
     }
-    if (s.frequency_step_mhz < 1 || s.frequency_step_mhz > max_frequency_mhz || s.points_step < 1 ||
+    if (s.frequency_step_mhz < 1 || s.frequency_step_mhz > MAX_FREQUENCY_MHZ || s.points_step < 1 ||
         s.points_step > s.max_points) {
         return "scan keyboard steps must be positive and within their bounds";
     }
-    if (s.zero_offset > base::max_zero_offset) return "scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)";
-    if (c.serial.timeout_ms < 1 || c.serial.timeout_ms > max_timeout_ms) {
+    if (s.zero_offset > base::MAX_ZERO_OFFSET)
+        return "scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)";
+    if (c.serial.timeout_ms < 1 || c.serial.timeout_ms > MAX_TIMEOUT_MS) {
         return "serial.timeout_ms must be in 1..=600000";
     }
-    if (c.connection.tcp_timeout_ms < 1 || c.connection.tcp_timeout_ms > max_timeout_ms) {
+    if (c.connection.tcp_timeout_ms < 1 || c.connection.tcp_timeout_ms > MAX_TIMEOUT_MS) {
         return "connection.tcp_timeout_ms must be in 1..=600000";
     }
     const auto port = numeric_socket_port(c.connection.tcp_address);
     if (!port || *port == 0) return "connection.tcp_address must be a numeric IP:port with a nonzero port";
-    if (c.serial.command_delay_ms > 60000 || c.serial.settle_delay_ms > 60000 || c.serial.scan_delay_ms > 60000) {
+    if (c.serial.command_delay_ms > 60000 || c.serial.settle_delay_ms > 60000 ||
+        c.serial.scan_delay_ms > 60000) {
         return "serial command delays cannot exceed 60000 ms";
     }
     if (c.serial.max_response_bytes < 256 || c.serial.max_response_bytes > 16777216) {
         return "serial.max_response_bytes must be in 256..=16777216";
     }
-    if (c.ui.poll_interval_ms < 1 || c.ui.poll_interval_ms > 1000) return "ui.poll_interval_ms must be in 1..=1000";
+    if (c.ui.poll_interval_ms < 1 || c.ui.poll_interval_ms > 1000)
+        return "ui.poll_interval_ms must be in 1..=1000";
     if (!std::isfinite(c.ui.chart_min_dbm) || !std::isfinite(c.ui.chart_max_dbm) ||
         !(c.ui.chart_max_dbm > c.ui.chart_min_dbm)) {
         return "UI chart bounds must be finite and increasing";

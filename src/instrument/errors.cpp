@@ -25,11 +25,13 @@ SerialError SerialError::from_errno(int code) {
     switch (code) {
         case ENOENT:
         case ENODEV:
-        case ENXIO: return SerialError(SerialErrorKind::NoDevice, base::IoErrorKind::Other, std::strerror(code));
+        case ENXIO:
+            return SerialError(SerialErrorKind::NoDevice, base::IoErrorKind::Other, std::strerror(code));
         case EINVAL:
             return SerialError(SerialErrorKind::InvalidInput, base::IoErrorKind::Other, std::strerror(code));
         default:
-            return SerialError(SerialErrorKind::Io, base::IoError::from_errno(code).kind(), std::strerror(code));
+            return SerialError(SerialErrorKind::Io, base::IoError::from_errno(code).kind(),
+                               std::strerror(code));
     }
 }
 
@@ -41,8 +43,7 @@ std::string SerialError::debug() const {
         case SerialErrorKind::Unknown: kind_text = "Unknown"; break;
         case SerialErrorKind::Io: kind_text = debug_wrap("Io", base::kind_name(io_kind_)); break;
     }
-    return "SerialError { kind: " + kind_text + ", description: " + debug_quote(description_) +
-           " }";
+    return "SerialError { kind: " + kind_text + ", description: " + debug_quote(description_) + " }";
 }
 
 // ---- RawScanError ----------------------------------------------------------
@@ -51,9 +52,7 @@ std::string RawScanError::display() const {
     return std::visit(
         Overloaded{
             [](const InvalidRequest& e) { return "invalid scan request: " + e.message; },
-            [](const MissingStart&) {
-                return std::string("raw scan is missing its opening brace");
-            },
+            [](const MissingStart&) { return std::string("raw scan is missing its opening brace"); },
             [](const Length& e) {
                 return "raw frame has " + std::to_string(e.actual) + " bytes; expected " +
                        std::to_string(e.expected);
@@ -95,30 +94,27 @@ const base::IoError* TransportError::io_error() const {
 }
 
 std::string TransportError::display() const {
-    return std::visit(
-        Overloaded{
-            [](const Io& e) { return "serial transport: " + e.error.display(); },
-            [](const ResponseTooLong& e) {
-                return "serial response exceeds " + std::to_string(e.limit) + " bytes";
-            },
-            [](const InvalidCommand&) {
-                return std::string("a shell command must be one nonempty printable ASCII line");
-            },
-            [](const CommandRejected& e) {
-                return "device rejected " + debug_quote(e.command) + ": " + e.response;
-            },
-            [](const Protocol& e) { return e.error.display(); },
-        },
-        value_);
+    return std::visit(Overloaded{
+                          [](const Io& e) { return "serial transport: " + e.error.display(); },
+                          [](const ResponseTooLong& e) {
+                              return "serial response exceeds " + std::to_string(e.limit) + " bytes";
+                          },
+                          [](const InvalidCommand&) {
+                              return std::string("a shell command must be one nonempty printable ASCII line");
+                          },
+                          [](const CommandRejected& e) {
+                              return "device rejected " + debug_quote(e.command) + ": " + e.response;
+                          },
+                          [](const Protocol& e) { return e.error.display(); },
+                      },
+                      value_);
 }
 
 std::string TransportError::debug() const {
     return std::visit(
         Overloaded{
             [](const Io& e) { return debug_wrap("Io", e.error.debug()); },
-            [](const ResponseTooLong& e) {
-                return debug_wrap("ResponseTooLong", std::to_string(e.limit));
-            },
+            [](const ResponseTooLong& e) { return debug_wrap("ResponseTooLong", std::to_string(e.limit)); },
             [](const InvalidCommand&) { return std::string("InvalidCommand"); },
             [](const CommandRejected& e) {
                 return "CommandRejected { command: " + debug_quote(e.command) +
@@ -163,33 +159,30 @@ std::string IdentityError::debug() const {
 // ---- OpenError -------------------------------------------------------------
 
 std::string OpenError::display() const {
-    return std::visit(
-        Overloaded{
-            [](const Config& e) { return e.error.display(); },
-            [](const Tcp& e) { return "TCP connection: " + e.error.display(); },
-            [](const Serial& e) { return "serial connection: " + e.error.display(); },
-        },
-        value_);
+    return std::visit(Overloaded{
+                          [](const Config& e) { return e.error.display(); },
+                          [](const Tcp& e) { return "TCP connection: " + e.error.display(); },
+                          [](const Serial& e) { return "serial connection: " + e.error.display(); },
+                      },
+                      value_);
 }
 
 std::string OpenError::debug() const {
-    return std::visit(
-        Overloaded{
-            [](const Config& e) { return debug_wrap("Config", e.error.debug()); },
-            [](const Tcp& e) { return debug_wrap("Tcp", e.error.debug()); },
-            [](const Serial& e) { return debug_wrap("Serial", e.error.debug()); },
-        },
-        value_);
+    return std::visit(Overloaded{
+                          [](const Config& e) { return debug_wrap("Config", e.error.debug()); },
+                          [](const Tcp& e) { return debug_wrap("Tcp", e.error.debug()); },
+                          [](const Serial& e) { return debug_wrap("Serial", e.error.debug()); },
+                      },
+                      value_);
 }
 
 std::optional<ErrorRef> OpenError::source() const {
-    return std::visit(
-        Overloaded{
-            [](const Config& e) { return e.error.source(); },
-            [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
-            [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
-        },
-        value_);
+    return std::visit(Overloaded{
+                          [](const Config& e) { return e.error.source(); },
+                          [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
+                          [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
+                      },
+                      value_);
 }
 
 // ---- AcquisitionError ------------------------------------------------------
@@ -240,18 +233,16 @@ std::string AcquisitionError::display() const {
                        std::to_string(e.requested);
             },
             [](const ZeroReadbackMismatch& e) {
-                return "raw-level offset readback is " + std::to_string(e.actual) +
-                       " dB after requesting " + std::to_string(e.requested) + " dB";
+                return "raw-level offset readback is " + std::to_string(e.actual) + " dB after requesting " +
+                       std::to_string(e.requested) + " dB";
             },
             [](const SweepReadbackMismatch& e) {
                 return "ZS406 did not confirm the requested Ultra sweep " +
-                       std::to_string(e.requested_start) + "\u2013" +
-                       std::to_string(e.requested_stop) +
+                       std::to_string(e.requested_start) + "\u2013" + std::to_string(e.requested_stop) +
                        " Hz; readback was " + debug_quote(e.response);
             },
             [](const Recovery& e) {
-                return e.primary->display() + "; additionally, resume failed: " +
-                       e.recovery.display();
+                return e.primary->display() + "; additionally, resume failed: " + e.recovery.display();
             },
         },
         value_);
@@ -280,14 +271,13 @@ std::string AcquisitionError::debug() const {
                        ", actual: " + std::to_string(e.actual) + " }";
             },
             [](const SweepReadbackMismatch& e) {
-                return "SweepReadbackMismatch { requested_start: " +
-                       std::to_string(e.requested_start) +
+                return "SweepReadbackMismatch { requested_start: " + std::to_string(e.requested_start) +
                        ", requested_stop: " + std::to_string(e.requested_stop) +
                        ", response: " + debug_quote(e.response) + " }";
             },
             [](const Recovery& e) {
-                return "Recovery { primary: " + e.primary->debug() +
-                       ", recovery: " + e.recovery.debug() + " }";
+                return "Recovery { primary: " + e.primary->debug() + ", recovery: " + e.recovery.debug() +
+                       " }";
             },
         },
         value_);

@@ -99,7 +99,9 @@ public:
     RawScanError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     std::string display() const;
@@ -139,7 +141,9 @@ public:
     TransportError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
     // The I/O error of an `Io` error, else null.
     const base::IoError* io_error() const;
@@ -191,7 +195,9 @@ public:
     OpenError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     std::string display() const;
@@ -261,9 +267,8 @@ public:
         std::unique_ptr<AcquisitionError> primary;  // never null
         TransportError recovery;
     };
-    using Value = std::variant<Transport, Protocol, MissingIdentity, Device, UnexpectedModel,
-                               MissingCommand, MissingZeroReadback, ZeroReadbackMismatch,
-                               SweepReadbackMismatch, Recovery>;
+    using Value = std::variant<Transport, Protocol, MissingIdentity, Device, UnexpectedModel, MissingCommand,
+                               MissingZeroReadback, ZeroReadbackMismatch, SweepReadbackMismatch, Recovery>;
 
     template <class V>
         requires std::is_constructible_v<Value, V&&>
@@ -274,7 +279,9 @@ public:
     AcquisitionError(IdentityError error) : value_(Device{error}) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     std::string display() const;

@@ -43,7 +43,7 @@ struct RevisionMarkers {
     std::array<std::string_view, 3> markers;  // empty entries are unused
 };
 
-constexpr std::array<RevisionMarkers, 3> revision_markers{{
+constexpr std::array<RevisionMarkers, 3> REVISION_MARKERS{{
     {HardwareRevision::ZS405, {"zs405", "hw version:v0.4.5.1", ""}},
     {HardwareRevision::ZS406, {"zs406", "hw version:v0.4.6", ""}},
     {HardwareRevision::ZS407, {"zs407", "hw version:v0.5.3", "hw version:v0.5.4"}},
@@ -75,7 +75,7 @@ std::expected<DeviceIdentity, IdentityError> identify_device(std::string version
 
     const std::string both = v + "\n" + i;
     std::optional<HardwareRevision> revision;
-    for (const RevisionMarkers& entry : revision_markers) {
+    for (const RevisionMarkers& entry : REVISION_MARKERS) {
         if (contains_marker(both, entry)) {
             if (revision) {
                 return std::unexpected(IdentityError::Kind::ConflictingRevision);

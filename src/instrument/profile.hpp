@@ -13,10 +13,10 @@
 
 namespace vorlix::instrument {
 
-using base::max_scan_points;
-using base::max_scan_repeat;
-using base::min_scan_points;
-using base::min_scan_repeat;
+using base::MAX_SCAN_POINTS;
+using base::MAX_SCAN_REPEAT;
+using base::MIN_SCAN_POINTS;
+using base::MIN_SCAN_REPEAT;
 
 // lower <= value <= upper.
 constexpr bool in_range_inclusive(std::uint64_t value, std::uint64_t lower, std::uint64_t upper) {

@@ -24,13 +24,13 @@ class ShellConnection;
 
 using FrequencyAxis = config::FrequencyAxis;
 
-inline constexpr std::uint8_t scanraw_start = '{';
-inline constexpr std::uint8_t scanraw_end = '}';
-inline constexpr std::uint8_t scanraw_alignment = 'x';
-inline constexpr std::size_t scanraw_record_len = 3;
+inline constexpr std::uint8_t SCANRAW_START = '{';
+inline constexpr std::uint8_t SCANRAW_END = '}';
+inline constexpr std::uint8_t SCANRAW_ALIGNMENT = 'x';
+inline constexpr std::size_t SCANRAW_RECORD_LEN = 3;
 // Frame bytes are taken in chunks of at most this size, one progress report each.
-inline constexpr std::size_t scanraw_chunk_len = 4096;
-using base::max_zero_offset;
+inline constexpr std::size_t SCANRAW_CHUNK_LEN = 4096;
+using base::MAX_ZERO_OFFSET;
 
 // points × 3 + 2 for a valid request, else the request check's message.
 std::expected<std::size_t, std::string> expected_scanraw_len(const ScanRequest& request);
@@ -65,8 +65,9 @@ using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t
 
 // Sends the command and reads the framed reply up to its prompt, without any
 // pause; returns the frame from "{" to "}". Failures are the exchange's.
-std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
-    ShellConnection& shell, const ScanRequest& request, const ScanrawProgress& progress);
+std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(ShellConnection& shell,
+                                                                            const ScanRequest& request,
+                                                                            const ScanrawProgress& progress);
 
 // read_scanraw_bytes into `frame`, whose storage is reused when it is large
 // enough; after a failure its contents mean nothing.
@@ -78,17 +79,16 @@ std::expected<void, TransportError> read_scanraw_bytes_into(ShellConnection& she
 // The whole acquisition of one sweep: read_scanraw_bytes, then decode_scanraw.
 // An exchange failure comes back as AcquisitionError::Transport, a frame that
 // does not decode as AcquisitionError::Protocol.
-std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
-    ShellConnection& shell, const ScanRequest& request, std::uint16_t zero_offset, FrequencyAxis axis,
-    const ScanrawProgress& progress);
+std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(ShellConnection& shell,
+                                                                        const ScanRequest& request,
+                                                                        std::uint16_t zero_offset,
+                                                                        FrequencyAxis axis,
+                                                                        const ScanrawProgress& progress);
 
 // The same into the two buffers, reused from sweep to sweep by a caller that
 // reads many; after a failure their contents mean nothing.
-std::expected<void, AcquisitionError> read_scanraw_frame_into(ShellConnection& shell,
-                                                              const ScanRequest& request,
-                                                              std::uint16_t zero_offset, FrequencyAxis axis,
-                                                              const ScanrawProgress& progress,
-                                                              std::vector<std::uint8_t>& frame,
-                                                              std::vector<Sample>& samples);
+std::expected<void, AcquisitionError> read_scanraw_frame_into(
+    ShellConnection& shell, const ScanRequest& request, std::uint16_t zero_offset, FrequencyAxis axis,
+    const ScanrawProgress& progress, std::vector<std::uint8_t>& frame, std::vector<Sample>& samples);
 
 }  // namespace vorlix::instrument

@@ -90,15 +90,13 @@ double level_dbm(std::int32_t raw, double zero_offset) {
     return static_cast<double>(raw) * DBM_PER_RAW - zero_offset;
 }
 
-std::int32_t raw_level(std::uint8_t low, std::uint8_t high) {
-    return low | (high << 8);
-}
+std::int32_t raw_level(std::uint8_t low, std::uint8_t high) { return low | (high << 8); }
 
 std::expected<void, RawScanError> check_request(const ScanRequest& request, std::uint16_t zero_offset) {
     if (auto checked = validate_request(request); !checked) {
         return std::unexpected(RawScanError::InvalidRequest{std::move(checked.error())});
     }
-    if (zero_offset > max_zero_offset) {
+    if (zero_offset > MAX_ZERO_OFFSET) {
         return std::unexpected(RawScanError::InvalidRequest{"zero offset must be 0..=2047"});
     }
     return {};
@@ -124,7 +122,7 @@ template <class Mhz>
     std::int32_t raws[BLOCK_POINTS];
     unsigned misaligned = 0;
     for (std::int32_t j = 0; j < count; ++j) {
-        misaligned |= static_cast<unsigned>(record[3 * j] ^ scanraw_alignment);
+        misaligned |= static_cast<unsigned>(record[3 * j] ^ SCANRAW_ALIGNMENT);
         raws[j] = raw_level(record[3 * j + 1], record[3 * j + 2]);
     }
     for (std::int32_t j = 0; j < count; ++j) {
@@ -169,10 +167,10 @@ std::expected<void, RawScanError> decode_blocks(const std::uint8_t* records, std
 #endif
     for (std::int32_t first = 0; first < points; first += BLOCK_POINTS) {
         const std::int32_t count = std::min(BLOCK_POINTS, points - first);
-        const std::uint8_t* record = records + static_cast<std::size_t>(first) * scanraw_record_len;
+        const std::uint8_t* record = records + static_cast<std::size_t>(first) * SCANRAW_RECORD_LEN;
         if (!decode(record, first, count, offset, mhz, block)) {
-            for (std::int32_t j = 0;; ++j, record += scanraw_record_len) {
-                if (record[0] != scanraw_alignment) {
+            for (std::int32_t j = 0;; ++j, record += SCANRAW_RECORD_LEN) {
+                if (record[0] != SCANRAW_ALIGNMENT) {
                     return std::unexpected(
                         RawScanError::Alignment{static_cast<std::size_t>(first + j), record[0]});
                 }
@@ -189,7 +187,7 @@ std::expected<std::size_t, std::string> expected_scanraw_len(const ScanRequest& 
     if (auto checked = validate_request(request); !checked) {
         return std::unexpected(std::move(checked.error()));
     }
-    return static_cast<std::size_t>(request.points) * scanraw_record_len + 2;
+    return static_cast<std::size_t>(request.points) * SCANRAW_RECORD_LEN + 2;
 }
 
 std::string scanraw_command(const ScanRequest& request) {
@@ -207,7 +205,7 @@ std::uint64_t scanraw_progress_percent(std::uint64_t received, std::uint64_t tot
 std::expected<Sample, RawScanError> decode_scanraw_sample(std::span<const std::uint8_t, 3> record,
                                                           std::size_t index, const ScanRequest& request,
                                                           std::uint16_t zero_offset, FrequencyAxis axis) {
-    if (record[0] != scanraw_alignment) {
+    if (record[0] != SCANRAW_ALIGNMENT) {
         return std::unexpected(RawScanError::Alignment{index, record[0]});
     }
     // Guards the divisions below when called on its own with a bad request.
@@ -235,14 +233,14 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
     if (auto checked = check_request(request, zero_offset); !checked) {
         return std::unexpected(std::move(checked.error()));
     }
-    const std::size_t expected = static_cast<std::size_t>(request.points) * scanraw_record_len + 2;
-    if (frame.empty() || frame.front() != scanraw_start) {
+    const std::size_t expected = static_cast<std::size_t>(request.points) * SCANRAW_RECORD_LEN + 2;
+    if (frame.empty() || frame.front() != SCANRAW_START) {
         return std::unexpected(RawScanError::MissingStart{});
     }
     if (frame.size() != expected) {
         return std::unexpected(RawScanError::Length{expected, frame.size()});
     }
-    if (frame.back() != scanraw_end) {
+    if (frame.back() != SCANRAW_END) {
         return std::unexpected(RawScanError::MissingEnd{});
     }
 

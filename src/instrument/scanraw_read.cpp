@@ -23,7 +23,7 @@ std::expected<void, TransportError> skip_to_frame(ShellConnection& shell) {
         if (auto read = shell.read_exact(std::span<std::uint8_t>(&byte, 1)); !read) {
             return std::unexpected(TransportError::Io{std::move(read.error())});
         }
-        if (byte == scanraw_start) {
+        if (byte == SCANRAW_START) {
             return {};
         }
         ++skipped;
@@ -42,8 +42,9 @@ std::expected<void, TransportError> skip_to_frame(ShellConnection& shell) {
 
 }  // namespace
 
-std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(
-    ShellConnection& shell, const ScanRequest& request, const ScanrawProgress& progress) {
+std::expected<std::vector<std::uint8_t>, TransportError> read_scanraw_bytes(ShellConnection& shell,
+                                                                            const ScanRequest& request,
+                                                                            const ScanrawProgress& progress) {
     std::vector<std::uint8_t> frame;
     if (auto read = read_scanraw_bytes_into(shell, request, progress, frame); !read) {
         return std::unexpected(std::move(read.error()));
@@ -70,10 +71,10 @@ std::expected<void, TransportError> read_scanraw_bytes_into(ShellConnection& she
 
     const std::size_t n = *length;
     frame.resize(n);
-    frame[0] = scanraw_start;
+    frame[0] = SCANRAW_START;
     std::size_t received = 1;
     while (received < n) {
-        const std::size_t chunk = std::min(n - received, scanraw_chunk_len);
+        const std::size_t chunk = std::min(n - received, SCANRAW_CHUNK_LEN);
         auto read = shell.read_exact(std::span<std::uint8_t>(frame.data() + received, chunk));
         if (!read) {
             return std::unexpected(TransportError::Io{std::move(read.error())});
@@ -83,7 +84,7 @@ std::expected<void, TransportError> read_scanraw_bytes_into(ShellConnection& she
             progress(received, n);
         }
     }
-    if (frame.back() != scanraw_end) {
+    if (frame.back() != SCANRAW_END) {
         return std::unexpected(frame_fault(RawScanError::MissingEnd{}));
     }
     if (auto rest = read_until_prompt(shell); !rest) {
@@ -92,9 +93,11 @@ std::expected<void, TransportError> read_scanraw_bytes_into(ShellConnection& she
     return {};
 }
 
-std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
-    ShellConnection& shell, const ScanRequest& request, std::uint16_t zero_offset, FrequencyAxis axis,
-    const ScanrawProgress& progress) {
+std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(ShellConnection& shell,
+                                                                        const ScanRequest& request,
+                                                                        std::uint16_t zero_offset,
+                                                                        FrequencyAxis axis,
+                                                                        const ScanrawProgress& progress) {
     auto frame = read_scanraw_bytes(shell, request, progress);
     if (!frame) {
         return std::unexpected(AcquisitionError(std::move(frame.error())));
@@ -106,12 +109,9 @@ std::expected<std::vector<Sample>, AcquisitionError> read_scanraw_frame(
     return std::move(*samples);
 }
 
-std::expected<void, AcquisitionError> read_scanraw_frame_into(ShellConnection& shell,
-                                                              const ScanRequest& request,
-                                                              std::uint16_t zero_offset, FrequencyAxis axis,
-                                                              const ScanrawProgress& progress,
-                                                              std::vector<std::uint8_t>& frame,
-                                                              std::vector<Sample>& samples) {
+std::expected<void, AcquisitionError> read_scanraw_frame_into(
+    ShellConnection& shell, const ScanRequest& request, std::uint16_t zero_offset, FrequencyAxis axis,
+    const ScanrawProgress& progress, std::vector<std::uint8_t>& frame, std::vector<Sample>& samples) {
     if (auto read = read_scanraw_bytes_into(shell, request, progress, frame); !read) {
         return std::unexpected(AcquisitionError(std::move(read.error())));
     }

@@ -54,12 +54,9 @@ std::expected<bool, IoError> wait_for(int fd, short events, Clock::time_point de
 
 }  // namespace
 
-IoError serial_timeout_error() {
-    return IoError::custom(IoErrorKind::TimedOut, "Operation timed out");
-}
+IoError serial_timeout_error() { return IoError::custom(IoErrorKind::TimedOut, "Operation timed out"); }
 
-std::expected<SerialPort, SerialError> SerialPort::open(const std::string& path,
-                                                        std::uint32_t baud_rate,
+std::expected<SerialPort, SerialError> SerialPort::open(const std::string& path, std::uint32_t baud_rate,
                                                         std::uint64_t timeout_ms) {
     // O_NONBLOCK keeps open from waiting for a carrier; it stays set so that
     // reads and writes wait only as long as the time-out says.

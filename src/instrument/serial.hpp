@@ -25,8 +25,7 @@ public:
     // Opens the device path as it stands (no prefix is added) at `baud_rate`
     // bit/s; any line speed the driver accepts is possible, not only the
     // classic table. Fails with the operating system's description.
-    static std::expected<SerialPort, SerialError> open(const std::string& path,
-                                                       std::uint32_t baud_rate,
+    static std::expected<SerialPort, SerialError> open(const std::string& path, std::uint32_t baud_rate,
                                                        std::uint64_t timeout_ms);
 
     std::expected<std::size_t, base::IoError> read(std::span<std::uint8_t> buffer);

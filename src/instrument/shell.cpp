@@ -16,15 +16,14 @@ void sleep_pause(std::chrono::milliseconds pause) {
     if (pause.count() > 0) std::this_thread::sleep_for(pause);
 }
 
-ShellConnection::ShellConnection(std::unique_ptr<ByteStream> stream,
-                                 std::size_t max_response_bytes, Sleeper sleeper)
+ShellConnection::ShellConnection(std::unique_ptr<ByteStream> stream, std::size_t max_response_bytes,
+                                 Sleeper sleeper)
     : stream_(std::move(stream)),
       buffer_(std::make_unique<std::uint8_t[]>(BUFFER_SIZE)),
       max_response_bytes_(max_response_bytes),
       sleeper_(sleeper ? std::move(sleeper) : Sleeper(sleep_pause)) {}
 
-ShellConnection::ShellConnection(Transport transport, std::size_t max_response_bytes,
-                                 Sleeper sleeper)
+ShellConnection::ShellConnection(Transport transport, std::size_t max_response_bytes, Sleeper sleeper)
     : ShellConnection(std::make_unique<Transport>(std::move(transport)), max_response_bytes,
                       std::move(sleeper)) {}
 
@@ -56,8 +55,7 @@ void ShellConnection::pause(std::chrono::milliseconds pause) {
     if (pause.count() > 0) sleeper_(pause);
 }
 
-std::expected<void, TransportError> write_command(ShellConnection& shell,
-                                                  std::string_view command) {
+std::expected<void, TransportError> write_command(ShellConnection& shell, std::string_view command) {
     bool printable = std::all_of(command.begin(), command.end(), [](char c) {
         auto byte = static_cast<unsigned char>(c);
         return byte >= 0x20 && byte <= 0x7E;
@@ -66,8 +64,8 @@ std::expected<void, TransportError> write_command(ShellConnection& shell,
 
     static constexpr std::uint8_t terminator[] = {'\r'};
     ByteStream& stream = shell.stream();
-    auto sent = stream.write_all(
-        std::span(reinterpret_cast<const std::uint8_t*>(command.data()), command.size()));
+    auto sent =
+        stream.write_all(std::span(reinterpret_cast<const std::uint8_t*>(command.data()), command.size()));
     if (sent) sent = stream.write_all(terminator);
     if (sent) sent = stream.flush();
     if (!sent) return std::unexpected(TransportError::Io{std::move(sent.error())});
@@ -81,8 +79,8 @@ std::expected<std::string, TransportError> read_until_prompt(ShellConnection& sh
         auto got = shell.read_exact(std::span(&byte, 1));
         if (!got) return std::unexpected(TransportError::Io{std::move(got.error())});
         reply.push_back(static_cast<char>(byte));
-        if (reply.ends_with(kPrompt)) {
-            reply.resize(reply.size() - kPrompt.size());
+        if (reply.ends_with(PROMPT)) {
+            reply.resize(reply.size() - PROMPT.size());
             return reply;
         }
         if (reply.size() >= shell.max_response_bytes()) {
@@ -91,8 +89,7 @@ std::expected<std::string, TransportError> read_until_prompt(ShellConnection& sh
     }
 }
 
-std::expected<std::string, TransportError> run_command(ShellConnection& shell,
-                                                       std::string_view command,
+std::expected<std::string, TransportError> run_command(ShellConnection& shell, std::string_view command,
                                                        std::chrono::milliseconds after_write,
                                                        std::chrono::milliseconds after_reply) {
     if (auto sent = write_command(shell, command); !sent) return std::unexpected(sent.error());
@@ -103,15 +100,13 @@ std::expected<std::string, TransportError> run_command(ShellConnection& shell,
     return base::lossy_utf8(*reply);
 }
 
-std::expected<std::string, TransportError> command_checked(ShellConnection& shell,
-                                                           std::string_view command,
+std::expected<std::string, TransportError> command_checked(ShellConnection& shell, std::string_view command,
                                                            std::chrono::milliseconds after_write,
                                                            std::chrono::milliseconds after_reply) {
     auto reply = run_command(shell, command, after_write, after_reply);
     if (!reply) return reply;
     if (reply_rejects(*reply)) {
-        return std::unexpected(
-            TransportError::CommandRejected{std::string(command), std::move(*reply)});
+        return std::unexpected(TransportError::CommandRejected{std::string(command), std::move(*reply)});
     }
     return reply;
 }
@@ -128,8 +123,7 @@ std::expected<void, TransportError> drain_to_prompt(ShellConnection& shell) {
 namespace {
 
 bool line_rejects(std::string_view line) {
-    static constexpr std::array<std::string_view, 3> prefixes = {"error:", "usage:",
-                                                                  "unknown command"};
+    static constexpr std::array<std::string_view, 3> prefixes = {"error:", "usage:", "unknown command"};
     const std::string lowered = base::ascii_lower(base::trim_unicode_whitespace(line));
     for (std::string_view prefix : prefixes) {
         if (lowered.starts_with(prefix)) return true;

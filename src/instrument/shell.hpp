@@ -28,7 +28,7 @@
 
 namespace vorlix::instrument {
 
-inline constexpr std::string_view kPrompt = "ch>";
+inline constexpr std::string_view PROMPT = "ch>";
 
 // Blocks the calling thread for a pause of the protocol. Injected so tests
 // can observe the pauses without sleeping.
@@ -43,8 +43,7 @@ public:
 
     // `max_response_bytes` is the reply limit (`serial.max_response_bytes`).
     // An empty sleeper means `sleep_pause`.
-    ShellConnection(std::unique_ptr<ByteStream> stream, std::size_t max_response_bytes,
-                    Sleeper sleeper = {});
+    ShellConnection(std::unique_ptr<ByteStream> stream, std::size_t max_response_bytes, Sleeper sleeper = {});
     ShellConnection(Transport transport, std::size_t max_response_bytes, Sleeper sleeper = {});
 
     ShellConnection(ShellConnection&&) noexcept = default;
@@ -89,16 +88,14 @@ std::expected<std::string, TransportError> read_until_prompt(ShellConnection& sh
 // Write, pause `after_write`, read the reply, pause `after_reply`, and return
 // the reply as UTF-8 text (invalid sequences become U+FFFD). A failed write
 // or read returns at once, without the pauses that would follow it.
-std::expected<std::string, TransportError> run_command(ShellConnection& shell,
-                                                       std::string_view command,
+std::expected<std::string, TransportError> run_command(ShellConnection& shell, std::string_view command,
                                                        std::chrono::milliseconds after_write,
                                                        std::chrono::milliseconds after_reply);
 
 // `run_command`, then refuses the reply with CommandRejected (the command
 // and the whole reply) when one of its lines, trimmed and lower-cased,
 // starts with "error:", "usage:" or "unknown command".
-std::expected<std::string, TransportError> command_checked(ShellConnection& shell,
-                                                           std::string_view command,
+std::expected<std::string, TransportError> command_checked(ShellConnection& shell, std::string_view command,
                                                            std::chrono::milliseconds after_write,
                                                            std::chrono::milliseconds after_reply);
 

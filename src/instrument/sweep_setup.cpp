@@ -30,7 +30,7 @@ milliseconds saturating_ms(std::uint64_t ms) {
 }  // namespace
 
 std::vector<std::string_view> required_command_list(bool ultra_mode, bool legacy_pre_scan) {
-    std::vector<std::string_view> words(required_commands.begin(), required_commands.end());
+    std::vector<std::string_view> words(REQUIRED_COMMANDS.begin(), REQUIRED_COMMANDS.end());
     if (ultra_mode) {
         words.push_back("ultra");
     }
@@ -110,8 +110,8 @@ std::expected<void, AcquisitionError> configure_sweep(ShellConnection& shell, co
     }
 
     if (legacy_pre_scan) {
-        const std::string scan = "scan " + std::to_string(request.start_hz) + " " +
-                                 std::to_string(request.stop_hz) + " 290 101";
+        const std::string scan =
+            "scan " + std::to_string(request.start_hz) + " " + std::to_string(request.stop_hz) + " 290 101";
         if (auto reply = checked(shell, scan, saturating_ms(scan_delay_ms), second); !reply) {
             return std::unexpected(std::move(reply.error()));
         }

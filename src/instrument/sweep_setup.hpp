@@ -20,8 +20,8 @@ namespace vorlix::instrument {
 class ShellConnection;
 
 // The words every acquisition needs the help reply to list, in test order.
-inline constexpr std::array<std::string_view, 7> required_commands = {
-    "repeat", "zero", "pause", "mode", "sweep", "scanraw", "resume"};
+inline constexpr std::array<std::string_view, 7> REQUIRED_COMMANDS = {"repeat", "zero",    "pause", "mode",
+                                                                      "sweep",  "scanraw", "resume"};
 
 // The pauses of the paced set-up commands and the profile they serve.
 struct SweepPacing {

@@ -21,9 +21,7 @@ using base::IoErrorKind;
 
 namespace {
 
-IoError syntax_error() {
-    return IoError::custom(IoErrorKind::InvalidInput, "invalid socket address syntax");
-}
+IoError syntax_error() { return IoError::custom(IoErrorKind::InvalidInput, "invalid socket address syntax"); }
 
 // A receive or send that outlasts its socket time-out reports EAGAIN; the
 // callers treat that as the time-out it is.
@@ -65,8 +63,7 @@ std::expected<void, IoError> wait_connected(int fd, std::uint64_t timeout_ms) {
     }
 }
 
-std::expected<void, IoError> set_option(int fd, int level, int name, const void* value,
-                                        socklen_t size) {
+std::expected<void, IoError> set_option(int fd, int level, int name, const void* value, socklen_t size) {
     if (::setsockopt(fd, level, name, value, size) < 0) {
         return std::unexpected(IoError::from_errno(errno));
     }
@@ -98,14 +95,12 @@ std::expected<SocketAddress, IoError> parse_socket_address(std::string_view text
     return address;
 }
 
-std::expected<TcpStream, IoError> TcpStream::connect(const SocketAddress& address,
-                                                     std::uint64_t timeout_ms) {
+std::expected<TcpStream, IoError> TcpStream::connect(const SocketAddress& address, std::uint64_t timeout_ms) {
     UniqueFd fd(::socket(address.family(), SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.valid()) return std::unexpected(IoError::from_errno(errno));
 
     if (auto ok = set_nonblocking(fd.get(), true); !ok) return std::unexpected(ok.error());
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address.storage),
-                  address.length) < 0) {
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address.storage), address.length) < 0) {
         if (errno != EINPROGRESS) return std::unexpected(IoError::from_errno(errno));
         if (auto ok = wait_connected(fd.get(), timeout_ms); !ok) {
             return std::unexpected(ok.error());

@@ -33,8 +33,7 @@ public:
     virtual std::expected<std::size_t, base::IoError> read(std::span<std::uint8_t> buffer) = 0;
 
     // One write attempt; returns how many bytes went out (0: no progress).
-    virtual std::expected<std::size_t, base::IoError> write_some(
-        std::span<const std::uint8_t> bytes) = 0;
+    virtual std::expected<std::size_t, base::IoError> write_some(std::span<const std::uint8_t> bytes) = 0;
 
     // Serial: waits until everything written has left the port. TCP: nothing.
     virtual std::expected<void, base::IoError> flush() = 0;
@@ -57,8 +56,7 @@ public:
     Kind kind() const { return stream_.index() == 0 ? Kind::Serial : Kind::Tcp; }
 
     std::expected<std::size_t, base::IoError> read(std::span<std::uint8_t> buffer) override;
-    std::expected<std::size_t, base::IoError> write_some(
-        std::span<const std::uint8_t> bytes) override;
+    std::expected<std::size_t, base::IoError> write_some(std::span<const std::uint8_t> bytes) override;
     std::expected<void, base::IoError> flush() override;
 
 private:

@@ -59,9 +59,7 @@ struct DeviceIdentity {
     bool is_ultra = false;
     std::optional<HardwareRevision> revision;  // always empty for a Basic
 
-    InstrumentFamily family() const {
-        return is_ultra ? InstrumentFamily::Ultra : InstrumentFamily::Basic;
-    }
+    InstrumentFamily family() const { return is_ultra ? InstrumentFamily::Ultra : InstrumentFamily::Basic; }
     bool operator==(const DeviceIdentity&) const = default;
 };
 

@@ -31,9 +31,8 @@ bool is_ascii(std::string_view text) {
 
 bool equals_lower(std::string_view text, std::string_view lower) {
     return text.size() == lower.size() &&
-           std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b;
-           });
+           std::equal(text.begin(), text.end(), lower.begin(),
+                      [](char a, char b) { return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b; });
 }
 
 // For a decimal text that overflowed or underflowed: whether its magnitude
@@ -76,8 +75,8 @@ std::optional<double> parse_decimal(std::string_view text) {
     double value;
     char first = body[0];
     if ((first >= '0' && first <= '9') || first == '.') {
-        auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value,
-                                         std::chars_format::general);
+        auto [ptr, ec] =
+            std::from_chars(body.data(), body.data() + body.size(), value, std::chars_format::general);
         if (ptr != body.data() + body.size()) return std::nullopt;
         if (ec == std::errc::result_out_of_range) {
             value = magnitude_above_one(body) ? std::numeric_limits<double>::infinity() : 0.0;
@@ -134,8 +133,8 @@ std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_vie
         }
         ++line_number;
         if (!is_ascii(line) && !base::is_valid_utf8(line)) {
-            return std::unexpected(base::IoError::custom(base::IoErrorKind::InvalidData,
-                                                         "stream did not contain valid UTF-8"));
+            return std::unexpected(
+                base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8"));
         }
         std::string_view row = base::trim_unicode_whitespace(line);
         if (row.empty()) continue;
@@ -155,8 +154,7 @@ std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_vie
             return std::unexpected(scan_csv_error(line_number, "values must be finite"));
         }
         if (!samples.empty() && samples.back().frequency_mhz > *frequency) {
-            return std::unexpected(
-                scan_csv_error(line_number, "frequencies must be in nondecreasing order"));
+            return std::unexpected(scan_csv_error(line_number, "frequencies must be in nondecreasing order"));
         }
         samples.push_back(Sample{*frequency, *level});
     }

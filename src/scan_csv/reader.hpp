@@ -26,8 +26,7 @@ std::expected<std::vector<instrument::Sample>, base::IoError> read_scan_csv(
     const std::filesystem::path& path);
 
 // The same checks over text already in memory (a whole file's bytes).
-std::expected<std::vector<instrument::Sample>, base::IoError> parse_scan_csv(
-    std::string_view text);
+std::expected<std::vector<instrument::Sample>, base::IoError> parse_scan_csv(std::string_view text);
 
 // Trims `field` and reads it as a decimal floating-point number (optional
 // sign, fraction and exponent; "inf", "infinity" and "nan" in any case).

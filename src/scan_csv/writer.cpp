@@ -20,8 +20,7 @@ base::IoError no_free_name() {
                                  "could not allocate a unique scan filename");
 }
 
-std::filesystem::path scan_name(const config::OutputConfig& output, std::string_view stamp,
-                                unsigned n) {
+std::filesystem::path scan_name(const config::OutputConfig& output, std::string_view stamp, unsigned n) {
     return std::filesystem::path(output.directory) /
            fmt::format("{}_{}_{}.csv", output.filename_prefix, stamp, n);
 }
@@ -62,9 +61,7 @@ std::expected<void, base::IoError> write_samples(base::NewFile& file,
         static const std::string header_line = std::string(CSV_HEADER) + "\n";
         if (auto ok = file.write(header_line); !ok) return ok;
     }
-    auto written = write_rows(samples, [&file](std::string_view text) {
-        return file.write(text);
-    });
+    auto written = write_rows(samples, [&file](std::string_view text) { return file.write(text); });
     if (!written) return written;
     return file.sync();
 }
@@ -92,8 +89,7 @@ bool is_scan_stem(std::string_view stem) {
 // shortened scan that looks whole. Scratch files that killed saves left
 // here are cleared first, so they never pile up.
 std::expected<std::filesystem::path, base::IoError> write_into_directory(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
-    std::string_view stamp) {
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output, std::string_view stamp) {
     const std::filesystem::path directory(output.directory);
     base::remove_dead_scratch(directory, is_scan_stem);
     auto file = base::NewFile::create({directory, fmt::format("{}_{}", output.filename_prefix, stamp),
@@ -112,13 +108,11 @@ std::expected<std::filesystem::path, base::IoError> write_scan_csv(
     std::span<const instrument::Sample> samples, const config::OutputConfig& output) {
     if (auto ok = create_directory(output); !ok) return std::unexpected(ok.error());
     // One stamp for every attempt of this save.
-    return write_into_directory(samples, output,
-                                format_scan_timestamp(std::chrono::system_clock::now()));
+    return write_into_directory(samples, output, format_scan_timestamp(std::chrono::system_clock::now()));
 }
 
 std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
-    std::string_view stamp) {
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output, std::string_view stamp) {
     if (auto ok = create_directory(output); !ok) return std::unexpected(ok.error());
     return write_into_directory(samples, output, stamp);
 }

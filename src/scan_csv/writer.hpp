@@ -29,8 +29,7 @@ std::expected<std::filesystem::path, base::IoError> write_scan_csv(
 // The same with the time stamp fixed by the caller, so that two saves can be
 // made to compete for one name.
 std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output,
-    std::string_view stamp);
+    std::span<const instrument::Sample> samples, const config::OutputConfig& output, std::string_view stamp);
 
 // Local wall-clock time as "YYYYmmdd HH_MM_SS_ffffff" (microseconds).
 std::string format_scan_timestamp(std::chrono::system_clock::time_point when);

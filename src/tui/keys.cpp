@@ -9,7 +9,7 @@ namespace vorlix::tui {
 
 namespace {
 
-constexpr std::array<std::pair<int, KeyCode>, 23> function_keys{{
+constexpr std::array<std::pair<int, KeyCode>, 23> FUNCTION_KEYS{{
     {curses_key::DOWN, KeyCode::Down},
     {curses_key::UP, KeyCode::Up},
     {curses_key::LEFT, KeyCode::Left},
@@ -140,7 +140,7 @@ std::optional<Event> translate_read(ReadStatus status, std::uint32_t value) {
     }
     const int code = static_cast<int>(value);
     if (code == curses_key::RESIZE) return ResizeEvent{};
-    for (const auto& [curses, key] : function_keys) {
+    for (const auto& [curses, key] : FUNCTION_KEYS) {
         if (curses == code) return KeyEvent::key(key);
     }
     if (code > curses_key::F0 && code <= curses_key::F0 + 63) {

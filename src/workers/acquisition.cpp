@@ -20,8 +20,7 @@ using instrument::ShellConnection;
 namespace {
 
 // The run up to the final success write; a failure is the text to store.
-std::expected<void, std::string> acquire(std::optional<ShellConnection>& shell,
-                                         const config::Config& config,
+std::expected<void, std::string> acquire(std::optional<ShellConnection>& shell, const config::Config& config,
                                          const instrument::ScanRequest& request,
                                          const AcquisitionHandle& shared, instrument::Sleeper sleeper) {
     const StatusSink post = [&shared](Status status) { set_acquisition_status(shared, std::move(status)); };

@@ -66,8 +66,8 @@ std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const c
     // buffer and the caller's sweep buffer serve every sweep of the capture.
     std::vector<std::uint8_t> frame;
     while (!stop_was_requested(shared)) {
-        auto read = instrument::read_scanraw_frame_into(shell, request, prepared.zero_offset,
-                                                        config.scan.frequency_axis, no_progress, frame, sweep);
+        auto read = instrument::read_scanraw_frame_into(
+            shell, request, prepared.zero_offset, config.scan.frequency_axis, no_progress, frame, sweep);
         if (!read) return read;
         // A rejected sweep serves no save; the stop it requested ends the loop.
         if (!take_live_sweep(shared, sweep)) serve_save(shared, config.output, sweep);
@@ -79,7 +79,8 @@ std::expected<void, AcquisitionError> sweep_loop(ShellConnection& shell, const c
 // in the sweep buffer that no read needs any more.
 std::expected<void, std::string> finish(const LiveHandle& shared, const config::OutputConfig& output,
                                         Sweep& buffer) {
-    const bool built = shared->with_lock([&](LiveShared& r) { return trace_points_into(r, r.trace_mode, buffer); });
+    const bool built =
+        shared->with_lock([&](LiveShared& r) { return trace_points_into(r, r.trace_mode, buffer); });
     if (!built) {
         shared->with_lock([](LiveShared& r) {
             r.phase = ScanPhase::Complete;
@@ -96,10 +97,9 @@ std::expected<void, std::string> finish(const LiveHandle& shared, const config::
     return {};
 }
 
-std::expected<void, std::string> capture(std::optional<ShellConnection>& shell,
-                                         const config::Config& config,
-                                         const instrument::ScanRequest& request,
-                                         const LiveHandle& shared, instrument::Sleeper sleeper) {
+std::expected<void, std::string> capture(std::optional<ShellConnection>& shell, const config::Config& config,
+                                         const instrument::ScanRequest& request, const LiveHandle& shared,
+                                         instrument::Sleeper sleeper) {
     const StatusSink post = [&shared](Status status) { set_live_status(shared, std::move(status)); };
     Sweep sweep;
     const SweepStage sweeps = [&](ShellConnection& link, const PreparedScan& prepared) {

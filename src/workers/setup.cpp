@@ -31,8 +31,7 @@ std::expected<DeviceIdentity, TryFailure> identify_once(ShellConnection& shell, 
     if (!version) return std::unexpected(TryFailure{std::move(version.error()), false});
     auto info = instrument::run_command(shell, "info", pacing.command_delay, pacing.settle_delay);
     if (!info) return std::unexpected(TryFailure{std::move(info.error()), false});
-    if (base::trim_unicode_whitespace(*version).empty() ||
-        base::trim_unicode_whitespace(*info).empty()) {
+    if (base::trim_unicode_whitespace(*version).empty() || base::trim_unicode_whitespace(*info).empty()) {
         return std::unexpected(TryFailure{AcquisitionError::MissingIdentity{}, true});
     }
     auto identity = instrument::identify_device(std::move(*version), std::move(*info));
@@ -46,9 +45,9 @@ std::expected<DeviceIdentity, AcquisitionError> identify_with_retry(ShellConnect
     auto first = identify_once(shell, pacing);
     if (first) return std::move(*first);
     if (!first.error().retryable) return std::unexpected(std::move(first.error().error));
-    base::log(base::Level::Warn, ACQUISITION_LOG_TARGET,
-              fmt::format("instrument identification failed; retrying once: {}",
-                          first.error().error.display()));
+    base::log(
+        base::Level::Warn, ACQUISITION_LOG_TARGET,
+        fmt::format("instrument identification failed; retrying once: {}", first.error().error.display()));
     post(Status::Text{"Retrying instrument identification"});
     auto second = identify_once(shell, pacing);
     if (second) return std::move(*second);
@@ -87,8 +86,9 @@ Pacing pacing_from(const config::Config& config) {
                   std::chrono::milliseconds(config.serial.settle_delay_ms)};
 }
 
-std::expected<ShellConnection, std::string> open_checked_connection(
-    const config::Config& config, const instrument::ScanRequest& request, instrument::Sleeper sleeper) {
+std::expected<ShellConnection, std::string> open_checked_connection(const config::Config& config,
+                                                                    const instrument::ScanRequest& request,
+                                                                    instrument::Sleeper sleeper) {
     if (auto valid = config::validate_config(config); !valid) {
         return std::unexpected(valid.error().display());
     }
@@ -144,8 +144,7 @@ std::expected<PreparedScan, AcquisitionError> prepare_instrument(ShellConnection
     return PreparedScan{*profile, offset};
 }
 
-std::string instrument_description(const DeviceIdentity& identity,
-                                   const instrument::ScanProfile& profile) {
+std::string instrument_description(const DeviceIdentity& identity, const instrument::ScanProfile& profile) {
     const std::string revision =
         identity.revision ? fmt::format(" {}", instrument::display_name(*identity.revision)) : "";
     return fmt::format("Detected {}{} (native raw offset {} dB)\n{}{}",
@@ -158,14 +157,16 @@ std::expected<void, AcquisitionError> resume_after(ShellConnection& shell, const
     auto resumed = instrument::command_checked(shell, "resume", pacing.command_delay, pacing.settle_delay);
     if (resumed) return outcome;
     if (outcome) return std::unexpected(AcquisitionError(std::move(resumed.error())));
-    return std::unexpected(AcquisitionError::Recovery(std::move(outcome.error()), std::move(resumed.error())));
+    return std::unexpected(
+        AcquisitionError::Recovery(std::move(outcome.error()), std::move(resumed.error())));
 }
 
 std::expected<void, std::string> run_acquisition_sequence(std::optional<ShellConnection>& shell,
-                                                         const config::Config& config,
-                                                         const instrument::ScanRequest& request,
-                                                         instrument::Sleeper sleeper, const StatusSink& post,
-                                                         std::string_view running, const SweepStage& sweeps) {
+                                                          const config::Config& config,
+                                                          const instrument::ScanRequest& request,
+                                                          instrument::Sleeper sleeper, const StatusSink& post,
+                                                          std::string_view running,
+                                                          const SweepStage& sweeps) {
     auto opened = open_checked_connection(config, request, std::move(sleeper));
     if (!opened) return std::unexpected(std::move(opened.error()));
     shell.emplace(std::move(*opened));
@@ -174,8 +175,7 @@ std::expected<void, std::string> run_acquisition_sequence(std::optional<ShellCon
     if (!prepared) return std::unexpected(prepared.error().display());
 
     const Pacing pacing = pacing_from(config);
-    const instrument::SweepPacing sweep_pacing{pacing.command_delay, pacing.settle_delay,
-                                               prepared->profile};
+    const instrument::SweepPacing sweep_pacing{pacing.command_delay, pacing.settle_delay, prepared->profile};
     std::expected<void, AcquisitionError> outcome;
     if (auto set_up = instrument::configure_sweep(*shell, request, config.scan.legacy_pre_scan,
                                                   config.serial.scan_delay_ms, sweep_pacing);
@@ -192,9 +192,7 @@ std::expected<void, std::string> run_acquisition_sequence(std::optional<ShellCon
 
 std::string io_failure_text(const base::IoError& error) { return "I/O: " + error.display(); }
 
-std::string live_failure_text(std::string_view message) {
-    return fmt::format("live capture: {}", message);
-}
+std::string live_failure_text(std::string_view message) { return fmt::format("live capture: {}", message); }
 
 std::string invalid_request_text(std::string_view message) {
     return invalid_request(std::string(message)).display();

@@ -39,22 +39,21 @@ struct PreparedScan {
 };
 
 // Optional commands whose replies go to the debug log when help lists them.
-inline constexpr std::string_view DIAGNOSTIC_COMMANDS[] = {"leveloffset", "vbat", "usart_cfg",
-                                                           "threads", "marker"};
+inline constexpr std::string_view DIAGNOSTIC_COMMANDS[] = {"leveloffset", "vbat", "usart_cfg", "threads",
+                                                           "marker"};
 inline constexpr std::string_view ACQUISITION_LOG_TARGET = "vorlix::acquisition";
 
 // Validates the configuration and the request, then opens the link. A
 // failure comes back as the text the worker stores. `sleeper` takes the
 // protocol's pauses (empty: really sleep), so a test can see them.
 std::expected<instrument::ShellConnection, std::string> open_checked_connection(
-    const config::Config& config, const instrument::ScanRequest& request,
-    instrument::Sleeper sleeper = {});
+    const config::Config& config, const instrument::ScanRequest& request, instrument::Sleeper sleeper = {});
 
 // From "Identifying instrument" to the confirmed zero offset and progress
 // 20. Nothing here sends `resume`: the instrument has not been paused yet.
 std::expected<PreparedScan, instrument::AcquisitionError> prepare_instrument(
-    instrument::ShellConnection& shell, const config::Config& config,
-    const instrument::ScanRequest& request, const StatusSink& post);
+    instrument::ShellConnection& shell, const config::Config& config, const instrument::ScanRequest& request,
+    const StatusSink& post);
 
 // The instrument description posted once the help check passed.
 std::string instrument_description(const instrument::DeviceIdentity& identity,
@@ -76,14 +75,15 @@ using SweepStage = std::function<std::expected<void, instrument::AcquisitionErro
 // sweep, post `running` and run `sweeps`, then send `resume` after
 // whatever happened from the sweep set-up on. A failure is the text the
 // worker stores.
-std::expected<void, std::string> run_acquisition_sequence(
-    std::optional<instrument::ShellConnection>& shell, const config::Config& config,
-    const instrument::ScanRequest& request, instrument::Sleeper sleeper, const StatusSink& post,
-    std::string_view running, const SweepStage& sweeps);
+std::expected<void, std::string> run_acquisition_sequence(std::optional<instrument::ShellConnection>& shell,
+                                                          const config::Config& config,
+                                                          const instrument::ScanRequest& request,
+                                                          instrument::Sleeper sleeper, const StatusSink& post,
+                                                          std::string_view running, const SweepStage& sweeps);
 
 // The texts of the program's error for the failures a worker meets.
-std::string io_failure_text(const base::IoError& error);      // "I/O: {}"
-std::string live_failure_text(std::string_view message);      // "live capture: {}"
-std::string invalid_request_text(std::string_view message);   // "invalid scan request: {}"
+std::string io_failure_text(const base::IoError& error);     // "I/O: {}"
+std::string live_failure_text(std::string_view message);     // "live capture: {}"
+std::string invalid_request_text(std::string_view message);  // "invalid scan request: {}"
 
 }  // namespace vorlix::workers

@@ -16,9 +16,7 @@ std::string_view scan_phase_name(ScanPhase phase) {
     return "Ready";
 }
 
-AcquisitionHandle make_acquisition_shared() {
-    return std::make_shared<SharedRecord<AcquisitionShared>>();
-}
+AcquisitionHandle make_acquisition_shared() { return std::make_shared<SharedRecord<AcquisitionShared>>(); }
 
 LiveHandle make_live_shared() { return std::make_shared<SharedRecord<LiveShared>>(); }
 

@@ -19,10 +19,9 @@ template <class Body, class Handle>
 std::expected<void, base::IoError> spawn_detached(Body body, config::Config config, Handle shared,
                                                   instrument::ScanRequest request) {
     try {
-        std::thread worker(
-            [body, config = std::move(config), shared = std::move(shared), request]() mutable {
-                body(std::move(config), std::move(shared), request);
-            });
+        std::thread worker([body, config = std::move(config), shared = std::move(shared), request]() mutable {
+            body(std::move(config), std::move(shared), request);
+        });
         worker.detach();
     } catch (const std::system_error& error) {
         const int code = error.code().value();
@@ -37,19 +36,18 @@ std::expected<void, base::IoError> spawn_detached(Body body, config::Config conf
 
 }  // namespace
 
-std::expected<void, base::IoError> start_acquisition_worker(config::Config config,
-                                                            AcquisitionHandle shared,
+std::expected<void, base::IoError> start_acquisition_worker(config::Config config, AcquisitionHandle shared,
                                                             instrument::ScanRequest request) {
-    return spawn_detached([](config::Config c, AcquisitionHandle h, instrument::ScanRequest r) {
-        run_acquisition(std::move(c), std::move(h), r);
-    }, std::move(config), std::move(shared), request);
+    return spawn_detached([](config::Config c, AcquisitionHandle h,
+                             instrument::ScanRequest r) { run_acquisition(std::move(c), std::move(h), r); },
+                          std::move(config), std::move(shared), request);
 }
 
 std::expected<void, base::IoError> start_live_worker(config::Config config, LiveHandle shared,
                                                      instrument::ScanRequest request) {
-    return spawn_detached([](config::Config c, LiveHandle h, instrument::ScanRequest r) {
-        run_live_capture(std::move(c), std::move(h), r);
-    }, std::move(config), std::move(shared), request);
+    return spawn_detached([](config::Config c, LiveHandle h,
+                             instrument::ScanRequest r) { run_live_capture(std::move(c), std::move(h), r); },
+                          std::move(config), std::move(shared), request);
 }
 
 }  // namespace vorlix::workers

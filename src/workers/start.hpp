@@ -14,8 +14,7 @@ namespace vorlix::workers {
 
 // Runs run_acquisition on a new thread. Fails only when the operating system
 // refuses to create the thread; the caller then aborts the program.
-std::expected<void, base::IoError> start_acquisition_worker(config::Config config,
-                                                            AcquisitionHandle shared,
+std::expected<void, base::IoError> start_acquisition_worker(config::Config config, AcquisitionHandle shared,
                                                             instrument::ScanRequest request);
 
 // Runs run_live_capture on a new thread; fails as above.

@@ -92,7 +92,8 @@ SweepHistory::SweepHistory(const SweepHistory& other)
     if (tiles_ != 0) levels_ = std::make_unique_for_overwrite<double[]>(tiles_ * TILE_VALUES);
     for (std::size_t index = 0; index < count_; ++index) {
         const std::size_t slot = slot_of(index);
-        for (std::size_t i = 0; i < points_[slot]; ++i) levels_[value_at(slot, i)] = other.levels_[value_at(slot, i)];
+        for (std::size_t i = 0; i < points_[slot]; ++i)
+            levels_[value_at(slot, i)] = other.levels_[value_at(slot, i)];
     }
 }
 
@@ -116,7 +117,8 @@ std::size_t SweepHistory::take_slot(std::size_t points) {
         auto grown = std::make_unique_for_overwrite<double[]>(tiles * TILE_VALUES);
         for (std::size_t index = 0; index < count_; ++index) {
             const std::size_t from = slot_of(index);
-            for (std::size_t i = 0; i < points_[from]; ++i) grown[value_at(from, i)] = levels_[value_at(from, i)];
+            for (std::size_t i = 0; i < points_[from]; ++i)
+                grown[value_at(from, i)] = levels_[value_at(from, i)];
         }
         levels_ = std::move(grown);
         tiles_ = tiles;

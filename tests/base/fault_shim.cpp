@@ -91,7 +91,8 @@ int refuse(int code) {
 bool tmpfile_refused(int flags) { return faults().no_tmpfile && (flags & __O_TMPFILE) == __O_TMPFILE; }
 
 mode_t mode_of(int flags, va_list args) {
-    return (flags & O_CREAT) || (flags & __O_TMPFILE) == __O_TMPFILE ? static_cast<mode_t>(va_arg(args, int)) : 0;
+    return (flags & O_CREAT) || (flags & __O_TMPFILE) == __O_TMPFILE ? static_cast<mode_t>(va_arg(args, int))
+                                                                     : 0;
 }
 
 }  // namespace
@@ -136,7 +137,8 @@ int linkat(int from_dir, const char* from, int to_dir, const char* to, int flags
     if (under_proc(from)) return refuse(ENOENT);
     if (faults().no_empty_path && (flags & AT_EMPTY_PATH)) return refuse(ENOENT);
     KillPoint point("publish");
-    return next<int (*)(int, const char*, int, const char*, int)>("linkat")(from_dir, from, to_dir, to, flags);
+    return next<int (*)(int, const char*, int, const char*, int)>("linkat")(from_dir, from, to_dir, to,
+                                                                            flags);
 }
 
 int rename(const char* from, const char* to) {
@@ -147,8 +149,8 @@ int rename(const char* from, const char* to) {
 int renameat2(int from_dir, const char* from, int to_dir, const char* to, unsigned flags) {
     if (faults().no_noreplace && (flags & RENAME_NOREPLACE)) return refuse(EINVAL);
     KillPoint point("publish");
-    return next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(from_dir, from, to_dir, to,
-                                                                                   flags);
+    return next<int (*)(int, const char*, int, const char*, unsigned)>("renameat2")(from_dir, from, to_dir,
+                                                                                    to, flags);
 }
 
 }  // extern "C"

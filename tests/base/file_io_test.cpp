@@ -48,7 +48,8 @@ TEST(ReadWholeFile, StopsAtTheLimit) {
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 % 251);
     const fs::path path = scratch.dir / "f";
     std::ofstream(path, std::ios::binary) << big;
-    for (std::size_t limit : {std::size_t{0}, std::size_t{1}, std::size_t{65537}, big.size(), big.size() + 1}) {
+    for (std::size_t limit :
+         {std::size_t{0}, std::size_t{1}, std::size_t{65537}, big.size(), big.size() + 1}) {
         auto read = read_whole_file(path, limit);
         ASSERT_TRUE(read.has_value()) << limit;
         EXPECT_EQ(*read, big.substr(0, limit)) << limit;
@@ -90,8 +91,8 @@ TEST(WriteAllWith, RetriesInterruptionsAndStopsAtZeroOrAnError) {
             return step.taken;
         };
         const std::string text = "abcdef";
-        auto result = write_all_with(write_some, std::span(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                                           text.size()));
+        auto result = write_all_with(
+            write_some, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         EXPECT_EQ(written, c.written) << c.name;
         EXPECT_TRUE(steps.empty()) << c.name;
         if (c.error) {

@@ -38,7 +38,8 @@ TEST(StreamText, WritesEveryByteToAStreamAndADescriptor) {
     };
     for (bool descriptor : {false, true}) {
         for (const std::string& text : texts) {
-            SCOPED_TRACE(std::to_string(text.size()) + (descriptor ? " bytes to a descriptor" : " bytes to a stream"));
+            SCOPED_TRACE(std::to_string(text.size()) +
+                         (descriptor ? " bytes to a descriptor" : " bytes to a stream"));
             int fds[2];
             ASSERT_EQ(::pipe(fds), 0);
             std::string received;

@@ -51,7 +51,9 @@ const Accepted ACCEPTED[] = {
          c.scan.frequency_axis = FrequencyAxis::Inclusive;
      }},
     {"positional_record", "logging = [\"debug\", \"logs\"]",
-     [](Config& c) { c.logging = {"debug", "logs"}; }},
+     [](Config& c) {
+         c.logging = {"debug", "logs"};
+     }},
     {"datetime_as_path", "[output]\ndirectory = 1979-05-27T07:32:00.5-01:30",
      [](Config& c) { c.output.directory = "1979-05-27T07:32:00.5-01:30"; }},
     {"lowest_limits",
@@ -68,7 +70,9 @@ const Accepted ACCEPTED[] = {
          c.serial.max_response_bytes = 256;
      }},
     {"unusual_bindings", "[ui.bindings]\nzoom_in = [\"Q\", \" \", \"\xC3\xA9\", \"\\u00a0\", \"~\"]",
-     [](Config& c) { c.ui.bindings.zoom_in = {"Q", " ", "\xC3\xA9", "\xC2\xA0", "~"}; }},
+     [](Config& c) {
+         c.ui.bindings.zoom_in = {"Q", " ", "\xC3\xA9", "\xC2\xA0", "~"};
+     }},
     {"long_prefix", "[output]\nfilename_prefix = \"" + prefix64 + "\"",
      [](Config& c) { c.output.filename_prefix = prefix64; }},
     {"nesting_inside_strings_and_comments",

@@ -153,7 +153,8 @@ TEST(ErrorForms, DebugAndSource) {
               "Parse(TomlError { message: \"invalid type: boolean `true`, expected u64\", keys: [\"serial\", "
               "\"timeout_ms\"] })");
     ASSERT_TRUE(parse.error().source().has_value());
-    EXPECT_EQ(parse.error().source()->display(), "invalid type: boolean `true`, expected u64\nin `serial.timeout_ms`\n");
+    EXPECT_EQ(parse.error().source()->display(),
+              "invalid type: boolean `true`, expected u64\nin `serial.timeout_ms`\n");
     EXPECT_EQ(parse.error().source()->debug(), parse.error().get_if<ConfigError::Parse>()->error.debug());
 }
 
@@ -194,16 +195,22 @@ TEST(EmbeddedDefaults, BrokenTextStopsTheProgram) {
 // enumerations and date-times.
 struct DocumentCase {
     const char* name;
-    const char* extra;  // appended to the default text
+    const char* extra;    // appended to the default text
     const char* message;  // nullptr: read succeeds with backend tcp
 };
 
 const DocumentCase DOCUMENT_CASES[] = {
-    {"inline_variant_table", "[connection]\nbackend = {tcp = {}}\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n", nullptr},
-    {"standard_variant_table", "[connection]\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n[connection.backend.tcp]\n", nullptr},
-    {"empty_standard_table", "[connection]\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n[connection.backend]\n",
+    {"inline_variant_table",
+     "[connection]\nbackend = {tcp = {}}\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n",
+     nullptr},
+    {"standard_variant_table",
+     "[connection]\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n[connection.backend.tcp]\n",
+     nullptr},
+    {"empty_standard_table",
+     "[connection]\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n[connection.backend]\n",
      "expected table with exactly 1 entry, found empty table"},
-    {"integer_variant", "[connection]\nbackend = 1\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n",
+    {"integer_variant",
+     "[connection]\nbackend = 1\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n",
      "wanted string or table"},
     {"datetime_text", "[connection]\nbackend = \"tcp\"\ntcp_address = 1979-05-27\ntcp_timeout_ms = 3000\n",
      "invalid type: map, expected a string"},

@@ -31,7 +31,8 @@ std::string too_deep(std::size_t line, std::size_t column, const std::string& li
     return "invalid configuration: TOML parse error at line " + std::to_string(line) + ", column " +
            std::to_string(column) + "\n  |\n" + std::to_string(line) + " | " + line_text + "\n  |" +
            std::string(column, ' ') +
-           "^\nexceeded maximum nesting depth of 512 (table headers, dotted keys, arrays and inline tables)\n";
+           "^\nexceeded maximum nesting depth of 512 (table headers, dotted keys, arrays and inline "
+           "tables)\n";
 }
 
 // Arrays of tables, each inside the one before, from the middle of the
@@ -43,7 +44,6 @@ std::string nested_arrays_of_tables() {
     return out;
 }
 
-
 const Case CASES[] = {
     // Syntax errors come first, wherever the other faults are.
     {"syntax_before_unknown_key", "aaa = 1\nb = ",
@@ -53,7 +53,8 @@ const Case CASES[] = {
     {"bad_baudrate_sorts_before_zzz", "zzz = 1\nbaudrate = -1",
      "invalid configuration: invalid value: integer `-1`, expected u32\nin `baudrate`\n"},
     // Nesting: bounded before the parser sees the text, and after any earlier syntax error.
-    {"key_at_depth_bound", parts(512) + " = 1", "invalid configuration: unknown field `a`, expected " + TOP_LEVEL_FIELDS + "\n"},
+    {"key_at_depth_bound", parts(512) + " = 1",
+     "invalid configuration: unknown field `a`, expected " + TOP_LEVEL_FIELDS + "\n"},
     {"key_past_depth_bound", parts(513) + " = 1", too_deep(1, 1025, parts(513) + " = 1")},
     {"key_of_50000_parts", parts(50000) + " = 1", too_deep(1, 1025, parts(50000) + " = 1")},
     {"header_of_50000_parts", "[" + parts(50000) + "]", too_deep(1, 1026, "[" + parts(50000) + "]")},
@@ -74,21 +75,24 @@ const Case CASES[] = {
      "Error while parsing key-value pair: expected value, saw ']'\n"},
     {"earlier_error_on_the_same_line_wins", "x = {a = 1 2, " + parts(600) + " = 1}",
      "invalid configuration: TOML parse error at line 1, column 12\n  |\n1 | x = {a = 1 2, " + parts(600) +
-         " = 1}\n  |            ^\nError while parsing inline table: expected comma or closing '}', saw '2'\n"},
+         " = 1}\n  |            ^\nError while parsing inline table: expected comma or closing '}', saw "
+         "'2'\n"},
     // The bound falls inside the two bytes of the last letter but one.
     {"size_past_bound", "port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n",
-     "invalid configuration: TOML parse error at line 1, column " + std::to_string(256 * 1024) + "\n  |\n1 | port = \"" +
-         std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n  |" + std::string(256 * 1024, ' ') +
-         "^\nexceeded maximum size of 262144 bytes\n"},
+     "invalid configuration: TOML parse error at line 1, column " + std::to_string(256 * 1024) +
+         "\n  |\n1 | port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n  |" +
+         std::string(256 * 1024, ' ') + "^\nexceeded maximum size of 262144 bytes\n"},
     {"later_syntax_error_loses", parts(600) + " = 1\nb = ]", too_deep(1, 1025, parts(600) + " = 1")},
     {"nested_arrays_stop_at_256", "x = " + times("[", 300) + times("]", 300),
      "invalid configuration: TOML parse error at line 1, column 261\n  |\n1 | x = " + times("[", 300) +
          times("]", 300) + "\n  |" + std::string(261, ' ') +
-         "^\nError while parsing value: exceeded maximum nested value depth of 256 (TOML_MAX_NESTED_VALUES)\n"},
+         "^\nError while parsing value: exceeded maximum nested value depth of 256 "
+         "(TOML_MAX_NESTED_VALUES)\n"},
     {"nested_inline_tables_stop_at_256", "x = " + times("{a = ", 300) + "1" + times("}", 300),
-     "invalid configuration: TOML parse error at line 1, column 1285\n  |\n1 | x = " + times("{a = ", 300) + "1" +
-         times("}", 300) + "\n  |" + std::string(1285, ' ') +
-         "^\nError while parsing value: exceeded maximum nested value depth of 256 (TOML_MAX_NESTED_VALUES)\n"},
+     "invalid configuration: TOML parse error at line 1, column 1285\n  |\n1 | x = " + times("{a = ", 300) +
+         "1" + times("}", 300) + "\n  |" + std::string(1285, ' ') +
+         "^\nError while parsing value: exceeded maximum nested value depth of 256 "
+         "(TOML_MAX_NESTED_VALUES)\n"},
     {"aaa_sorts_before_bad_baudrate", "aaa = 1\nbaudrate = -1",
      "invalid configuration: unknown field `aaa`, expected one of `port`, `baudrate`, `start_frequency`, "
      "`stop_frequency`, `points`, `repeat`, `connection`, `serial`, `scan`, `ui`, `output`, `logging`\n"},
@@ -116,9 +120,12 @@ const Case CASES[] = {
     {"float_shortest_digits_padded", "points = 123456789012345678901234.0",
      "invalid configuration: invalid type: floating point `123456789012345690000000.0`, expected usize\n"
      "in `points`\n"},
-    {"float_inf", "points = -inf", "invalid configuration: invalid type: floating point `-inf`, expected usize\nin `points`\n"},
-    {"float_nan", "points = nan", "invalid configuration: invalid type: floating point `NaN`, expected usize\nin `points`\n"},
-    {"integer_for_string", "port = 5", "invalid configuration: invalid type: integer `5`, expected a string\nin `port`\n"},
+    {"float_inf", "points = -inf",
+     "invalid configuration: invalid type: floating point `-inf`, expected usize\nin `points`\n"},
+    {"float_nan", "points = nan",
+     "invalid configuration: invalid type: floating point `NaN`, expected usize\nin `points`\n"},
+    {"integer_for_string", "port = 5",
+     "invalid configuration: invalid type: integer `5`, expected a string\nin `port`\n"},
     {"string_debug_form", "[scan]\nzero_offset = \"a\\\"b\\n\"",
      "invalid configuration: invalid type: string \"a\\\"b\\n\", expected u16\nin `scan.zero_offset`\n"},
     {"boolean_for_float", "[ui]\nchart_min_dbm = true",
@@ -129,7 +136,8 @@ const Case CASES[] = {
      "invalid configuration: invalid type: sequence, expected path string\nin `output.directory`\n"},
     {"table_for_sequence", "[serial]\npreferred_ports = {}",
      "invalid configuration: invalid type: map, expected a sequence\nin `serial.preferred_ports`\n"},
-    {"number_for_table", "serial = 5", "invalid configuration: invalid type: integer `5`, expected struct SerialConfig\nin `serial`\n"},
+    {"number_for_table", "serial = 5",
+     "invalid configuration: invalid type: integer `5`, expected struct SerialConfig\nin `serial`\n"},
     {"text_for_table", "logging = \"x\"",
      "invalid configuration: invalid type: string \"x\", expected struct LoggingConfig\nin `logging`\n"},
     // Integer widths.
@@ -169,17 +177,21 @@ const Case CASES[] = {
     {"positional_too_long", "logging = [\"info\", \".\", \"x\"]",
      "invalid configuration: invalid length 3, expected fewer elements in array\nin `logging`\n"},
     {"positional_empty", "logging = []",
-     "invalid configuration: invalid length 0, expected struct LoggingConfig with 2 elements\nin `logging`\n"},
+     "invalid configuration: invalid length 0, expected struct LoggingConfig with 2 elements\nin "
+     "`logging`\n"},
     {"positional_element_fault", "logging = [1, \".\"]",
      "invalid configuration: invalid type: integer `1`, expected a string\nin `logging`\n"},
     {"array_of_tables_scan", "[[scan]]\ndevice_model = \"auto\"\nlegacy_pre_scan = true",
      "invalid configuration: wanted exactly 1 element, more than 1 element\nin `scan`\n"},
     // Validation, rule by rule, in order.
-    {"empty_baudrates", "[serial]\nbaudrates = []", "invalid configuration: serial.baudrates must contain nonzero values"},
-    {"zero_baudrate", "[serial]\nbaudrates = [0, 115200]", "invalid configuration: serial.baudrates must contain nonzero values"},
+    {"empty_baudrates", "[serial]\nbaudrates = []",
+     "invalid configuration: serial.baudrates must contain nonzero values"},
+    {"zero_baudrate", "[serial]\nbaudrates = [0, 115200]",
+     "invalid configuration: serial.baudrates must contain nonzero values"},
     {"duplicates_before_membership", "[serial]\nbaudrates = [9600, 9600]",
      "invalid configuration: serial.baudrates must not contain duplicates"},
-    {"baudrate_not_listed", "[serial]\nbaudrates = [9600]", "invalid configuration: baudrate must be in serial.baudrates"},
+    {"baudrate_not_listed", "[serial]\nbaudrates = [9600]",
+     "invalid configuration: baudrate must be in serial.baudrates"},
     {"stop_below_10", "start_frequency = 0\nstop_frequency = 9",
      "invalid configuration: frequencies must be ordered in 0\u20135400 MHz, with stop at least 10 MHz"},
     {"start_after_stop", "start_frequency = 900",
@@ -190,10 +202,12 @@ const Case CASES[] = {
      "invalid configuration: scan point bounds must satisfy 2 <= min_points <= max_points <= 1000001"},
     {"min_points_1", "[scan]\nmin_points = 1",
      "invalid configuration: scan point bounds must satisfy 2 <= min_points <= max_points <= 1000001"},
-    {"points_outside", "points = 100", "invalid configuration: points must be within scan.min_points and scan.max_points"},
+    {"points_outside", "points = 100",
+     "invalid configuration: points must be within scan.min_points and scan.max_points"},
     {"max_repeat_1001", "[scan]\nmax_repeat = 1001",
      "invalid configuration: repeat must be within 1..=scan.max_repeat, which cannot exceed 1000"},
-    {"repeat_0", "repeat = 0", "invalid configuration: repeat must be within 1..=scan.max_repeat, which cannot exceed 1000"},
+    {"repeat_0", "repeat = 0",
+     "invalid configuration: repeat must be within 1..=scan.max_repeat, which cannot exceed 1000"},
     {"frequency_step_0", "[scan]\nfrequency_step_mhz = 0",
      "invalid configuration: scan keyboard steps must be positive and within their bounds"},
     {"points_step_above_max", "[scan]\npoints_step = 1000002\nmax_points = 1000001",
@@ -202,49 +216,67 @@ const Case CASES[] = {
      "invalid configuration: scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)"},
     {"zero_offset_65535", "[scan]\nzero_offset = 65535",
      "invalid configuration: scan.zero_offset must fit the 16-bit fixed-point encoding (0..=2047)"},
-    {"serial_timeout_0", "[serial]\ntimeout_ms = 0", "invalid configuration: serial.timeout_ms must be in 1..=600000"},
+    {"serial_timeout_0", "[serial]\ntimeout_ms = 0",
+     "invalid configuration: serial.timeout_ms must be in 1..=600000"},
     {"tcp_timeout_big", "[connection]\ntcp_timeout_ms = 600001",
      "invalid configuration: connection.tcp_timeout_ms must be in 1..=600000"},
     {"tcp_port_0", "[connection]\ntcp_address = \"127.0.0.1:0\"",
      "invalid configuration: connection.tcp_address must be a numeric IP:port with a nonzero port"},
     {"tcp_host_name", "[connection]\ntcp_address = \"localhost:7355\"",
      "invalid configuration: connection.tcp_address must be a numeric IP:port with a nonzero port"},
-    {"scan_delay_60001", "[serial]\nscan_delay_ms = 60001", "invalid configuration: serial command delays cannot exceed 60000 ms"},
+    {"scan_delay_60001", "[serial]\nscan_delay_ms = 60001",
+     "invalid configuration: serial command delays cannot exceed 60000 ms"},
     {"response_255", "[serial]\nmax_response_bytes = 255",
      "invalid configuration: serial.max_response_bytes must be in 256..=16777216"},
-    {"poll_0", "[ui]\npoll_interval_ms = 0", "invalid configuration: ui.poll_interval_ms must be in 1..=1000"},
-    {"equal_chart_bounds", "[ui]\nchart_min_dbm = 0", "invalid configuration: UI chart bounds must be finite and increasing"},
-    {"infinite_chart_bound", "[ui]\nchart_max_dbm = inf", "invalid configuration: UI chart bounds must be finite and increasing"},
+    {"poll_0", "[ui]\npoll_interval_ms = 0",
+     "invalid configuration: ui.poll_interval_ms must be in 1..=1000"},
+    {"equal_chart_bounds", "[ui]\nchart_min_dbm = 0",
+     "invalid configuration: UI chart bounds must be finite and increasing"},
+    {"infinite_chart_bound", "[ui]\nchart_max_dbm = inf",
+     "invalid configuration: UI chart bounds must be finite and increasing"},
     {"empty_binding_list", "[ui.bindings]\nreset_view = []",
      "invalid configuration: each UI plot action must have at least one binding"},
     {"q_reserved", "[ui.bindings]\nzoom_out = [\"q\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"capitalised_word", "[ui.bindings]\npan_left = [\"Left\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"empty_binding", "[ui.bindings]\nzoom_out = [\"\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"c1_control", "[ui.bindings]\nzoom_out = [\"\\u0085\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"del_binding", "[ui.bindings]\nzoom_out = [\"\\u007f\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"last_c1_binding", "[ui.bindings]\nzoom_out = [\"\\u009f\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"tab_binding", "[ui.bindings]\nzoom_out = [\"\\t\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"two_characters", "[ui.bindings]\nzoom_out = [\"up\"]",
-     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is reserved"},
+     "invalid configuration: UI plot bindings must be one printable character or left/right/home; q is "
+     "reserved"},
     {"overlap_within_list", "[ui.bindings]\nzoom_out = [\"-\", \"-\"]",
      "invalid configuration: UI plot bindings must not overlap"},
     {"overlap_across_actions", "[ui.bindings]\nzoom_in = [\"h\"]",
      "invalid configuration: UI plot bindings must not overlap"},
     {"overlap_before_later_form_fault", "[ui.bindings]\nzoom_in = [\"-\"]\npan_left = [\"xy\"]",
      "invalid configuration: UI plot bindings must not overlap"},
-    {"prefix_65", "[output]\nfilename_prefix = \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"",
-     "invalid configuration: output.filename_prefix must contain 1\u201364 ASCII letters, digits, underscores or hyphens"},
+    {"prefix_65",
+     "[output]\nfilename_prefix = \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\"",
+     "invalid configuration: output.filename_prefix must contain 1\u201364 ASCII letters, digits, "
+     "underscores or hyphens"},
     {"prefix_dot", "[output]\nfilename_prefix = \"a.b\"",
-     "invalid configuration: output.filename_prefix must contain 1\u201364 ASCII letters, digits, underscores or hyphens"},
-    {"empty_log_directory", "[logging]\ndirectory = \"\"", "invalid configuration: output and logging directories must not be empty"},
-    {"blank_filter", "[logging]\nfilter = \" \\t\\u3000\"", "invalid configuration: logging.filter must not be empty"},
+     "invalid configuration: output.filename_prefix must contain 1\u201364 ASCII letters, digits, "
+     "underscores or hyphens"},
+    {"empty_log_directory", "[logging]\ndirectory = \"\"",
+     "invalid configuration: output and logging directories must not be empty"},
+    {"blank_filter", "[logging]\nfilter = \" \\t\\u3000\"",
+     "invalid configuration: logging.filter must not be empty"},
 };
 
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }

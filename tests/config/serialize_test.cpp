@@ -18,18 +18,23 @@ namespace vorlix::config {
 namespace {
 
 const char* const default_text =
-    "port = \"\"\nbaudrate = 115200\nstart_frequency = 240\nstop_frequency = 800\npoints = 10001\nrepeat = 1\n"
+    "port = \"\"\nbaudrate = 115200\nstart_frequency = 240\nstop_frequency = 800\npoints = 10001\nrepeat = "
+    "1\n"
     "\n[connection]\nbackend = \"serial\"\ntcp_address = \"127.0.0.1:7355\"\ntcp_timeout_ms = 3000\n"
     "\n[serial]\ntimeout_ms = 3000\ncommand_delay_ms = 20\nsettle_delay_ms = 200\nscan_delay_ms = 2000\n"
-    "max_response_bytes = 65536\nbaudrates = [\n    19200,\n    38400,\n    57600,\n    115200,\n    230400,\n"
+    "max_response_bytes = 65536\nbaudrates = [\n    19200,\n    38400,\n    57600,\n    115200,\n    "
+    "230400,\n"
     "    460800,\n    921600,\n    1843200,\n    2000000,\n    3000000,\n]\npreferred_ports = [\n"
     "    \"/dev/ttyACM0\",\n    \"COM3\",\n    \"COM5\",\n    \"/dev/ttyS16\",\n]\n"
-    "\n[scan]\ndevice_model = \"auto\"\nenable_ultra_mode = false\nauto_zero_offset = true\nzero_offset = 128\n"
+    "\n[scan]\ndevice_model = \"auto\"\nenable_ultra_mode = false\nauto_zero_offset = true\nzero_offset = "
+    "128\n"
     "frequency_step_mhz = 10\npoints_step = 100\nmin_points = 101\nmax_points = 1000001\nmax_repeat = 1000\n"
     "frequency_axis = \"firmware\"\nlegacy_pre_scan = true\n"
     "\n[ui]\npoll_interval_ms = 16\nchart_min_dbm = -128.0\nchart_max_dbm = 0.0\n"
-    "\n[ui.bindings]\nzoom_in = [\n    \"+\",\n    \"=\",\n]\nzoom_out = [\"-\"]\npan_left = [\n    \"left\",\n"
-    "    \"h\",\n]\npan_right = [\n    \"right\",\n    \"l\",\n]\nreset_view = [\n    \"0\",\n    \"home\",\n]\n"
+    "\n[ui.bindings]\nzoom_in = [\n    \"+\",\n    \"=\",\n]\nzoom_out = [\"-\"]\npan_left = [\n    "
+    "\"left\",\n"
+    "    \"h\",\n]\npan_right = [\n    \"right\",\n    \"l\",\n]\nreset_view = [\n    \"0\",\n    "
+    "\"home\",\n]\n"
     "\n[output]\ndirectory = \".\"\nfilename_prefix = \"scan\"\ninclude_header = false\n"
     "\n[logging]\nfilter = \"info\"\ndirectory = \".\"\n";
 
@@ -64,7 +69,8 @@ const Written WRITTEN[] = {
     {"no_exponent", [](Config& c) { c.ui.chart_max_dbm = 1e21; }, "chart_max_dbm = 1000000000000000000000.0"},
     {"too_long_for_plain_form", [](Config& c) { c.ui.chart_max_dbm = 1e300; }, "chart_max_dbm = 1e+300"},
     {"shortest", [](Config& c) { c.ui.chart_max_dbm = 0.1; }, "chart_max_dbm = 0.1"},
-    {"large_padded_with_zeros", chart_max(123456789012345678901234.0), "chart_max_dbm = 123456789012345690000000.0"},
+    {"large_padded_with_zeros", chart_max(123456789012345678901234.0),
+     "chart_max_dbm = 123456789012345690000000.0"},
     {"exact_power_of_ten", chart_max(1e22), "chart_max_dbm = 10000000000000000000000.0"},
     {"inexact_power_of_ten", chart_max(1e23), "chart_max_dbm = 100000000000000000000000.0"},
     {"two_to_the_53", chart_max(9007199254740992.0), "chart_max_dbm = 9007199254740992.0"},
@@ -81,10 +87,12 @@ const Written WRITTEN[] = {
     {"past_longest_plain_fraction", chart_max(1e-125), "chart_max_dbm = 1e-125"},
     {"subnormal", chart_max(5e-324), "chart_max_dbm = 5e-324"},
     {"nan", [](Config& c) { c.ui.chart_max_dbm = -std::nan(""); }, "chart_max_dbm = nan"},
-    {"inclusive", [](Config& c) { c.scan.frequency_axis = FrequencyAxis::Inclusive; }, "frequency_axis = \"inclusive\""},
+    {"inclusive", [](Config& c) { c.scan.frequency_axis = FrequencyAxis::Inclusive; },
+     "frequency_axis = \"inclusive\""},
     {"tcp", [](Config& c) { c.connection.backend = Backend::Tcp; }, "backend = \"tcp\""},
     {"basic", [](Config& c) { c.scan.device_model = DeviceModel::Basic; }, "device_model = \"basic\""},
-    {"escapes", [](Config& c) { c.port = "C:\\dev\\\"x\"\n\x01"; }, "port = \"C:\\\\dev\\\\\\\"x\\\"\\n\\u0001\""},
+    {"escapes", [](Config& c) { c.port = "C:\\dev\\\"x\"\n\x01"; },
+     "port = \"C:\\\\dev\\\\\\\"x\\\"\\n\\u0001\""},
 };
 
 TEST(Serialize, ValueForms) {
@@ -107,7 +115,8 @@ TEST(Serialize, NonDefaultRecordReadsBackEqual) {
     c.repeat = 7;
     c.connection = {Backend::Tcp, "[fe80::1%3]:65535", 1};
     c.serial = {600000, 0, 60000, 1, 256, {9600, 1}, {}};
-    c.scan = {DeviceModel::Ultra, true, false, 2047, 5400, 1000001, 2, 1000001, 7, FrequencyAxis::Inclusive, false};
+    c.scan = {DeviceModel::Ultra,       true, false, 2047, 5400, 1000001, 2, 1000001, 7,
+              FrequencyAxis::Inclusive, false};
     c.ui.poll_interval_ms = 1000;
     c.ui.chart_min_dbm = -0.1;
     c.ui.chart_max_dbm = 1e300;
@@ -124,10 +133,28 @@ TEST(Serialize, NonDefaultRecordReadsBackEqual) {
 
 TEST(Serialize, FloatsReadBackBitIdentical) {
     constexpr double lowest = std::numeric_limits<double>::lowest();
-    std::vector<double> values = {0.0, -0.0, 0.1, -0.1, 1.5e-10, 1e22, 1e23, -1e23, 9007199254740991.0,
-                                  9007199254740992.0, 9007199254740994.0, 123456789012345678901234.0, 1e125, 1e126,
-                                  1e-124, 1e-125, 5e-324, -5e-324, 2.2250738585072009e-308, 2.2250738585072014e-308,
-                                  std::numeric_limits<double>::max(), lowest};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  0.1,
+                                  -0.1,
+                                  1.5e-10,
+                                  1e22,
+                                  1e23,
+                                  -1e23,
+                                  9007199254740991.0,
+                                  9007199254740992.0,
+                                  9007199254740994.0,
+                                  123456789012345678901234.0,
+                                  1e125,
+                                  1e126,
+                                  1e-124,
+                                  1e-125,
+                                  5e-324,
+                                  -5e-324,
+                                  2.2250738585072009e-308,
+                                  2.2250738585072014e-308,
+                                  std::numeric_limits<double>::max(),
+                                  lowest};
     std::mt19937_64 bits(105);
     for (int i = 0; i < 2000; ++i) {
         const double v = std::bit_cast<double>(bits());

@@ -20,14 +20,14 @@ namespace vorlix::e2e {
 namespace fs = std::filesystem;
 
 // Every pause at zero, the read time-out given, logs kept out of the way.
-inline std::string serial_config_text(std::uint64_t timeout_ms = test::answered_timeout_ms) {
+inline std::string serial_config_text(std::uint64_t timeout_ms = test::ANSWERED_TIMEOUT_MS) {
     return "[serial]\ntimeout_ms = " + std::to_string(timeout_ms) +
            "\ncommand_delay_ms = 0\nsettle_delay_ms = 0\nscan_delay_ms = 0\n"
            "[logging]\ndirectory = \"logs\"\n";
 }
 
 // The same for the simulator over TCP.
-inline std::string tcp_config_text(std::uint16_t port, std::uint64_t timeout_ms = test::answered_timeout_ms) {
+inline std::string tcp_config_text(std::uint16_t port, std::uint64_t timeout_ms = test::ANSWERED_TIMEOUT_MS) {
     return "[connection]\nbackend = \"tcp\"\ntcp_address = \"127.0.0.1:" + std::to_string(port) +
            "\"\ntcp_timeout_ms = " + std::to_string(timeout_ms) + "\n" + serial_config_text(timeout_ms);
 }
@@ -65,10 +65,11 @@ protected:
         server = sim::Server::start_tcp(std::move(options));
         ASSERT_NE(server, nullptr);
     }
-    void write_config(std::uint64_t timeout_ms = test::answered_timeout_ms) {
+    void write_config(std::uint64_t timeout_ms = test::ANSWERED_TIMEOUT_MS) {
         write_text(dir.path() / "config.toml", tcp_config_text(server->port(), timeout_ms));
     }
-    std::unique_ptr<TmuxRun> launch(std::vector<std::string> args = {}, std::vector<std::string> wrapper = {}) {
+    std::unique_ptr<TmuxRun> launch(std::vector<std::string> args = {},
+                                    std::vector<std::string> wrapper = {}) {
         RunOptions options;
         options.args = std::move(args);
         options.wrapper = std::move(wrapper);
@@ -86,8 +87,9 @@ protected:
     // the last bytes the program wrote may reach it after the exit status.
     void expect_restored_exit(TmuxRun& run, int status = 0) {
         EXPECT_EQ(run.wait_exit(), status) << run.screen();
-        EXPECT_TRUE(wait_until([&] { return !run.alternate_screen(); }, test::patience)) << "still on the alternate screen";
-        EXPECT_TRUE(wait_until([&] { return run.cursor_shown(); }, test::patience)) << "cursor still hidden";
+        EXPECT_TRUE(wait_until([&] { return !run.alternate_screen(); }, test::PATIENCE))
+            << "still on the alternate screen";
+        EXPECT_TRUE(wait_until([&] { return run.cursor_shown(); }, test::PATIENCE)) << "cursor still hidden";
     }
 
     vorlix::test::TempDir dir;

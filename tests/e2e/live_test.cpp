@@ -23,7 +23,8 @@ TEST_F(LiveTest, TracesSaveAndStop) {
     run->keys({"Enter"});
 
     ASSERT_TRUE(run->wait_for("average 4 — Live capture — ")) << run->screen();
-    EXPECT_TRUE(run->wait_for("1–6 trace · zoom +/= / - · pan ←/→ · 0 reset · m peak · s save · q stop+save"));
+    EXPECT_TRUE(
+        run->wait_for("1–6 trace · zoom +/= / - · pan ←/→ · 0 reset · m peak · s save · q stop+save"));
     EXPECT_TRUE(run->wait_for("Frequency (MHz)"));
     run->type("3");
     EXPECT_TRUE(run->wait_for("max hold — ")) << run->screen();
@@ -31,7 +32,8 @@ TEST_F(LiveTest, TracesSaveAndStop) {
     EXPECT_TRUE(run->wait_for("min decay — ")) << run->screen();
 
     run->type("s");
-    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 1; }, test::patience)) << run->screen();
+    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 1; }, test::PATIENCE))
+        << run->screen();
     run->type("q");
     expect_restored_exit(*run);
     EXPECT_EQ(run->stderr_text(), "");

@@ -46,7 +46,7 @@ inline std::string slurp(const std::filesystem::path& path) {
 // running after `timeout` is killed and reported with status -1.
 inline Finished run_process(const std::vector<std::string>& argv, const std::filesystem::path& cwd,
                             const std::vector<std::string>& extra_env = {},
-                            std::chrono::milliseconds timeout = test::patience) {
+                            std::chrono::milliseconds timeout = test::PATIENCE) {
     const std::filesystem::path out_file = cwd / ".run.out";
     const std::filesystem::path err_file = cwd / ".run.err";
     posix_spawn_file_actions_t actions;
@@ -88,8 +88,7 @@ inline Finished run_process(const std::vector<std::string>& argv, const std::fil
         if (done < 0 && errno != EINTR) return result;
         if (std::chrono::steady_clock::now() >= deadline) {
             ::kill(pid, SIGKILL);
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
             status = -1;
             break;
         }

@@ -30,7 +30,8 @@ protected:
         run.type("300");
         run.keys({"Enter", "Right", "Down", "Right", "Up"});
         ASSERT_TRUE(run.wait_for("9901")) << run.screen();
-        ASSERT_TRUE(run.wait_for("Use ↓↑ to change, ←→ to select, digits to type MHz/points, and ↲ to continue."))
+        ASSERT_TRUE(
+            run.wait_for("Use ↓↑ to change, ←→ to select, digits to type MHz/points, and ↲ to continue."))
             << run.screen();
     }
 
@@ -76,7 +77,7 @@ TEST_F(ScanTest, ConfirmScanRepeatAndEditAgain) {
     EXPECT_NE(std::find(sent.begin(), sent.end(), "scanraw 100000000 300000000 9901"), sent.end());
 
     run->type("r");
-    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 2; }, test::patience));
+    ASSERT_TRUE(wait_until([&] { return csv_files(dir.path()).size() == 2; }, test::PATIENCE));
     files = csv_files(dir.path());
     EXPECT_TRUE(run->wait_for("Saved ./" + files[1].filename().string() + " — 9901 points")) << run->screen();
 
@@ -103,11 +104,14 @@ TEST_F(ScanTest, FailuresEndOnTheFinishedScreen) {
     zero.zero_readback = 100;
     const std::vector<Case> cases = {
         // The rejection carries the instrument's whole reply, echo included.
-        {"rejected command", rejected,
+        {"rejected command",
+         rejected,
          {"│device rejected \"pause\":  pause ", "│error: command rejected ",
           "│Last message: Configuring scan "}},
-        {"zero read-back", zero,
-         {"│raw-level offset readback is 100 dB after requesting 174 dB ", "│Last message: Configuring scan "}},
+        {"zero read-back",
+         zero,
+         {"│raw-level offset readback is 100 dB after requesting 174 dB ",
+          "│Last message: Configuring scan "}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -121,7 +125,8 @@ TEST_F(ScanTest, FailuresEndOnTheFinishedScreen) {
         ASSERT_TRUE(run->wait_for("Start Frequency")) << run->screen();
         run->keys({"Enter"});
         EXPECT_TRUE(run->wait_for("Last status: Failed")) << run->screen();
-        for (const std::string& line : c.lines) EXPECT_TRUE(run->wait_for(line)) << line << "\n" << run->screen();
+        for (const std::string& line : c.lines)
+            EXPECT_TRUE(run->wait_for(line)) << line << "\n" << run->screen();
         EXPECT_TRUE(run->wait_for("Press ↲ or q to exit"));
         EXPECT_TRUE(csv_files(dir.path()).empty());
         run->keys({"Enter"});
@@ -155,7 +160,8 @@ TEST_F(ScanTest, NoPortOnTheMachine) {
     auto run = launch({}, {"unshare", "-m", "sh", "-c", "mount -t tmpfs none /sys/class/tty && exec \"$0\""});
     ASSERT_TRUE(run->wait_for("COM Ports")) << run->screen();
     run->keys({"Enter"});
-    EXPECT_TRUE(run->wait_for("no serial port is selected; connect the instrument and restart")) << run->screen();
+    EXPECT_TRUE(run->wait_for("no serial port is selected; connect the instrument and restart"))
+        << run->screen();
     EXPECT_TRUE(run->wait_for("Last status: Failed"));
     run->type("q");
     expect_restored_exit(*run);

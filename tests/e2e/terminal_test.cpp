@@ -88,10 +88,10 @@ protected:
 
 TEST_F(TerminalTest, EveryTerminalDescriptionStartsDrawsReadsKeysAndRestores) {
     // "TERM" alone: unset.
-    const std::vector<std::string> terms = {"TERM",          "TERM=nosuchterm",  "TERM=dumb",  "TERM=vt100",
-                                            "TERM=vt220",    "TERM=linux",       "TERM=ansi",  "TERM=xterm-mono",
-                                            "TERM=xterm",    "TERM=xterm-256color", "TERM=screen",
-                                            "TERM=tmux-256color"};
+    const std::vector<std::string> terms = {
+        "TERM",       "TERM=nosuchterm",     "TERM=dumb",   "TERM=vt100",
+        "TERM=vt220", "TERM=linux",          "TERM=ansi",   "TERM=xterm-mono",
+        "TERM=xterm", "TERM=xterm-256color", "TERM=screen", "TERM=tmux-256color"};
     for (const std::string& term : terms) {
         SCOPED_TRACE(term);
         {
@@ -119,7 +119,10 @@ TEST_F(TerminalTest, RedirectedStandardStreamsDoNotMatter) {
         {"input from /dev/null", {"scan.csv"}, {}, "</dev/null", "scan.csv"},
         {"output to a file", {"scan.csv"}, {}, ">out.txt", "scan.csv"},
         {"the scan read from standard input", {"/dev/stdin"}, {}, "<scan.csv", "/dev/stdin"},
-        {"the scan read from a pipe", {"/dev/stdin"}, {"sh", "-c", "cat scan.csv | \"$0\" \"$@\""}, "",
+        {"the scan read from a pipe",
+         {"/dev/stdin"},
+         {"sh", "-c", "cat scan.csv | \"$0\" \"$@\""},
+         "",
          "/dev/stdin"},
     };
     for (const Case& c : cases) {
@@ -172,8 +175,8 @@ TEST_F(TerminalTest, AResizedTerminalIsDrawnAnewAtItsSize) {
     expect_given_back(*run, 0, true);
 }
 
-constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
-                                  SIGSEGV, SIGBUS,  SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
+constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT, SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
+                                  SIGSEGV, SIGBUS, SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
 
 TEST_F(TerminalTest, EverySignalOnEveryScreenRestoresAndEndsWithItsStatus) {
     struct Screen {
@@ -183,14 +186,18 @@ TEST_F(TerminalTest, EverySignalOnEveryScreenRestoresAndEndsWithItsStatus) {
     };
     const std::vector<Screen> screens = {
         {"port menu", {}, [](TmuxRun& run) { ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen(); }},
-        {"parameters", {},
+        {"parameters",
+         {},
          [](TmuxRun& run) {
              ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen();
              run.keys({"Enter"});
              ASSERT_TRUE(run.wait_for("Start Frequency")) << run.screen();
          }},
-        {"viewer", {"scan.csv"}, [](TmuxRun& run) { ASSERT_TRUE(run.wait_for("11 points")) << run.screen(); }},
-        {"live", {"--live"},
+        {"viewer",
+         {"scan.csv"},
+         [](TmuxRun& run) { ASSERT_TRUE(run.wait_for("11 points")) << run.screen(); }},
+        {"live",
+         {"--live"},
          [](TmuxRun& run) {
              ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen();
              run.keys({"Enter"});
@@ -211,8 +218,8 @@ TEST_F(TerminalTest, EverySignalOnEveryScreenRestoresAndEndsWithItsStatus) {
             ASSERT_EQ(::kill(*pid, sig), 0);
             expect_given_back(*run, 128 + sig);
             // A live capture asked to end keeps its visible trace, whole.
-            const bool saves = std::string_view(screen.name) == "live" &&
-                               (sig == SIGHUP || sig == SIGINT || sig == SIGTERM);
+            const bool saves =
+                std::string_view(screen.name) == "live" && (sig == SIGHUP || sig == SIGINT || sig == SIGTERM);
             std::vector<fs::path> files = csv_files(dir.path());
             std::erase(files, dir.path() / "scan.csv");
             ASSERT_EQ(files.size(), saves ? 1u : 0u);
@@ -243,7 +250,7 @@ TEST_F(TerminalTest, AClosedTerminalDuringALiveCaptureKeepsItsTraceAndEndsAsHung
     ASSERT_TRUE(run->wait_for(" sweeps")) << run->screen();
     run->hang_up();
     const fs::path status = dir.path() / ".hup_status";
-    ASSERT_TRUE(wait_until([&] { return fs::exists(status); }, test::patience));
+    ASSERT_TRUE(wait_until([&] { return fs::exists(status); }, test::PATIENCE));
     EXPECT_EQ(std::stoi(slurp(status)), 128 + SIGHUP);
     EXPECT_EQ(run->stderr_text(), "");
     std::vector<fs::path> files = csv_files(dir.path());

@@ -29,8 +29,10 @@ inline std::filesystem::path vorlix_binary() { return std::filesystem::path(VORL
 inline std::string shell_quote(std::string_view word) {
     std::string out = "'";
     for (char c : word) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }
@@ -60,7 +62,9 @@ public:
         out << "export LANG=C.UTF-8 TERM=xterm-256color\nunset VORLIX_CONFIG\n";
         // Under a sanitizer, a fatal signal sent from outside must end the
         // program as it does in the plain build, not as a sanitizer report.
-        out << "export ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:handle_sigbus=0:handle_sigfpe=0\"\n";
+        out << "export "
+               "ASAN_OPTIONS=\"${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:handle_sigbus=0:handle_sigfpe="
+               "0\"\n";
         for (const std::string& e : options_.env) {
             out << (e.find('=') == std::string::npos ? "unset " : "export ") << shell_quote(e) << "\n";
         }
@@ -90,7 +94,7 @@ public:
     std::string screen() { return tmux({"capture-pane", "-p", "-t", "run"}).out; }
 
     // True once the screen shows `text`; false after `timeout`.
-    bool wait_for(std::string_view text, std::chrono::milliseconds timeout = test::patience) {
+    bool wait_for(std::string_view text, std::chrono::milliseconds timeout = test::PATIENCE) {
         return wait_until([&] { return screen().find(text) != std::string::npos; }, timeout);
     }
 
@@ -113,7 +117,7 @@ public:
     void type(std::string_view text) { tmux({"send-keys", "-t", "run", "-l", std::string(text)}); }
 
     // The program's exit status once it ended, or nothing after `timeout`.
-    std::optional<int> wait_exit(std::chrono::milliseconds timeout = test::patience) {
+    std::optional<int> wait_exit(std::chrono::milliseconds timeout = test::PATIENCE) {
         if (!wait_until([&] { return std::filesystem::exists(status_file_); }, timeout)) return std::nullopt;
         return std::stoi(slurp(status_file_));
     }

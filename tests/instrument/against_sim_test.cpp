@@ -59,7 +59,8 @@ Acquisition acquire(ShellConnection& shell, const ScanRequest& request, bool ena
     if (!profile) return fail(RawScanError(RawScanError::InvalidRequest{profile.error()}));
     auto help = run_command(shell, "help", NO_PAUSE, NO_PAUSE);
     if (!help) return fail(help.error());
-    if (auto listed = check_required_commands(*help, identity->family(), profile->ultra_mode, true); !listed) {
+    if (auto listed = check_required_commands(*help, identity->family(), profile->ultra_mode, true);
+        !listed) {
         return fail(listed.error());
     }
     if (auto zero = configure_zero_offset(shell, request, profile->zero_offset, NO_PAUSE, NO_PAUSE); !zero) {
@@ -67,7 +68,8 @@ Acquisition acquire(ShellConnection& shell, const ScanRequest& request, bool ena
     }
 
     auto swept = configure_sweep(shell, request, true, 0, SweepPacing{NO_PAUSE, NO_PAUSE, *profile});
-    std::expected<std::vector<Sample>, AcquisitionError> samples = std::unexpected(AcquisitionError::MissingIdentity{});
+    std::expected<std::vector<Sample>, AcquisitionError> samples =
+        std::unexpected(AcquisitionError::MissingIdentity{});
     if (swept) {
         samples = read_scanraw_frame(shell, request, profile->zero_offset, FrequencyAxis::Firmware,
                                      [&](std::uint64_t r, std::uint64_t n) {
@@ -93,11 +95,20 @@ struct RoadCase {
 };
 
 const RoadCase ROAD_CASES[] = {
-    {"basic_high_input", sim::Model::Basic, {240000000, 350000000, 101, 2}, false, false, std::nullopt,
+    {"basic_high_input",
+     sim::Model::Basic,
+     {240000000, 350000000, 101, 2},
+     false,
+     false,
+     std::nullopt,
      {"version", "info", "help", "repeat 2", "zero 128", "zero", "pause", "mode high input",
       "sweep start 240000000", "sweep stop 350000000", "sweep", "scan 240000000 350000000 290 101",
       "scanraw 240000000 350000000 101", "resume"}},
-    {"zs406_ultra_mode", sim::Model::UltraZS406, {100000, 5400000000, 10001, 1}, true, true,
+    {"zs406_ultra_mode",
+     sim::Model::UltraZS406,
+     {100000, 5400000000, 10001, 1},
+     true,
+     true,
      HardwareRevision::ZS406,
      {"version", "info", "help", "repeat 1", "zero 174", "zero", "pause", "mode low input", "ultra on",
       "sweep start 100000", "sweep stop 5400000000", "sweep", "scan 100000 5400000000 290 101",
@@ -113,7 +124,7 @@ TEST_P(AgainstSim, MainRoad) {
         options.model = c.model;
         auto server = start_sim(GetParam(), options);
         ASSERT_NE(server, nullptr);
-        auto transport = open_transport(test::sim_connection(*server, GetParam(), test::answered_timeout_ms));
+        auto transport = open_transport(test::sim_connection(*server, GetParam(), test::ANSWERED_TIMEOUT_MS));
         ASSERT_TRUE(transport.has_value()) << transport.error().display();
         ShellConnection shell(std::move(*transport), 65536);
 
@@ -126,8 +137,8 @@ TEST_P(AgainstSim, MainRoad) {
         const Outcome& out = *run.result;
         EXPECT_EQ(out.identity.is_ultra, c.is_ultra);
         EXPECT_EQ(out.identity.revision, c.revision);
-        const auto expected = decode_scanraw(server->last_frame(), c.request, out.profile.zero_offset,
-                                             FrequencyAxis::Firmware);
+        const auto expected =
+            decode_scanraw(server->last_frame(), c.request, out.profile.zero_offset, FrequencyAxis::Firmware);
         ASSERT_TRUE(expected.has_value());
         EXPECT_EQ(out.samples, *expected);
         EXPECT_EQ(out.samples.front().frequency_mhz, static_cast<double>(c.request.start_hz) / 1e6);
@@ -163,7 +174,9 @@ std::vector<FaultCase> fault_cases() {
         {"help_without_ultra", sim::Model::UltraZS406, ULTRA_WIDE,
          with([](sim::Options& o) { o.faults.help_omit = {"ultra"}; }),
          "tinySA Ultra family firmware does not advertise required command \"ultra\""},
-        {"help_without_scan", sim::Model::Basic, {0, 300000000, 101, 1},
+        {"help_without_scan",
+         sim::Model::Basic,
+         {0, 300000000, 101, 1},
          with([](sim::Options& o) { o.faults.help_omit = {"scan"}; }),
          "tinySA Basic firmware does not advertise required command \"scan\""},
         {"zero_reads_back_other", sim::Model::UltraZS405, ZS405_RANGE,
@@ -190,8 +203,7 @@ std::vector<FaultCase> fault_cases() {
         {"garbage_before_frame_too_long", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.garbage_before_frame = std::string(65536, 'g'); }),
          "serial response exceeds 65536 bytes"},
-        {"link_drops_inside_frame", sim::Model::UltraZS405, ZS405_RANGE,
-         with([](sim::Options& o) {
+        {"link_drops_inside_frame", sim::Model::UltraZS405, ZS405_RANGE, with([](sim::Options& o) {
              o.faults.disconnect_command = "scanraw";
              o.faults.disconnect_after_bytes = 100;
          }),
@@ -199,16 +211,21 @@ std::vector<FaultCase> fault_cases() {
         {"instrument_stalls_on_scanraw", sim::Model::UltraZS405, ZS405_RANGE,
          with([](sim::Options& o) { o.faults.stall_command = "scanraw"; }),
          "serial transport: Connection timed out (os error 110)"},
-        {"unknown_identity", sim::Model::Basic, {0, 300000000, 101, 1}, with([](sim::Options& o) {
+        {"unknown_identity",
+         sim::Model::Basic,
+         {0, 300000000, 101, 1},
+         with([](sim::Options& o) {
              o.version_text = "hello";
              o.info_text = "world";
          }),
          "unsupported device identity; expected tinySA_v\u2026 or tinySA4_v\u2026 in version/info"},
-        {"conflicting_identity", sim::Model::UltraZS405, ZS405_RANGE, with([](sim::Options& o) {
-             o.info_text = "tinySA Basic";
-         }),
+        {"conflicting_identity", sim::Model::UltraZS405, ZS405_RANGE,
+         with([](sim::Options& o) { o.info_text = "tinySA Basic"; }),
          "conflicting device identity: replies identify both tinySA Basic and Ultra"},
-        {"range_needs_zs406", sim::Model::UltraZS405, {100000, 900000000, 450, 1}, sim::Options{},
+        {"range_needs_zs406",
+         sim::Model::UltraZS405,
+         {100000, 900000000, 450, 1},
+         sim::Options{},
          "invalid scan request: extended acquisition currently requires an explicitly detected ZS406"},
     };
 }

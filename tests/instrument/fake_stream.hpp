@@ -52,7 +52,7 @@ inline constexpr std::string_view GREETING = "\r\ntinySA Shell\r\nch> ";
 
 struct FakeScript {
     struct Step {
-        std::string bytes;                  // used when neither error nor eof
+        std::string bytes;  // used when neither error nor eof
         std::optional<base::IoError> error;
         bool eof = false;
     };
@@ -63,9 +63,7 @@ struct FakeScript {
 
     void reply(std::string_view bytes) { reads.push_back(Step{std::string(bytes), {}, false}); }
     void fail_read(base::IoError error) { reads.push_back(Step{{}, std::move(error), false}); }
-    void timeout() {
-        fail_read(base::IoError::custom(base::IoErrorKind::TimedOut, "Operation timed out"));
-    }
+    void timeout() { fail_read(base::IoError::custom(base::IoErrorKind::TimedOut, "Operation timed out")); }
     void eof() { reads.push_back(Step{{}, {}, true}); }
 
     // ---- what writes do ----
@@ -118,8 +116,7 @@ public:
         script_.events.emplace_back("read");
         if (script_.reads.empty()) {
             if (script_.exhausted_eof) return 0;
-            return std::unexpected(
-                base::IoError::custom(base::IoErrorKind::TimedOut, "Operation timed out"));
+            return std::unexpected(base::IoError::custom(base::IoErrorKind::TimedOut, "Operation timed out"));
         }
         FakeScript::Step& step = script_.reads.front();
         if (step.error) {
@@ -138,8 +135,7 @@ public:
         return n;
     }
 
-    std::expected<std::size_t, base::IoError> write_some(
-        std::span<const std::uint8_t> bytes) override {
+    std::expected<std::size_t, base::IoError> write_some(std::span<const std::uint8_t> bytes) override {
         std::size_t n = std::min(bytes.size(), script_.max_write_chunk);
         if (!script_.write_outcomes.empty()) {
             FakeScript::WriteOutcome outcome = script_.write_outcomes.front();

@@ -44,16 +44,48 @@ const IdentifyCase IDENTIFY_CASES[] = {
     {"token_after_line_separator", "version\u2028tinySA_v1.4", "", false, {}},
     {"token_after_next_line", "x\u0085tinySA4_v2", "", true, {}},
     {"token_after_ideographic_space", "x\u3000tinySA_v2", "", false, {}},
-    {"zero_width_space_does_not_split", "x\u200btinySA4_v1.4", "", std::nullopt, {}, IdentityError::Kind::Unknown},
-    {"prefix_inside_token_is_no_evidence", "xtinysa4_v1", "", std::nullopt, {}, IdentityError::Kind::Unknown},
-    {"line_tinysa_plus_text_is_no_evidence", "", "tinySA v0.3", std::nullopt, {}, IdentityError::Kind::Unknown},
-    {"no_tinysa_at_all", "version\r\nch", "info\r\nsomething else\r\n", std::nullopt, {},
+    {"zero_width_space_does_not_split",
+     "x\u200btinySA4_v1.4",
+     "",
+     std::nullopt,
+     {},
      IdentityError::Kind::Unknown},
-    {"ultra_and_basic_conflict", ULTRA_VERSION, "tinySA Basic\n", std::nullopt, {}, IdentityError::Kind::Conflicting},
-    {"both_version_tokens_conflict", "tinySA_v1 tinySA4_v1", "", std::nullopt, {}, IdentityError::Kind::Conflicting},
-    {"two_revisions", "tinySA4_v1.4 zs405", "HW Version:V0.4.6", std::nullopt, {},
+    {"prefix_inside_token_is_no_evidence", "xtinysa4_v1", "", std::nullopt, {}, IdentityError::Kind::Unknown},
+    {"line_tinysa_plus_text_is_no_evidence",
+     "",
+     "tinySA v0.3",
+     std::nullopt,
+     {},
+     IdentityError::Kind::Unknown},
+    {"no_tinysa_at_all",
+     "version\r\nch",
+     "info\r\nsomething else\r\n",
+     std::nullopt,
+     {},
+     IdentityError::Kind::Unknown},
+    {"ultra_and_basic_conflict",
+     ULTRA_VERSION,
+     "tinySA Basic\n",
+     std::nullopt,
+     {},
+     IdentityError::Kind::Conflicting},
+    {"both_version_tokens_conflict",
+     "tinySA_v1 tinySA4_v1",
+     "",
+     std::nullopt,
+     {},
+     IdentityError::Kind::Conflicting},
+    {"two_revisions",
+     "tinySA4_v1.4 zs405",
+     "HW Version:V0.4.6",
+     std::nullopt,
+     {},
      IdentityError::Kind::ConflictingRevision},
-    {"two_revisions_on_basic", BASIC_VERSION, "ZS405 ZS407", std::nullopt, {},
+    {"two_revisions_on_basic",
+     BASIC_VERSION,
+     "ZS405 ZS407",
+     std::nullopt,
+     {},
      IdentityError::Kind::ConflictingRevision},
     {"marker_across_the_joining_line_feed", "tinySA4_v1 zs40", "5", true, {}},
 };
@@ -88,9 +120,9 @@ TEST(IdentifyDevice, FamilyNames) {
 // Every Unicode White_Space character separates tokens; look-alikes do not,
 // and a truncated sequence is an ordinary character.
 TEST(ReplyText, WhiteSpaceSet) {
-    const char* separators[] = {"\t", "\n", "\v", "\f", "\r", " ", "\u0085", "\u00a0", "\u1680",
-                                "\u2000", "\u2005", "\u200a", "\u2028", "\u2029", "\u202f",
-                                "\u205f", "\u3000"};
+    const char* separators[] = {"\t",     "\n",     "\v",     "\f",     "\r",     " ",
+                                "\u0085", "\u00a0", "\u1680", "\u2000", "\u2005", "\u200a",
+                                "\u2028", "\u2029", "\u202f", "\u205f", "\u3000"};
     for (const char* ws : separators) {
         SCOPED_TRACE(testing::PrintToString(std::string(ws)));
         const std::string text = std::string("a") + ws + "b" + ws;
@@ -100,8 +132,8 @@ TEST(ReplyText, WhiteSpaceSet) {
         EXPECT_EQ(tokens[1], "b");
         EXPECT_EQ(base::trim_unicode_whitespace(std::string(ws) + "a b" + ws), "a b");
     }
-    const char* not_separators[] = {"\u200b", "\ufeff", "\u180e", "\u00a1", "\xe2\x80", "\xc2", "\x85",
-                                    "\u2030"};
+    const char* not_separators[] = {"\u200b",   "\ufeff", "\u180e", "\u00a1",
+                                    "\xe2\x80", "\xc2",   "\x85",   "\u2030"};
     for (const char* other : not_separators) {
         SCOPED_TRACE(testing::PrintToString(std::string(other)));
         const std::string text = std::string("a") + other + "b";
@@ -117,12 +149,9 @@ TEST(ReplyText, Lines) {
         std::vector<std::string_view> lines;
     };
     const Case cases[] = {
-        {"", {}},
-        {"a", {"a"}},
-        {"a\n", {"a"}},
-        {"a\r\nb\r\n\r\nc\r", {"a", "b", "", "c\r"}},
-        {"\n\n", {"", ""}},
-        {"a\rb\n", {"a\rb"}},
+        {"", {}},           {"a", {"a"}},
+        {"a\n", {"a"}},     {"a\r\nb\r\n\r\nc\r", {"a", "b", "", "c\r"}},
+        {"\n\n", {"", ""}}, {"a\rb\n", {"a\rb"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.text));

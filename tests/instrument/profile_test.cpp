@@ -21,18 +21,15 @@ TEST(ValidateRequest, PointsRepeatAndOrder) {
         std::string message;  // empty: accepted
     };
     const Case cases[] = {
-        {{0, 10, 2, 1}, ""},
-        {{0, 10, 1000001, 1000}, ""},
-        {{10, 10, 101, 1}, ""},
-        {{0, 10, 1, 1}, counts},
-        {{0, 10, 1000002, 1}, counts},
-        {{0, 10, 101, 0}, counts},
-        {{0, 10, 101, 1001}, counts},
-        {{11, 10, 101, 1}, order},
+        {{0, 10, 2, 1}, ""},           {{0, 10, 1000001, 1000}, ""},
+        {{10, 10, 101, 1}, ""},        {{0, 10, 1, 1}, counts},
+        {{0, 10, 1000002, 1}, counts}, {{0, 10, 101, 0}, counts},
+        {{0, 10, 101, 1001}, counts},  {{11, 10, 101, 1}, order},
         {{11, 10, 1, 1}, counts},  // the count check comes first
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.request.points) + " " + testing::PrintToString(c.request.repeat));
+        SCOPED_TRACE(testing::PrintToString(c.request.points) + " " +
+                     testing::PrintToString(c.request.repeat));
         const auto result = validate_request(c.request);
         if (c.message.empty()) {
             EXPECT_TRUE(result.has_value()) << result.error();
@@ -82,9 +79,19 @@ const ProfileCase PROFILE_CASES[] = {
     {"basic_high_input", false, {}, range(240 * MHz, 350 * MHz), false, BASIC_HIGH, ""},
     {"basic_at_960", false, {}, range(240 * MHz, 960 * MHz), false, BASIC_HIGH, ""},
     {"basic_above_960", false, {}, range(0, 960 * MHz + 1), true, {}, BASIC_RANGE},
-    {"request_checked_first", true, {}, {900 * MHz, 10, 101, 1}, false, {},
+    {"request_checked_first",
+     true,
+     {},
+     {900 * MHz, 10, 101, 1},
+     false,
+     {},
      "start frequency must not exceed stop frequency"},
-    {"counts_checked_first", false, {}, {0, 960 * MHz + 1, 1, 1}, false, {},
+    {"counts_checked_first",
+     false,
+     {},
+     {0, 960 * MHz + 1, 1, 1},
+     false,
+     {},
      "points must be 2..=1000001 and repeat 1..=1000"},
 };
 

@@ -34,13 +34,13 @@ TEST(ScanrawDecode, Levels) {
         double dbm;
     };
     const Case cases[] = {
-        {4096, 128, 0.0}, {0, 128, -128.0}, {1234, 128, -89.4375}, {65535, 0, 2047.96875},
-        {0, 2047, -2047.0}, {5568, 174, 0.0},
+        {4096, 128, 0.0},       {0, 128, -128.0},   {1234, 128, -89.4375},
+        {65535, 0, 2047.96875}, {0, 2047, -2047.0}, {5568, 174, 0.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.raw);
-        const auto samples = decode_scanraw(frame_of({c.raw, c.raw}), {0, 10, 2, 1}, c.offset,
-                                            FrequencyAxis::Firmware);
+        const auto samples =
+            decode_scanraw(frame_of({c.raw, c.raw}), {0, 10, 2, 1}, c.offset, FrequencyAxis::Firmware);
         ASSERT_TRUE(samples.has_value()) << samples.error().display();
         EXPECT_EQ((*samples)[0].level_dbm, c.dbm);
         EXPECT_EQ((*samples)[1].level_dbm, c.dbm);
@@ -76,7 +76,10 @@ TEST(ScanrawDecode, FrequencyAxes) {
         {"inclusive_middle", DEFAULT_RANGE, FrequencyAxis::Inclusive, 5000, 520.0},
         {"inclusive_last", DEFAULT_RANGE, FrequencyAxis::Inclusive, 10000, 800.0},
         {"inclusive_from_zero", from_zero, FrequencyAxis::Inclusive, 1, 8.0},
-        {"inclusive_order_of_operations", {0, 10, 4, 1}, FrequencyAxis::Inclusive, 1,
+        {"inclusive_order_of_operations",
+         {0, 10, 4, 1},
+         FrequencyAxis::Inclusive,
+         1,
          (10.0 * 1.0) / 3.0 / 1e6},
     };
     for (const Case& c : cases) {
@@ -88,8 +91,8 @@ TEST(ScanrawDecode, FrequencyAxes) {
         EXPECT_EQ((*samples)[c.index].frequency_mhz, c.mhz);
 
         const std::uint8_t record[3] = {'x', 0, 16};
-        const auto one = decode_scanraw_sample(std::span<const std::uint8_t, 3>(record), c.index,
-                                               c.request, 128, c.axis);
+        const auto one =
+            decode_scanraw_sample(std::span<const std::uint8_t, 3>(record), c.index, c.request, 128, c.axis);
         ASSERT_TRUE(one.has_value());
         EXPECT_EQ(one->frequency_mhz, c.mhz);
         EXPECT_EQ(one->level_dbm, 0.0);
@@ -142,9 +145,15 @@ TEST(ScanrawDecode, FrameErrorsInOrder) {
         RawScanError error;
     };
     const Case cases[] = {
-        {"request_before_frame", {}, {0, 10, 1, 1}, 128,
+        {"request_before_frame",
+         {},
+         {0, 10, 1, 1},
+         128,
          RawScanError::InvalidRequest{"points must be 2..=1000001 and repeat 1..=1000"}},
-        {"order_before_frame", {}, {11, 10, 2, 1}, 128,
+        {"order_before_frame",
+         {},
+         {11, 10, 2, 1},
+         128,
          RawScanError::InvalidRequest{"start frequency must not exceed stop frequency"}},
         {"offset_2048", good, two, 2048, RawScanError::InvalidRequest{"zero offset must be 0..=2047"}},
         {"offset_before_frame", {}, two, 2048, RawScanError::InvalidRequest{"zero offset must be 0..=2047"}},
@@ -178,7 +187,9 @@ TEST(ScanrawDecode, SampleWithInvalidRequest) {
     const Case cases[] = {
         {"no_points_firmware", 'x', {0, 10, 0, 1}, RawScanError::InvalidRequest{counts}},
         {"one_point", 'x', {0, 10, 1, 1}, RawScanError::InvalidRequest{counts}},
-        {"reversed", 'x', {11, 10, 2, 1},
+        {"reversed",
+         'x',
+         {11, 10, 2, 1},
          RawScanError::InvalidRequest{"start frequency must not exceed stop frequency"}},
         {"alignment_first", 'y', {0, 10, 0, 1}, RawScanError::Alignment{3, 'y'}},
     };
@@ -217,7 +228,9 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
         FrequencyAxis axis;
     } cases[] = {
         {"firmware", {240'000'000, 800'000'000, 1531, 1}, FrequencyAxis::Firmware},
-        {"firmware near 2^64", {18446744073709551000u, 18446744073709551615u, 1531, 1}, FrequencyAxis::Firmware},
+        {"firmware near 2^64",
+         {18446744073709551000u, 18446744073709551615u, 1531, 1},
+         FrequencyAxis::Firmware},
         {"inclusive", {240'000'000, 800'000'000, 1531, 1}, FrequencyAxis::Inclusive},
     };
     std::vector<std::uint16_t> raws(1531);
@@ -301,8 +314,8 @@ TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
         std::size_t first;
         std::size_t second;
         std::uint8_t named;
-    } cases[] = {{513, 900, '{'}, {1'000, 1'000, 'y'}, {199, 200, '{'}, {200, 201, '{'},
-                 {256, 257, '{'}, {255, 998, '{'}};
+    } cases[] = {{513, 900, '{'}, {1'000, 1'000, 'y'}, {199, 200, '{'},
+                 {200, 201, '{'}, {256, 257, '{'},     {255, 998, '{'}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         auto frame = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));

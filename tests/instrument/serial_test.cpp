@@ -43,8 +43,7 @@ public:
     const std::string& slave_path() const { return slave_path_; }
 
     void send(std::string_view bytes) {
-        ASSERT_EQ(::write(master_.get(), bytes.data(), bytes.size()),
-                  static_cast<ssize_t>(bytes.size()));
+        ASSERT_EQ(::write(master_.get(), bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
     }
 
     // Everything the slave side wrote, waiting for `n` bytes as long as a
@@ -53,7 +52,7 @@ public:
         std::string got;
         while (got.size() < n) {
             pollfd pfd{master_.get(), POLLIN, 0};
-            if (::poll(&pfd, 1, static_cast<int>(test::patience.count())) != 1) break;
+            if (::poll(&pfd, 1, static_cast<int>(test::PATIENCE.count())) != 1) break;
             char buffer[256];
             ssize_t r = ::read(master_.get(), buffer, sizeof buffer);
             if (r <= 0) break;
@@ -119,8 +118,7 @@ TEST(SerialTransport, AReadReturnsWhatHasArrivedAndTimesOutOnSilence) {
     std::vector<std::uint8_t> buffer(8192);
     auto n = transport->read(buffer);
     ASSERT_TRUE(n) << n.error().display();
-    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(*n)),
-              "ch> ");
+    EXPECT_EQ(std::string(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(*n)), "ch> ");
 
     auto silent = transport->read(buffer);
     ASSERT_FALSE(silent);

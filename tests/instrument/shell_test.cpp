@@ -28,9 +28,9 @@ TEST(WriteCommand, SendsTheCommandThenACarriageReturnThenFlushes) {
 }
 
 TEST(WriteCommand, RefusesAnythingButOnePrintableAsciiLine) {
-    for (std::string bad : {std::string(""), std::string("sweep\n"), std::string("a\tb"),
-                            std::string("caf\xC3\xA9"), std::string("x\x7F"),
-                            std::string("a\0b", 3), std::string("zero\r")}) {
+    for (std::string bad :
+         {std::string(""), std::string("sweep\n"), std::string("a\tb"), std::string("caf\xC3\xA9"),
+          std::string("x\x7F"), std::string("a\0b", 3), std::string("zero\r")}) {
         SCOPED_TRACE(base::debug_quote(bad));
         FakeScript script;
         ShellConnection shell = script.shell();
@@ -81,10 +81,17 @@ TEST(WriteAll, RetriesInterruptionsAndStopsOnNoProgress) {
         {"short writes advance", {{std::nullopt, 2}, {std::nullopt, 3}}, "scanraw", ""},
         {"interrupted is repeated",
          {{IoError::custom(IoErrorKind::Interrupted, "interrupted"), 0}, {std::nullopt, 4}},
-         "scanraw", ""},
-        {"no progress", {{std::nullopt, 3}, {std::nullopt, 0}}, "sca", "failed to write whole buffer",
+         "scanraw",
+         ""},
+        {"no progress",
+         {{std::nullopt, 3}, {std::nullopt, 0}},
+         "sca",
+         "failed to write whole buffer",
          IoErrorKind::WriteZero},
-        {"other failure", {{IoError::from_errno(EIO), 0}}, "", "Input/output error (os error 5)",
+        {"other failure",
+         {{IoError::from_errno(EIO), 0}},
+         "",
+         "Input/output error (os error 5)",
          IoErrorKind::Uncategorized},
     };
     for (const Case& c : cases) {
@@ -93,8 +100,8 @@ TEST(WriteAll, RetriesInterruptionsAndStopsOnNoProgress) {
         script.write_outcomes.assign(c.outcomes.begin(), c.outcomes.end());
         auto stream = script.stream();
         const std::string_view text = "scanraw";
-        auto written = stream->write_all(
-            std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        auto written =
+            stream->write_all(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
         EXPECT_EQ(script.written, c.written);
         if (c.error.empty()) {
             EXPECT_TRUE(written) << written.error().display();
@@ -111,23 +118,24 @@ struct PromptCase {
     const char* name;
     std::vector<std::string> chunks;
     std::size_t limit;
-    std::string reply;      // when it succeeds
-    std::string error;      // display text when it fails
+    std::string reply;  // when it succeeds
+    std::string error;  // display text when it fails
 };
 
 TEST(ReadUntilPrompt, ReturnsEverythingBeforeThePromptOrFails) {
     const std::string n253(253, 'a');
     const PromptCase cases[] = {
-        {"echo and output", {" version\r\ntinySA4_v0.4.0\r\nch>"}, 65536,
-         " version\r\ntinySA4_v0.4.0\r\n", ""},
+        {"echo and output",
+         {" version\r\ntinySA4_v0.4.0\r\nch>"},
+         65536,
+         " version\r\ntinySA4_v0.4.0\r\n",
+         ""},
         {"prompt split over reads", {"abc c", "h", "> "}, 65536, "abc ", ""},
         {"near misses", {"c>ch c", "hc", "ch>"}, 65536, "c>ch chc", ""},
         {"empty reply", {"ch>"}, 65536, "", ""},
         {"limit holds the prompt exactly", {n253 + "ch>"}, 256, n253, ""},
-        {"one byte over the limit", {n253 + "a" + "ch>"}, 256, "",
-         "serial response exceeds 256 bytes"},
-        {"silent after part of a reply", {"partial"}, 65536, "",
-         "serial transport: Operation timed out"},
+        {"one byte over the limit", {n253 + "a" + "ch>"}, 256, "", "serial response exceeds 256 bytes"},
+        {"silent after part of a reply", {"partial"}, 65536, "", "serial transport: Operation timed out"},
     };
     for (const PromptCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -223,8 +231,7 @@ TEST(DrainToPrompt, SilenceIsSuccessOtherFailuresAreNot) {
          },
          ""},
         {"pending reply", [](FakeScript& s) { s.reply("junk\r\nch> "); }, ""},
-        {"streams without a prompt",
-         [](FakeScript& s) { s.reply(std::string(300, 'x')); },
+        {"streams without a prompt", [](FakeScript& s) { s.reply(std::string(300, 'x')); },
          "serial response exceeds 256 bytes"},
         {"closed", [](FakeScript& s) { s.eof(); }, "serial transport: failed to fill whole buffer"},
     };
@@ -249,12 +256,13 @@ TEST(RunCommand, PausesAfterTheWriteAndAfterACompleteReplyOnly) {
         void (*arrange)(FakeScript&);
         std::vector<std::string> events;
     } cases[] = {
-        {"complete reply", [](FakeScript& s) { s.reply(" zero\r\nch>"); },
+        {"complete reply",
+         [](FakeScript& s) { s.reply(" zero\r\nch>"); },
          {"write zero", "write \r", "flush", "pause 20", "read", "pause 200"}},
-        {"failed read", [](FakeScript& s) { s.timeout(); },
+        {"failed read",
+         [](FakeScript& s) { s.timeout(); },
          {"write zero", "write \r", "flush", "pause 20", "read"}},
-        {"failed write", [](FakeScript& s) { s.fail_write(IoError::from_errno(EIO)); },
-         {"write failed"}},
+        {"failed write", [](FakeScript& s) { s.fail_write(IoError::from_errno(EIO)); }, {"write failed"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -285,7 +293,7 @@ TEST(CommandChecked, RejectsRepliesWithAnErrorLine) {
         {" ultra on\r\nunknown command\r\n", true},
         {" bogus\r\nbogus?\r\n", false},
         {" mode\r\nstatus: no error: all fine\r\n", false},
-        {" mode\r\n\xC2\xA0\tusage: mode", true},     // no-break space and tab trimmed
+        {" mode\r\n\xC2\xA0\tusage: mode", true},  // no-break space and tab trimmed
         {" mode\r\nusage\r\n", false},
         {"error:", true},
         {"", false},
@@ -302,8 +310,8 @@ TEST(CommandChecked, RejectsRepliesWithAnErrorLine) {
         EXPECT_EQ(*plain, c.reply);
         if (c.rejected) {
             ASSERT_FALSE(checked);
-            EXPECT_EQ(checked.error(), TransportError(TransportError::CommandRejected{
-                                           "mode low input", c.reply}));
+            EXPECT_EQ(checked.error(),
+                      TransportError(TransportError::CommandRejected{"mode low input", c.reply}));
         } else {
             ASSERT_TRUE(checked);
             EXPECT_EQ(*checked, c.reply);
@@ -318,15 +326,21 @@ TEST(DecodeLossy, ReplacesEachInvalidSequence) {
         std::string text;
     } cases[] = {
         {"plain", "plain"},
-        {"ab\xFF" "cd", "ab" + r + "cd"},
+        {"ab\xFF"
+         "cd",
+         "ab" + r + "cd"},
         {"\xE2\x80\xA6 \xE2\x80\x93", "\xE2\x80\xA6 \xE2\x80\x93"},
         {"\xF0\x9F\x98\x80", "\xF0\x9F\x98\x80"},
-        {"x\xE2\x82", "x" + r},                      // cut short at the end
-        {"\xE2\x82" "A", r + "A"},
-        {"\xED\xA0\x80", r + r + r},                 // a surrogate
-        {"\xC0\xAF", r + r},                         // overlong
-        {"\xF4\x90\x80\x80", r + r + r + r},         // above U+10FFFF
-        {"\xF0\x9F\x98" "\xF0\x9F\x98\x80", r + "\xF0\x9F\x98\x80"},
+        {"x\xE2\x82", "x" + r},  // cut short at the end
+        {"\xE2\x82"
+         "A",
+         r + "A"},
+        {"\xED\xA0\x80", r + r + r},          // a surrogate
+        {"\xC0\xAF", r + r},                  // overlong
+        {"\xF4\x90\x80\x80", r + r + r + r},  // above U+10FFFF
+        {"\xF0\x9F\x98"
+         "\xF0\x9F\x98\x80",
+         r + "\xF0\x9F\x98\x80"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(base::debug_quote(c.bytes));
@@ -336,11 +350,15 @@ TEST(DecodeLossy, ReplacesEachInvalidSequence) {
 
 TEST(RunCommand, DecodesTheReplyLossily) {
     FakeScript script;
-    script.reply(" info\r\nlevel \xB0" "C\r\nch>");
+    script.reply(
+        " info\r\nlevel \xB0"
+        "C\r\nch>");
     ShellConnection shell = script.shell();
     auto reply = run_command(shell, "info", 0ms, 0ms);
     ASSERT_TRUE(reply);
-    EXPECT_EQ(*reply, " info\r\nlevel \xEF\xBF\xBD" "C\r\n");
+    EXPECT_EQ(*reply,
+              " info\r\nlevel \xEF\xBF\xBD"
+              "C\r\n");
 }
 
 }  // namespace

@@ -40,21 +40,11 @@ TEST(ParseZeroReadback, Tokens) {
         std::optional<std::uint16_t> value;
     };
     const Case cases[] = {
-        {"zero\r\n174dBm\r\n", 174},
-        {"(174dBm)", 174},
-        {"+174dBm", 174},
-        {"level: 174DBM.", 174},
-        {"70000dBm 150dBm", 150},
-        {"65535dBm", 65535},
-        {"65536dBm", std::nullopt},
-        {"-5dBm", std::nullopt},
-        {"174 dBm", std::nullopt},
-        {"dBm", std::nullopt},
-        {"+dBm", std::nullopt},
-        {"1+74dBm", std::nullopt},
-        {"\u00ab128dBm\u00bb", 128},
-        {"x\u00a0128dBm", 128},
-        {"usage: zero {level}\r\n174dBm\r\n", 174},
+        {"zero\r\n174dBm\r\n", 174}, {"(174dBm)", 174},        {"+174dBm", 174},
+        {"level: 174DBM.", 174},     {"70000dBm 150dBm", 150}, {"65535dBm", 65535},
+        {"65536dBm", std::nullopt},  {"-5dBm", std::nullopt},  {"174 dBm", std::nullopt},
+        {"dBm", std::nullopt},       {"+dBm", std::nullopt},   {"1+74dBm", std::nullopt},
+        {"\u00ab128dBm\u00bb", 128}, {"x\u00a0128dBm", 128},   {"usage: zero {level}\r\n174dBm\r\n", 174},
         {"", std::nullopt},
     };
     for (const Case& c : cases) {

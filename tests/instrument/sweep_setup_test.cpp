@@ -20,7 +20,7 @@ using Commands = std::vector<std::string>;
 
 constexpr milliseconds COMMAND_DELAY{20};
 constexpr milliseconds SETTLE_DELAY{200};
-constexpr std::uint64_t scan_delay_ms = 2000;
+constexpr std::uint64_t SCAN_DELAY_MS = 2000;
 
 const ScanProfile BASIC_LOW{"mode low input", 128, false, false};
 const ScanProfile ZS406_ULTRA{"mode low input", 174, true, true};
@@ -96,17 +96,31 @@ TEST(ConfigureZeroOffset, HandshakeAndReadback) {
     const Commands full = {"repeat 3", "zero 150", "zero"};
     const Case cases[] = {
         {"confirmed", {{"zero", "150dBm\r\n"}}, 150, full, std::nullopt},
-        {"usage_line_before_offset", {{"zero", "usage: zero {level}\r\n150dBm\r\n"}}, 150, full,
+        {"usage_line_before_offset",
+         {{"zero", "usage: zero {level}\r\n150dBm\r\n"}},
+         150,
+         full,
          std::nullopt},
-        {"mismatch", {{"zero", "174dBm\r\n"}}, 150, full,
-         AcquisitionError::ZeroReadbackMismatch{150, 174}},
-        {"missing", {{"zero", "usage: zero {level}\r\n"}}, 150, full,
+        {"mismatch", {{"zero", "174dBm\r\n"}}, 150, full, AcquisitionError::ZeroReadbackMismatch{150, 174}},
+        {"missing",
+         {{"zero", "usage: zero {level}\r\n"}},
+         150,
+         full,
          AcquisitionError::MissingZeroReadback{150}},
-        {"separate_unit_is_missing", {{"zero", "150 dBm\r\n"}}, 150, full,
+        {"separate_unit_is_missing",
+         {{"zero", "150 dBm\r\n"}},
+         150,
+         full,
          AcquisitionError::MissingZeroReadback{150}},
-        {"rejected_offset_stops", {{"zero 150", "error: out of range\r\n"}}, 150, {"repeat 3", "zero 150"},
+        {"rejected_offset_stops",
+         {{"zero 150", "error: out of range\r\n"}},
+         150,
+         {"repeat 3", "zero 150"},
          rejected("zero 150", " zero 150\r\nerror: out of range\r\n")},
-        {"rejected_repeat_stops", {{"repeat 3", "unknown command: repeat\r\n"}}, 150, {"repeat 3"},
+        {"rejected_repeat_stops",
+         {{"repeat 3", "unknown command: repeat\r\n"}},
+         150,
+         {"repeat 3"},
          rejected("repeat 3", " repeat 3\r\nunknown command: repeat\r\n")},
     };
     for (const Case& c : cases) {
@@ -115,7 +129,8 @@ TEST(ConfigureZeroOffset, HandshakeAndReadback) {
         instrument.outputs = c.outputs;
         instrument.script.reply(" ");  // the blank after the previous prompt
         ShellConnection shell = instrument.script.shell();
-        const auto result = configure_zero_offset(shell, {0, 10, 101, 3}, c.offset, COMMAND_DELAY, SETTLE_DELAY);
+        const auto result =
+            configure_zero_offset(shell, {0, 10, 101, 3}, c.offset, COMMAND_DELAY, SETTLE_DELAY);
         EXPECT_EQ(instrument.received, c.commands);
         if (c.error) {
             ASSERT_FALSE(result.has_value());
@@ -131,8 +146,8 @@ TEST(ConfigureZeroOffset, PausesAroundEachCommand) {
     instrument.outputs["zero"] = "128dBm\r\n";
     ShellConnection shell = instrument.script.shell();
     ASSERT_TRUE(configure_zero_offset(shell, {0, 10, 101, 1}, 128, COMMAND_DELAY, SETTLE_DELAY));
-    const std::vector<milliseconds> expected = {COMMAND_DELAY, SETTLE_DELAY, COMMAND_DELAY,
-                                                SETTLE_DELAY, COMMAND_DELAY, SETTLE_DELAY};
+    const std::vector<milliseconds> expected = {COMMAND_DELAY, SETTLE_DELAY,  COMMAND_DELAY,
+                                                SETTLE_DELAY,  COMMAND_DELAY, SETTLE_DELAY};
     EXPECT_EQ(instrument.script.pauses, expected);
     EXPECT_EQ(instrument.script.written, "repeat 1\rzero 128\rzero\r");
 }
@@ -149,36 +164,72 @@ struct SweepCase {
 
 const ScanRequest ULTRA_RANGE{100000, 5400000000, 450, 1};
 const ScanRequest BASIC_RANGE{240000000, 350000000, 101, 1};
-const Commands ULTRA_COMMANDS = {"pause",      "mode low input", "ultra on", "sweep start 100000",
-                                 "sweep stop 5400000000", "sweep", "scan 100000 5400000000 290 101"};
+const Commands ULTRA_COMMANDS = {"pause",
+                                 "mode low input",
+                                 "ultra on",
+                                 "sweep start 100000",
+                                 "sweep stop 5400000000",
+                                 "sweep",
+                                 "scan 100000 5400000000 290 101"};
 const std::string ULTRA_READBACK = "100000 5400000000 450\r\n";
 
 const SweepCase SWEEP_CASES[] = {
-    {"ultra_mode_with_text_scan", ULTRA_RANGE, ZS406_ULTRA, true, {{"sweep", ULTRA_READBACK}}, ULTRA_COMMANDS,
+    {"ultra_mode_with_text_scan",
+     ULTRA_RANGE,
+     ZS406_ULTRA,
+     true,
+     {{"sweep", ULTRA_READBACK}},
+     ULTRA_COMMANDS,
      std::nullopt},
-    {"ultra_mode_without_text_scan", ULTRA_RANGE, ZS406_ULTRA, false, {{"sweep", ULTRA_READBACK}},
-     Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1), std::nullopt},
-    {"readback_first_line_decides", ULTRA_RANGE, ZS406_ULTRA, true,
+    {"ultra_mode_without_text_scan",
+     ULTRA_RANGE,
+     ZS406_ULTRA,
+     false,
+     {{"sweep", ULTRA_READBACK}},
+     Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1),
+     std::nullopt},
+    {"readback_first_line_decides",
+     ULTRA_RANGE,
+     ZS406_ULTRA,
+     true,
      {{"sweep", "100000 5399999999 450\r\n100000 5400000000 450\r\n"}},
      Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1),
      AcquisitionError::SweepReadbackMismatch{100000, 5400000000,
                                              " sweep\r\n100000 5399999999 450\r\n100000 5400000000 450\r\n"}},
-    {"readback_one_number_per_line", ULTRA_RANGE, ZS406_ULTRA, true,
+    {"readback_one_number_per_line",
+     ULTRA_RANGE,
+     ZS406_ULTRA,
+     true,
      {{"sweep", "start 100000\r\nstop 5400000000\r\n"}},
      Commands(ULTRA_COMMANDS.begin(), ULTRA_COMMANDS.end() - 1),
-     AcquisitionError::SweepReadbackMismatch{100000, 5400000000, " sweep\r\nstart 100000\r\nstop 5400000000\r\n"}},
-    {"no_readback_check_without_ultra_mode", BASIC_RANGE, BASIC_LOW, true, {{"sweep", "garbage\r\n"}},
+     AcquisitionError::SweepReadbackMismatch{100000, 5400000000,
+                                             " sweep\r\nstart 100000\r\nstop 5400000000\r\n"}},
+    {"no_readback_check_without_ultra_mode",
+     BASIC_RANGE,
+     BASIC_LOW,
+     true,
+     {{"sweep", "garbage\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000", "sweep",
       "scan 240000000 350000000 290 101"},
      std::nullopt},
-    {"rejected_stop_sends_nothing_more", BASIC_RANGE, BASIC_LOW, true,
+    {"rejected_stop_sends_nothing_more",
+     BASIC_RANGE,
+     BASIC_LOW,
+     true,
      {{"sweep stop 350000000", "usage: sweep {start(Hz)} [stop(Hz)]\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000"},
      rejected("sweep stop 350000000", " sweep stop 350000000\r\nusage: sweep {start(Hz)} [stop(Hz)]\r\n")},
-    {"rejected_sweep_query", BASIC_RANGE, BASIC_LOW, false, {{"sweep", "error: busy\r\n"}},
+    {"rejected_sweep_query",
+     BASIC_RANGE,
+     BASIC_LOW,
+     false,
+     {{"sweep", "error: busy\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000", "sweep"},
      rejected("sweep", " sweep\r\nerror: busy\r\n")},
-    {"rejected_text_scan", BASIC_RANGE, BASIC_LOW, true,
+    {"rejected_text_scan",
+     BASIC_RANGE,
+     BASIC_LOW,
+     true,
      {{"scan 240000000 350000000 290 101", "error: no\r\n"}},
      {"pause", "mode low input", "sweep start 240000000", "sweep stop 350000000", "sweep",
       "scan 240000000 350000000 290 101"},
@@ -192,7 +243,7 @@ TEST(ConfigureSweep, CommandOrderAndReadback) {
         instrument.outputs = c.outputs;
         instrument.script.reply(" ");
         ShellConnection shell = instrument.script.shell();
-        const auto result = configure_sweep(shell, c.request, c.legacy, scan_delay_ms,
+        const auto result = configure_sweep(shell, c.request, c.legacy, SCAN_DELAY_MS,
                                             SweepPacing{COMMAND_DELAY, SETTLE_DELAY, c.profile});
         EXPECT_EQ(instrument.received, c.commands);
         if (c.error) {
@@ -210,7 +261,7 @@ TEST(ConfigureSweep, TextScanWaitsTheScanDelay) {
         milliseconds waited;
     };
     const Case cases[] = {
-        {scan_delay_ms, milliseconds{scan_delay_ms}},
+        {SCAN_DELAY_MS, milliseconds{SCAN_DELAY_MS}},
         {0, milliseconds{0}},
         // Beyond the duration type: the longest wait, never a wrapped negative one.
         {UINT64_MAX, milliseconds::max()},
@@ -237,7 +288,7 @@ TEST(ConfigureSweep, TextScanWaitsTheScanDelay) {
 TEST(ConfigureSweep, ReadFailureSkipsSecondPause) {
     fake::FakeScript script;  // silent: every read times out
     ShellConnection shell = script.shell();
-    const auto result = configure_sweep(shell, BASIC_RANGE, true, scan_delay_ms,
+    const auto result = configure_sweep(shell, BASIC_RANGE, true, SCAN_DELAY_MS,
                                         SweepPacing{COMMAND_DELAY, SETTLE_DELAY, BASIC_LOW});
     ASSERT_FALSE(result.has_value());
     const auto* transport = result.error().get_if<AcquisitionError::Transport>();

@@ -73,7 +73,7 @@ private:
     std::string address_;
 };
 
-config::Config tcp_config(const std::string& address, std::uint64_t timeout_ms = test::answered_timeout_ms) {
+config::Config tcp_config(const std::string& address, std::uint64_t timeout_ms = test::ANSWERED_TIMEOUT_MS) {
     config::Config config;
     config.connection.backend = config::Backend::Tcp;
     config.connection.tcp_address = address;
@@ -97,13 +97,26 @@ TEST(SocketAddress, NumericFormsOnly) {
         const char* text;
         bool ok;
     } cases[] = {
-        {"127.0.0.1:7355", true},      {"[::1]:7355", true},         {"[fe80::1%2]:80", true},
-        {"0.0.0.0:00080", true},       {"localhost:7355", false},    {"127.0.0.1", false},
-        {"127.0.0.1:000000000007355", true}, {"[::1]:0000000000080", true},
-        {"[::ffff:127.0.0.1]:80", true}, {"[::1.2.3.04]:80", false},  {"[1::2::3]:80", false},
-        {"127.0.0.1:", false},         {"127.0.0.1:65536", false},   {"127.0.0.1:+80", false},
-        {"1.2.3:80", false},           {"01.2.3.4:80", false},       {"::1:80", false},
-        {"[::1]7355", false},          {"[::1%x]:80", false},        {" 127.0.0.1:80", false},
+        {"127.0.0.1:7355", true},
+        {"[::1]:7355", true},
+        {"[fe80::1%2]:80", true},
+        {"0.0.0.0:00080", true},
+        {"localhost:7355", false},
+        {"127.0.0.1", false},
+        {"127.0.0.1:000000000007355", true},
+        {"[::1]:0000000000080", true},
+        {"[::ffff:127.0.0.1]:80", true},
+        {"[::1.2.3.04]:80", false},
+        {"[1::2::3]:80", false},
+        {"127.0.0.1:", false},
+        {"127.0.0.1:65536", false},
+        {"127.0.0.1:+80", false},
+        {"1.2.3:80", false},
+        {"01.2.3.4:80", false},
+        {"::1:80", false},
+        {"[::1]7355", false},
+        {"[::1%x]:80", false},
+        {" 127.0.0.1:80", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -185,8 +198,7 @@ TEST(TcpTransport, NothingListeningIsRefused) {
     auto transport = open_transport(tcp_config(address));
     ASSERT_FALSE(transport);
     ASSERT_NE(transport.error().get_if<OpenError::Tcp>(), nullptr);
-    EXPECT_EQ(transport.error().get_if<OpenError::Tcp>()->error.kind(),
-              IoErrorKind::ConnectionRefused);
+    EXPECT_EQ(transport.error().get_if<OpenError::Tcp>()->error.kind(), IoErrorKind::ConnectionRefused);
     EXPECT_EQ(transport.error().display(), "TCP connection: Connection refused (os error 111)");
 }
 
@@ -201,8 +213,8 @@ TEST(TcpTransport, APeerThatNeverAcceptsTimesTheConnectOut) {
     for (int i = 0; i < 8; ++i) {
         UniqueFd filler(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
         ASSERT_TRUE(filler.valid());
-        int r = ::connect(filler.get(), reinterpret_cast<const sockaddr*>(&address->storage),
-                          address->length);
+        int r =
+            ::connect(filler.get(), reinterpret_cast<const sockaddr*>(&address->storage), address->length);
         bool pending = r < 0 && errno == EINPROGRESS;
         if (pending) {
             // A loopback handshake that is answered completes at once; one
@@ -228,8 +240,7 @@ TEST(OpenTransport, AnInvalidConfigurationOpensNothing) {
     auto transport = open_transport(config);
     ASSERT_FALSE(transport);
     ASSERT_NE(transport.error().get_if<OpenError::Config>(), nullptr);
-    EXPECT_EQ(transport.error().display(),
-              "invalid configuration: serial.timeout_ms must be in 1..=600000");
+    EXPECT_EQ(transport.error().display(), "invalid configuration: serial.timeout_ms must be in 1..=600000");
     EXPECT_FALSE(listener.accept_pending().valid());
 
     config = tcp_config("localhost:7355");

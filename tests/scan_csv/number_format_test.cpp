@@ -37,7 +37,8 @@ public:
         if (fast_end != nullptr && std::string_view(fast, fast_end) != expected) {
             note(mismatches_, value, "integer route " + std::string(fast, fast_end));
         }
-        if (route == Route::Millionths && fast_end == nullptr) note(missed_, value, "not on the integer route");
+        if (route == Route::Millionths && fast_end == nullptr)
+            note(missed_, value, "not on the integer route");
         if (fast_end != nullptr) ++fast_;
     }
 
@@ -46,8 +47,8 @@ public:
 
     testing::AssertionResult all_equal() const {
         if (mismatches_ == 0 && missed_ == 0) return testing::AssertionSuccess();
-        return testing::AssertionFailure() << mismatches_ << " differ, " << missed_ << " missed the integer route of "
-                                           << checked_ << ":" << examples_;
+        return testing::AssertionFailure() << mismatches_ << " differ, " << missed_
+                                           << " missed the integer route of " << checked_ << ":" << examples_;
     }
 
 private:
@@ -63,12 +64,12 @@ private:
 };
 
 std::vector<std::uint8_t> frame_of(const std::vector<std::uint16_t>& raws) {
-    std::vector<std::uint8_t> frame{vorlix::instrument::scanraw_start};
+    std::vector<std::uint8_t> frame{vorlix::instrument::SCANRAW_START};
     for (std::uint16_t raw : raws) {
-        frame.insert(frame.end(), {vorlix::instrument::scanraw_alignment, std::uint8_t(raw & 0xff),
+        frame.insert(frame.end(), {vorlix::instrument::SCANRAW_ALIGNMENT, std::uint8_t(raw & 0xff),
                                    std::uint8_t(raw >> 8)});
     }
-    frame.push_back(vorlix::instrument::scanraw_end);
+    frame.push_back(vorlix::instrument::SCANRAW_END);
     return frame;
 }
 
@@ -150,12 +151,26 @@ TEST(NumberFormat, WholeHertzAtTheEdgesAndAtRandom) {
 
 TEST(NumberFormat, OtherValuesTakeTheGeneralRoute) {
     const double other[] = {
-        0.1 + 0.2, 1.0 / 3, 1e-7, 5e-7, -87.001953125 /* a 16-sweep average */, 4294967296.0,
-        std::nextafter(4294967296.0, 0.0), 4294967295.9999995, 1e21, DBL_MAX, -DBL_MAX, DBL_MIN,
-        4.9406564584124654e-324, std::numeric_limits<double>::infinity(),
-        -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+        0.1 + 0.2,
+        1.0 / 3,
+        1e-7,
+        5e-7,
+        -87.001953125 /* a 16-sweep average */,
+        4294967296.0,
+        std::nextafter(4294967296.0, 0.0),
+        4294967295.9999995,
+        1e21,
+        DBL_MAX,
+        -DBL_MAX,
+        DBL_MIN,
+        4.9406564584124654e-324,
+        std::numeric_limits<double>::infinity(),
+        -std::numeric_limits<double>::infinity(),
+        std::numeric_limits<double>::quiet_NaN(),
         // Neighbours of a six-digit decimal: near, but not the double nearest.
-        std::nextafter(240.000001, 0.0), std::nextafter(240.000001, 1e3), std::nextafter(0.5, 1.0),
+        std::nextafter(240.000001, 0.0),
+        std::nextafter(240.000001, 1e3),
+        std::nextafter(0.5, 1.0),
     };
     char text[MAX_NUMBER_CHARS];
     for (double value : other) {

@@ -36,7 +36,8 @@ std::vector<Sample> sweep_of(std::size_t rows) {
 
 std::string lines_of(const std::vector<Sample>& samples) {
     std::string text;
-    for (const Sample& s : samples) text += format_number(s.frequency_mhz) + "," + format_number(s.level_dbm) + "\n";
+    for (const Sample& s : samples)
+        text += format_number(s.frequency_mhz) + "," + format_number(s.level_dbm) + "\n";
     return text;
 }
 
@@ -52,7 +53,8 @@ TEST(WriteRows, PartsInOrderMakeTheLines) {
             return {};
         });
         ASSERT_TRUE(ok.has_value()) << rows;
-        EXPECT_EQ(parts.size(), rows <= ROWS_PER_PART ? 1 : (rows + ROWS_PER_PART - 1) / ROWS_PER_PART) << rows;
+        EXPECT_EQ(parts.size(), rows <= ROWS_PER_PART ? 1 : (rows + ROWS_PER_PART - 1) / ROWS_PER_PART)
+            << rows;
         std::string joined;
         for (const std::string& part : parts) {
             // Every part but the last holds whole lines, ROWS_PER_PART of them.

@@ -12,7 +12,8 @@ namespace vorlix::test {
 inline testing::AssertionResult same_text(std::string_view actual, std::string_view expected) {
     if (actual == expected) return testing::AssertionSuccess();
     const auto at = static_cast<std::size_t>(
-        std::mismatch(actual.begin(), actual.begin() + std::min(actual.size(), expected.size()), expected.begin())
+        std::mismatch(actual.begin(), actual.begin() + std::min(actual.size(), expected.size()),
+                      expected.begin())
             .first -
         actual.begin());
     const std::size_t line_start = expected.rfind('\n', at == 0 ? 0 : at - 1);
@@ -21,9 +22,10 @@ inline testing::AssertionResult same_text(std::string_view actual, std::string_v
     auto line_of = [from](std::string_view text) {
         return text.substr(from, std::min<std::size_t>(text.find('\n', from) - from, 120));
     };
-    return testing::AssertionFailure() << "sizes " << actual.size() << " and " << expected.size()
-                                       << ", first difference at byte " << at << " in the line\n  actual:   \""
-                                       << line_of(actual) << "\"\n  expected: \"" << line_of(expected) << "\"";
+    return testing::AssertionFailure()
+           << "sizes " << actual.size() << " and " << expected.size() << ", first difference at byte " << at
+           << " in the line\n  actual:   \"" << line_of(actual) << "\"\n  expected: \"" << line_of(expected)
+           << "\"";
 }
 
 }  // namespace vorlix::test

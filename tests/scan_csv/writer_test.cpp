@@ -102,11 +102,10 @@ TEST(ScanTimestamp, LocalTimeWithMicroseconds) {
     local.tm_min = 27;
     local.tm_sec = 58;
     local.tm_isdst = -1;
-    const auto when = std::chrono::system_clock::from_time_t(std::mktime(&local)) +
-                      std::chrono::microseconds(123456);
+    const auto when =
+        std::chrono::system_clock::from_time_t(std::mktime(&local)) + std::chrono::microseconds(123456);
     EXPECT_EQ(format_scan_timestamp(when), STAMP);
-    EXPECT_EQ(format_scan_timestamp(when - std::chrono::microseconds(123455)),
-              "20261209 09_27_58_000001");
+    EXPECT_EQ(format_scan_timestamp(when - std::chrono::microseconds(123455)), "20261209 09_27_58_000001");
 }
 
 TEST(WriteScanCsv, FileBytes) {
@@ -244,25 +243,26 @@ TEST(WriteScanCsv, KilledSavesLeaveNoShortScanAndNoScratchOnEveryFileSystem) {
     ASSERT_TRUE(made.has_value());
     const std::string whole = read_all(*made);
 
-    const char* const kills[] = {"write:1", "write:3", "fsync:1", "publish:1", "publish:1:after",
-                                 "publish:2"};
+    const char* const kills[] = {"write:1",   "write:3",         "fsync:1",
+                                 "publish:1", "publish:1:after", "publish:2"};
     for (const char* faults : FILE_SYSTEMS) {
         for (const char* kill : kills) {
             const std::string where = std::string(faults) + " / " + kill;
             TempDir dir;
-            const int killed = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), std::to_string(POINTS)},
-                                                             faults, kill);
+            const int killed = vorlix::test::run_with_faults(
+                VORLIX_SAVE_PROBE, {dir.path(), std::to_string(POINTS)}, faults, kill);
             // Only the paths with a second publishing call can outlive the
             // last kill point.
             if (std::string_view(kill) != "publish:2") {
                 ASSERT_TRUE(WIFSIGNALED(killed) && WTERMSIG(killed) == SIGKILL) << where << " " << killed;
             }
-            const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), std::to_string(POINTS)},
-                                                            faults, "");
+            const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE,
+                                                            {dir.path(), std::to_string(POINTS)}, faults, "");
             ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << where;
             std::size_t scans = 0;
             for (const std::string& name : names_in(dir.path())) {
-                ASSERT_TRUE(std::regex_match(name, std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}_\d{6}_\d+\.csv)")))
+                ASSERT_TRUE(
+                    std::regex_match(name, std::regex(R"(scan_\d{8} \d{2}_\d{2}_\d{2}_\d{6}_\d+\.csv)")))
                     << where << ": " << name;
                 EXPECT_EQ(read_all(dir.path() / name), whole) << where << ": " << name;
                 ++scans;
@@ -287,12 +287,12 @@ TEST(WriteScanCsv, OnlyDeadScratchFilesOfScansAreRemoved) {
         ".other prefix_" + stamp + "." + dead + ".17.tmp",
     };
     const std::vector<std::string> kept = {
-        ".scan_" + stamp + "." + alive + ".0.tmp",             // a running process
-        ".scan_" + stamp + "." + dead + ".x.tmp",              // not our number
-        ".scan_20261209.." + dead + ".0.tmp",                   // not a stamp
-        ".config.toml." + dead + ".0.tmp",                      // not a scan
-        "scan_" + stamp + "." + dead + ".0.tmp",                // not hidden
-        ".scan_" + stamp + "." + dead + ".0.tmp.keep",          // not a scratch name
+        ".scan_" + stamp + "." + alive + ".0.tmp",      // a running process
+        ".scan_" + stamp + "." + dead + ".x.tmp",       // not our number
+        ".scan_20261209.." + dead + ".0.tmp",           // not a stamp
+        ".config.toml." + dead + ".0.tmp",              // not a scan
+        "scan_" + stamp + "." + dead + ".0.tmp",        // not hidden
+        ".scan_" + stamp + "." + dead + ".0.tmp.keep",  // not a scratch name
     };
     for (const auto& name : removed) std::ofstream(dir.path() / name) << "x";
     for (const auto& name : kept) std::ofstream(dir.path() / name) << "x";
@@ -311,13 +311,16 @@ TEST(WriteScanCsv, EveryFileSystemSkipsTakenNamesWithoutTouchingThem) {
     for (const char* faults : FILE_SYSTEMS) {
         TempDir dir;
         for (int n : {0, 1}) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv")) << "old";
-        const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), "3", std::string(STAMP)},
-                                                        faults, "");
+        const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE,
+                                                        {dir.path(), "3", std::string(STAMP)}, faults, "");
         ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << faults;
-        EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{base + "0.csv", base + "1.csv", base + "2.csv"}))
+        EXPECT_EQ(names_in(dir.path()),
+                  (std::vector<std::string>{base + "0.csv", base + "1.csv", base + "2.csv"}))
             << faults;
-        for (int n : {0, 1}) EXPECT_EQ(read_all(dir.path() / (base + std::to_string(n) + ".csv")), "old") << faults;
-        EXPECT_EQ(read_all(dir.path() / (base + "2.csv")), "240,-87.46875\n240.001234,-86.46875\n240.002468,-85.46875\n")
+        for (int n : {0, 1})
+            EXPECT_EQ(read_all(dir.path() / (base + std::to_string(n) + ".csv")), "old") << faults;
+        EXPECT_EQ(read_all(dir.path() / (base + "2.csv")),
+                  "240,-87.46875\n240.001234,-86.46875\n240.002468,-85.46875\n")
             << faults;
     }
 }
@@ -327,7 +330,8 @@ TEST(WriteScanCsv, ASweepOfManyPartsKeepsItsOrder) {
     std::vector<Sample> sweep;
     std::string expected = std::string(CSV_HEADER) + "\n";
     for (std::size_t i = 0; i < 2 * ROWS_PER_PART + 5; ++i) {
-        const double f = static_cast<double>(240'000'000 + i * 560) / 1e6, level = -120.0 + double(i % 977) / 32;
+        const double f = static_cast<double>(240'000'000 + i * 560) / 1e6,
+                     level = -120.0 + double(i % 977) / 32;
         sweep.push_back({f, level});
         expected += format_number(f) + "," + format_number(level) + "\n";
     }

@@ -34,7 +34,7 @@ struct Case {
     std::vector<std::string> before;  // lines whose output is not examined
     std::string line;
     std::function<std::string()> expected;
-    std::string after_line;  // then this line ...
+    std::string after_line;      // then this line ...
     std::string after_expected;  // ... must give this
     bool closed = false;
 };
@@ -42,40 +42,112 @@ struct Case {
 TEST(SimFaults, EachFaultChangesExactlyTheRepliesItNames) {
     const std::string echo = frame_line + "\r\n";
     const std::vector<Case> cases{
-        {"blank version once", [](Faults& f) { f.blank_command = "version"; }, {}, "version",
-         [] { return std::string("\r\nch> "); }, "version", version_reply},
-        {"blank info twice", [](Faults& f) { f.blank_command = "info"; f.blank_times = 2; }, {"info"}, "info",
-         [] { return std::string("\r\nch> "); }, "version", version_reply},
-        {"rejected sweep stop", [](Faults& f) { f.reject_command = "sweep stop"; }, {}, "sweep stop 100000000",
-         [] { return std::string("sweep stop 100000000\r\nerror: command rejected\r\nch> "); }, "sweep",
+        {"blank version once",
+         [](Faults& f) { f.blank_command = "version"; },
+         {},
+         "version",
+         [] { return std::string("\r\nch> "); },
+         "version",
+         version_reply},
+        {"blank info twice",
+         [](Faults& f) {
+             f.blank_command = "info";
+             f.blank_times = 2;
+         },
+         {"info"},
+         "info",
+         [] { return std::string("\r\nch> "); },
+         "version",
+         version_reply},
+        {"rejected sweep stop",
+         [](Faults& f) { f.reject_command = "sweep stop"; },
+         {},
+         "sweep stop 100000000",
+         [] { return std::string("sweep stop 100000000\r\nerror: command rejected\r\nch> "); },
+         "sweep",
          "sweep\r\n0 800000000 450\r\nch> "},
-        {"rejected bare sweep only", [](Faults& f) { f.reject_command = "sweep$"; }, {}, "sweep start 100000",
-         [] { return std::string("sweep start 100000\r\nch> "); }, "sweep",
+        {"rejected bare sweep only",
+         [](Faults& f) { f.reject_command = "sweep$"; },
+         {},
+         "sweep start 100000",
+         [] { return std::string("sweep start 100000\r\nch> "); },
+         "sweep",
          "sweep\r\nerror: command rejected\r\nch> "},
         {"rejected resume with usage",
-         [](Faults& f) { f.reject_command = "resume"; f.reject_reply = "usage: resume"; }, {}, "resume",
-         [] { return std::string("resume\r\nusage: resume\r\nch> "); }, "pause", "pause\r\nch> "},
-        {"missing closing brace", [](Faults& f) { f.missing_end = true; }, {}, frame_line,
-         [&] { return echo + "{" + clean_records(0) + "ch> "; }, "", ""},
-        {"one record short", [](Faults& f) { f.record_delta = -1; }, {}, frame_line,
-         [&] { return echo + "{" + clean_records(0).substr(0, 3) + "}ch> "; }, "", ""},
-        {"one record extra", [](Faults& f) { f.record_delta = 1; }, {}, frame_line,
+         [](Faults& f) {
+             f.reject_command = "resume";
+             f.reject_reply = "usage: resume";
+         },
+         {},
+         "resume",
+         [] { return std::string("resume\r\nusage: resume\r\nch> "); },
+         "pause",
+         "pause\r\nch> "},
+        {"missing closing brace",
+         [](Faults& f) { f.missing_end = true; },
+         {},
+         frame_line,
+         [&] { return echo + "{" + clean_records(0) + "ch> "; },
+         "",
+         ""},
+        {"one record short",
+         [](Faults& f) { f.record_delta = -1; },
+         {},
+         frame_line,
+         [&] { return echo + "{" + clean_records(0).substr(0, 3) + "}ch> "; },
+         "",
+         ""},
+        {"one record extra",
+         [](Faults& f) { f.record_delta = 1; },
+         {},
+         frame_line,
          [&] {
-             const std::uint16_t raw = encode_level(noise_floor_dbm, 174);
+             const std::uint16_t raw = encode_level(NOISE_FLOOR_DBM, 174);
              return echo + "{" + clean_records(0) + "x" + char(raw & 0xff) + char(raw >> 8) + "}ch> ";
          },
-         "", ""},
-        {"garbage before the frame", [](Faults& f) { f.garbage_before_frame = "junk\r\n}>"; }, {}, frame_line,
-         [&] { return echo + "junk\r\n}>{" + clean_records(0) + "}ch> "; }, "", ""},
-        {"aborted sweep", [](Faults& f) { f.abort_after_records = 1; }, {}, frame_line,
-         [&] { return echo + "{" + clean_records(0).substr(0, 3) + "}"; }, "version", version_reply},
-        {"frame fault from the second sweep", [](Faults& f) { f.missing_end = true; f.frame_faults_from_sweep = 1; },
-         {frame_line}, frame_line, [&] { return echo + "{" + clean_records(1) + "ch> "; }, "", ""},
-        {"stall after zero", [](Faults& f) { f.stall_command = "zero"; }, {}, "zero",
-         [] { return std::string("zero"); }, "version", ""},
+         "",
+         ""},
+        {"garbage before the frame",
+         [](Faults& f) { f.garbage_before_frame = "junk\r\n}>"; },
+         {},
+         frame_line,
+         [&] { return echo + "junk\r\n}>{" + clean_records(0) + "}ch> "; },
+         "",
+         ""},
+        {"aborted sweep",
+         [](Faults& f) { f.abort_after_records = 1; },
+         {},
+         frame_line,
+         [&] { return echo + "{" + clean_records(0).substr(0, 3) + "}"; },
+         "version",
+         version_reply},
+        {"frame fault from the second sweep",
+         [](Faults& f) {
+             f.missing_end = true;
+             f.frame_faults_from_sweep = 1;
+         },
+         {frame_line},
+         frame_line,
+         [&] { return echo + "{" + clean_records(1) + "ch> "; },
+         "",
+         ""},
+        {"stall after zero",
+         [](Faults& f) { f.stall_command = "zero"; },
+         {},
+         "zero",
+         [] { return std::string("zero"); },
+         "version",
+         ""},
         {"disconnect inside the frame",
-         [](Faults& f) { f.disconnect_after_bytes = 8; f.disconnect_command = "scanraw"; }, {"version"},
-         frame_line, [&] { return frame_line + "\r\n{" + clean_records(0).substr(0, 5); }, "version", ""},
+         [](Faults& f) {
+             f.disconnect_after_bytes = 8;
+             f.disconnect_command = "scanraw";
+         },
+         {"version"},
+         frame_line,
+         [&] { return frame_line + "\r\n{" + clean_records(0).substr(0, 5); },
+         "version",
+         ""},
     };
     for (const auto& c : cases) {
         Options o;
@@ -91,16 +163,12 @@ TEST(SimFaults, EachFaultChangesExactlyTheRepliesItNames) {
 }
 
 TEST(SimFaults, BlankReplyWithholdsOnlyTheEchoOfLinesThatMayGetIt) {
-    struct Case {
+    struct EchoCase {
         std::string command, typed, echoed;
     };
-    const std::vector<Case> cases{
-        {"version", "inf", "inf"},
-        {"version", "vers", ""},
-        {"version", "version 1", ""},
-        {"version", "versionx", "versionx"},
-        {"sweep$", "sweep", ""},
-        {"sweep$", "sweep ", "sweep "},
+    const std::vector<EchoCase> cases{
+        {"version", "inf", "inf"},           {"version", "vers", ""}, {"version", "version 1", ""},
+        {"version", "versionx", "versionx"}, {"sweep$", "sweep", ""}, {"sweep$", "sweep ", "sweep "},
     };
     for (const auto& c : cases) {
         Options o;
@@ -133,9 +201,9 @@ TEST(SimFaults, DisconnectCountsFromTheGreeting) {
 
 TEST(SimFaults, HelpDocumentsExactlyTheFaultsThatParse) {
     const std::vector<std::string> names{
-        "blank",       "blank-times",  "reject",     "reject-reply", "zero-readback", "zero-missing",
-        "help-omit",   "missing-end",  "record-delta", "garbage",    "abort",         "from-sweep",
-        "stall",       "disconnect",   "disconnect-after", "sweep-stop-offset",
+        "blank",     "blank-times", "reject",           "reject-reply",      "zero-readback", "zero-missing",
+        "help-omit", "missing-end", "record-delta",     "garbage",           "abort",         "from-sweep",
+        "stall",     "disconnect",  "disconnect-after", "sweep-stop-offset",
     };
     const std::vector<std::pair<std::string, std::string>> samples{
         {"CMD", "zero"}, {"N", "3"}, {"TEXT", "x"}, {"WORD", "x"}};
@@ -161,26 +229,29 @@ TEST(SimFaults, HelpDocumentsExactlyTheFaultsThatParse) {
 }
 
 TEST(SimFaults, ParsesFaultNames) {
-    struct Case {
+    struct NameCase {
         std::string spec;
         bool ok;
         std::function<bool(const Faults&)> check;
     };
-    const std::vector<Case> cases{
-        {"blank=version", true, [](const Faults& f) { return f.blank_command == "version" && f.blank_times == 1; }},
+    const std::vector<NameCase> cases{
+        {"blank=version", true,
+         [](const Faults& f) { return f.blank_command == "version" && f.blank_times == 1; }},
         {"blank-times=2", true, [](const Faults& f) { return f.blank_times == 2; }},
         {"reject=sweep stop", true, [](const Faults& f) { return f.reject_command == "sweep stop"; }},
         {"reject-reply=usage: x", true, [](const Faults& f) { return f.reject_reply == "usage: x"; }},
         {"zero-readback=128", true, [](const Faults& f) { return f.zero_readback == 128u; }},
         {"zero-missing", true, [](const Faults& f) { return f.zero_readback_missing; }},
-        {"help-omit=resume", true, [](const Faults& f) { return f.help_omit == std::vector<std::string>{"resume"}; }},
+        {"help-omit=resume", true,
+         [](const Faults& f) { return f.help_omit == std::vector<std::string>{"resume"}; }},
         {"from-sweep=3", true, [](const Faults& f) { return f.frame_faults_from_sweep == 3; }},
         {"missing-end", true, [](const Faults& f) { return f.missing_end; }},
         {"record-delta=-2", true, [](const Faults& f) { return f.record_delta == -2; }},
         {"record-delta=+1", true, [](const Faults& f) { return f.record_delta == 1; }},
         {"garbage=9", true,
          [](const Faults& f) {
-             return f.garbage_before_frame.size() == 9 && f.garbage_before_frame.find('{') == std::string::npos;
+             return f.garbage_before_frame.size() == 9 &&
+                    f.garbage_before_frame.find('{') == std::string::npos;
          }},
         {"abort=5", true, [](const Faults& f) { return f.abort_after_records == 5u; }},
         {"stall=zero", true, [](const Faults& f) { return f.stall_command == "zero"; }},

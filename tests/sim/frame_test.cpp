@@ -65,9 +65,11 @@ TEST(SimFrame, HasOneAlignedRecordPerPointSentInBlocksOfTwenty) {
 }
 
 TEST(SimFrame, RefusesMalformedRequests) {
-    for (const char* line : {"scanraw 10 5 3", "scanraw a b c", "scanraw 1 2 0", "scanraw 1 2 1000002", "scanraw 1"}) {
+    for (const char* line :
+         {"scanraw 10 5 3", "scanraw a b c", "scanraw 1 2 0", "scanraw 1 2 1000002", "scanraw 1"}) {
         Session s;
-        EXPECT_EQ(s.run(line), std::string(line) + "\r\nusage: scanraw {start(Hz)} {stop(Hz)} [points]\r\nch> ");
+        EXPECT_EQ(s.run(line),
+                  std::string(line) + "\r\nusage: scanraw {start(Hz)} {stop(Hz)} [points]\r\nch> ");
         EXPECT_EQ(s.ledger.sweeps, 0u);
     }
 }
@@ -79,8 +81,8 @@ TEST(SimFrame, EncodesLevelsInThirtySecondsOfADecibelAboveTheZeroOffset) {
         std::uint16_t raw;
     };
     const std::vector<Case> cases{
-        {0.0, 128, 4096}, {-128.0, 128, 0}, {-89.4375, 128, 1234}, {-100.0, 174, 2368},
-        {-100.01, 174, 2368}, {-200.0, 128, 0}, {3000.0, 0, 65535}, {2047.96875, 0, 65535},
+        {0.0, 128, 4096},     {-128.0, 128, 0}, {-89.4375, 128, 1234}, {-100.0, 174, 2368},
+        {-100.01, 174, 2368}, {-200.0, 128, 0}, {3000.0, 0, 65535},    {2047.96875, 0, 65535},
     };
     for (const auto& c : cases) EXPECT_EQ(encode_level(c.dbm, c.zero), c.raw) << c.dbm << " " << c.zero;
 }
@@ -96,7 +98,7 @@ TEST(SimFrame, ShowsCarriersAtTheInstrumentsPointSpacingOverANoiseFloor) {
     ASSERT_EQ(levels.size(), points);
     auto sorted = levels;
     std::nth_element(sorted.begin(), sorted.begin() + points / 2, sorted.end());
-    EXPECT_NEAR(sorted[points / 2], noise_floor_dbm, 3.0);
+    EXPECT_NEAR(sorted[points / 2], NOISE_FLOOR_DBM, 3.0);
     EXPECT_GT(*std::min_element(levels.begin(), levels.end()), -115.0);
     const std::uint64_t step = (stop - start) / points;  // remainder dropped
     int seen = 0;
@@ -136,7 +138,8 @@ TEST(SimFrame, RepeatsForASeedAndVariesBetweenSweeps) {
         o.seed = seed;
         Session s(o);
         s.run("zero " + std::to_string(zero));
-        return std::vector<std::string>{records_of(line, s.run(line), 450), records_of(line, s.run(line), 450)};
+        return std::vector<std::string>{records_of(line, s.run(line), 450),
+                                        records_of(line, s.run(line), 450)};
     };
     const auto a = sweeps(7, 174);
     EXPECT_EQ(a, sweeps(7, 174));

@@ -66,7 +66,8 @@ public:
     }
 
     // Reads until the data ends with `end`, the peer closes, or the deadline.
-    std::string read_until(std::string_view end, std::chrono::milliseconds timeout = ::vorlix::test::patience) {
+    std::string read_until(std::string_view end,
+                           std::chrono::milliseconds timeout = ::vorlix::test::PATIENCE) {
         std::string data;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (!data.ends_with(end)) {
@@ -75,7 +76,7 @@ public:
         return data;
     }
 
-    std::string read_exactly(std::size_t n, std::chrono::milliseconds timeout = ::vorlix::test::patience) {
+    std::string read_exactly(std::size_t n, std::chrono::milliseconds timeout = ::vorlix::test::PATIENCE) {
         std::string data;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
         while (data.size() < n) {
@@ -88,8 +89,7 @@ public:
     std::string read_for(std::chrono::milliseconds timeout) {
         std::string data;
         const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (read_some(data, 65536, deadline)) {
-        }
+        while (read_some(data, 65536, deadline)) {}
         return data;
     }
 
@@ -107,7 +107,8 @@ private:
     }
 
     bool read_some(std::string& data, std::size_t max, std::chrono::steady_clock::time_point deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || fd_ < 0) return false;
         pollfd pfd{fd_, POLLIN, 0};
         if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return false;

@@ -82,7 +82,7 @@ TEST(SimServer, LiftsTheExclusiveClaimWhileALongReplyWaitsForItsReader) {
     EXPECT_EQ(peer.read_exactly(line.size() + 3), line + "\r\n{");
     ASSERT_EQ(::ioctl(peer.fd(), TIOCEXCL), 0);
     int exclusive = 1;
-    const auto deadline = std::chrono::steady_clock::now() + vorlix::test::patience;
+    const auto deadline = std::chrono::steady_clock::now() + vorlix::test::PATIENCE;
     while (exclusive != 0 && std::chrono::steady_clock::now() < deadline) {
         ASSERT_EQ(::ioctl(peer.fd(), TIOCGEXCL, &exclusive), 0);
         if (exclusive != 0) ::usleep(10'000);
@@ -99,8 +99,8 @@ TEST(SimServer, WaitsForCommandsAndSweeps) {
     peer.read_until("ch> ");
     EXPECT_FALSE(server->wait_for_command("scanraw", 20ms));
     peer.send("scanraw 240000000 800000000 20000\r");
-    EXPECT_TRUE(server->wait_for_command("scanraw 240", vorlix::test::patience));
-    EXPECT_TRUE(server->wait_for_sweeps(1, vorlix::test::patience));
+    EXPECT_TRUE(server->wait_for_command("scanraw 240", vorlix::test::PATIENCE));
+    EXPECT_TRUE(server->wait_for_sweeps(1, vorlix::test::PATIENCE));
     EXPECT_FALSE(server->wait_for_sweeps(2, 20ms));
     EXPECT_EQ(peer.read_until("}ch> ").size(), 35u + 60002u + 4u);
 }
@@ -115,8 +115,10 @@ TEST(SimServer, ConnectionFaultsActOnTheWire) {
         bool ends;
     };
     const std::vector<Case> cases{
-        {"disconnect tcp", false, [](Faults& f) { f.disconnect_after_bytes = 32; }, "version", "version\r\ntin", true},
-        {"disconnect pty", true, [](Faults& f) { f.disconnect_after_bytes = 32; }, "version", "version\r\ntin", true},
+        {"disconnect tcp", false, [](Faults& f) { f.disconnect_after_bytes = 32; }, "version",
+         "version\r\ntin", true},
+        {"disconnect pty", true, [](Faults& f) { f.disconnect_after_bytes = 32; }, "version",
+         "version\r\ntin", true},
         {"stall tcp", false, [](Faults& f) { f.stall_command = "zero"; }, "zero", "zero", false},
         {"stall pty", true, [](Faults& f) { f.stall_command = "zero"; }, "zero", "zero", false},
     };
@@ -130,7 +132,7 @@ TEST(SimServer, ConnectionFaultsActOnTheWire) {
         peer.send(c.line + "\r");
         // A reply that ends is read to its end; a stalled one up to its
         // echo, then for a while in which nothing more may come.
-        std::string received = c.ends ? peer.read_for(vorlix::test::patience) : peer.read_until(c.received);
+        std::string received = c.ends ? peer.read_for(vorlix::test::PATIENCE) : peer.read_until(c.received);
         if (!c.ends) received += peer.read_for(300ms);
         EXPECT_EQ(received, c.received) << c.name;
         EXPECT_EQ(peer.at_end(), c.ends) << c.name;
@@ -172,7 +174,7 @@ struct Child {
         std::string line;
         pollfd pfd{out, POLLIN, 0};
         char ch;
-        const int wait_ms = static_cast<int>(vorlix::test::patience.count());
+        const int wait_ms = static_cast<int>(vorlix::test::PATIENCE.count());
         while (::poll(&pfd, 1, wait_ms) > 0 && ::read(out, &ch, 1) == 1 && ch != '\n') line += ch;
         return line;
     }
@@ -180,7 +182,7 @@ struct Child {
     int stop(int signal) {
         if (signal != 0) ::kill(pid, signal);
         int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + vorlix::test::patience;
+        const auto deadline = std::chrono::steady_clock::now() + vorlix::test::PATIENCE;
         while (std::chrono::steady_clock::now() < deadline) {
             if (::waitpid(pid, &status, WNOHANG) == pid) {
                 pid = -1;
@@ -198,7 +200,8 @@ struct Child {
 TEST(SimExecutable, ServesOverTcpUntilTerminated) {
     const std::string log = VORLIX_BINARY_DIR "/sim_exe_test.log";
     std::remove(log.c_str());
-    Child child({"--tcp", "0", "--model", "basic", "--seed", "5", "--fault", "zero-readback=99", "--log", log});
+    Child child(
+        {"--tcp", "0", "--model", "basic", "--seed", "5", "--fault", "zero-readback=99", "--log", log});
     const std::string line = child.first_line();
     ASSERT_TRUE(line.starts_with("listening on 127.0.0.1:")) << line;
     const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(line.rfind(':') + 1)));
@@ -225,9 +228,9 @@ TEST(SimExecutable, ServesOverAPtyAndRefusesBadOptions) {
     EXPECT_EQ(child.stop(SIGINT), 0);
 
     const std::vector<std::vector<std::string>> refused_options{
-        {"--model", "zs999"}, {"--fault", "explode"}, {"--tcp"},           {"--tcp", "70000"},
-        {"--tcp", ""},        {"--tcp", "-1"},        {"--seed", "-1"},    {"--seed", "7x"},
-        {"--log", VORLIX_BINARY_DIR "/no/such/dir/sim.log"},
+        {"--model", "zs999"}, {"--fault", "explode"}, {"--tcp"},
+        {"--tcp", "70000"},   {"--tcp", ""},          {"--tcp", "-1"},
+        {"--seed", "-1"},     {"--seed", "7x"},       {"--log", VORLIX_BINARY_DIR "/no/such/dir/sim.log"},
     };
     for (const auto& bad : refused_options) {
         Child refused(bad);
@@ -240,7 +243,8 @@ TEST(SimExecutable, HelpNamesEveryOptionAndFault) {
     std::string out;
     for (std::string line = child.first_line(); !line.empty(); line = child.first_line()) out += line + "\n";
     EXPECT_EQ(child.stop(0), 0);
-    for (const char* option : {"--tcp PORT", "--pty", "--model M", "--seed N", "--omit-revision", "--log FILE"})
+    for (const char* option :
+         {"--tcp PORT", "--pty", "--model M", "--seed N", "--omit-revision", "--log FILE"})
         EXPECT_NE(out.find(std::string("  ") + option), std::string::npos) << option;
     EXPECT_NE(out.find(fault_help()), std::string::npos) << out;
 }

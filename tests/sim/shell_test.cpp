@@ -11,8 +11,8 @@
 namespace vorlix::sim {
 namespace {
 
-using test::Session;
 using test::body;
+using test::Session;
 using test::with_model;
 
 TEST(SimShell, GreetsWithBannerAndPrompt) {
@@ -61,13 +61,13 @@ TEST(SimShell, IdentifiesAsEachModel) {
     };
     const std::vector<Case> cases{
         {Model::Basic, false, "tinySA_v1.4-175-g1419a93\r\n", "tinySA v0.3", nullptr},
-        {Model::UltraZS405, false, "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.5.1.1 \r\n", "tinySA ULTRA ZS405",
-         "zs405"},
+        {Model::UltraZS405, false, "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.5.1.1 \r\n",
+         "tinySA ULTRA ZS405", "zs405"},
         {Model::UltraZS405, true, "tinySA4_v1.4-143-g864bb27\r\n", "tinySA ULTRA", nullptr},
-        {Model::UltraZS406, false, "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.6.1 \r\n", "tinySA ULTRA+ ZS406",
-         "zs406"},
-        {Model::UltraZS407, false, "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.5.4 \r\n", "tinySA ULTRA+ ZS407",
-         "zs407"},
+        {Model::UltraZS406, false, "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.4.6.1 \r\n",
+         "tinySA ULTRA+ ZS406", "zs406"},
+        {Model::UltraZS407, false, "tinySA4_v1.4-143-g864bb27\r\nHW Version:V0.5.4 \r\n",
+         "tinySA ULTRA+ ZS407", "zs407"},
     };
     const std::vector<std::pair<std::string, std::vector<std::string>>> markers{
         {"zs405", {"zs405", "hw version:v0.4.5.1"}},
@@ -87,8 +87,9 @@ TEST(SimShell, IdentifiesAsEachModel) {
         EXPECT_EQ(lower(version).starts_with("tinysa4_v"), ultra);
         EXPECT_EQ(lower(version).starts_with("tinysa_v"), !ultra);
         for (const auto& [name, needles] : markers) {
-            const bool found = std::any_of(needles.begin(), needles.end(),
-                                           [&](const std::string& n) { return all.find(n) != std::string::npos; });
+            const bool found = std::any_of(needles.begin(), needles.end(), [&](const std::string& n) {
+                return all.find(n) != std::string::npos;
+            });
             EXPECT_EQ(found, c.revision && name == c.revision) << name << " in " << all;
         }
     }
@@ -114,9 +115,9 @@ bool lists(const std::string& text, const std::string& word) {
 }
 
 TEST(SimShell, HelpListsTheCommandsOfEachFamily) {
-    const std::vector<std::string> always{"repeat", "zero", "pause", "mode",  "sweep",     "scanraw", "resume",
-                                          "scan",   "version", "info", "help", "leveloffset", "vbat",  "usart_cfg",
-                                          "threads", "marker"};
+    const std::vector<std::string> always{"repeat", "zero",      "pause",   "mode",  "sweep", "scanraw",
+                                          "resume", "scan",      "version", "info",  "help",  "leveloffset",
+                                          "vbat",   "usart_cfg", "threads", "marker"};
     for (Model model : {Model::Basic, Model::UltraZS405, Model::UltraZS406, Model::UltraZS407}) {
         Session s(with_model(model));
         const std::string help = body("help", s.run("help"));
@@ -160,8 +161,9 @@ TEST(SimShell, SetupCommandsAnswerOnlyWhereTheInstrumentDoes) {
         {Model::Basic, "ultra on", "ultra?\r\n"},
         {Model::UltraZS406, "sweep start 100000", ""},
         {Model::UltraZS406, "sweep stop 900000000", ""},
-        {Model::UltraZS406, "sweep stop x", "usage: sweep {start(Hz)} [stop(Hz)] [points]\r\n"
-                                            "\tsweep {start|stop|center|span} {freq(Hz)}\r\n"},
+        {Model::UltraZS406, "sweep stop x",
+         "usage: sweep {start(Hz)} [stop(Hz)] [points]\r\n"
+         "\tsweep {start|stop|center|span} {freq(Hz)}\r\n"},
     };
     for (const auto& c : cases) {
         Session s(with_model(c.model));
@@ -182,7 +184,10 @@ TEST(SimShell, ZeroReportsTheOffsetInForce) {
         {Model::UltraZS405, none, {}, "usage: zero {level}\r\n174dBm\r\n"},
         {Model::UltraZS405, none, {"zero 150"}, "usage: zero {level}\r\n150dBm\r\n"},
         {Model::UltraZS405, none, {"zero 70000"}, "usage: zero {level}\r\n174dBm\r\n"},
-        {Model::UltraZS405, [](Faults& f) { f.zero_readback = 128; }, {"zero 174"}, "usage: zero {level}\r\n128dBm\r\n"},
+        {Model::UltraZS405,
+         [](Faults& f) { f.zero_readback = 128; },
+         {"zero 174"},
+         "usage: zero {level}\r\n128dBm\r\n"},
         {Model::UltraZS405, [](Faults& f) { f.zero_readback_missing = true; }, {}, "usage: zero {level}\r\n"},
     };
     for (const auto& c : cases) {
@@ -202,13 +207,19 @@ TEST(SimShell, SweepReadsBackWithinTheModelsCeiling) {
         std::string reply;
     };
     const std::vector<Case> cases{
-        {Model::UltraZS406, 0, {"ultra on", "sweep start 100000", "sweep stop 5400000000"}, "100000 5400000000 450"},
+        {Model::UltraZS406,
+         0,
+         {"ultra on", "sweep start 100000", "sweep stop 5400000000"},
+         "100000 5400000000 450"},
         {Model::UltraZS406, 0, {"sweep start 100000", "sweep stop 5400000000"}, "100000 900000000 450"},
         {Model::UltraZS406, 0, {"ultra on", "sweep stop 5400000000", "ultra off"}, "0 900000000 450"},
         {Model::UltraZS405, 0, {"ultra on", "sweep stop 5400000000"}, "0 800000000 450"},
         {Model::UltraZS407, 0, {"sweep 240000000 800000000 101"}, "240000000 800000000 101"},
         {Model::Basic, 0, {"sweep stop 2000000000"}, "0 960000000 290"},
-        {Model::UltraZS406, -1, {"ultra on", "sweep start 100000", "sweep stop 5400000000"}, "100000 5399999999 450"},
+        {Model::UltraZS406,
+         -1,
+         {"ultra on", "sweep start 100000", "sweep stop 5400000000"},
+         "100000 5399999999 450"},
     };
     for (const auto& c : cases) {
         Options o = with_model(c.model);
@@ -221,7 +232,8 @@ TEST(SimShell, SweepReadsBackWithinTheModelsCeiling) {
 
 TEST(SimShell, TextScanPrintsOneLinePerPoint) {
     Session s;
-    const std::string reply = body("scan 240000000 800000000 290 101", s.run("scan 240000000 800000000 290 101"));
+    const std::string reply =
+        body("scan 240000000 800000000 290 101", s.run("scan 240000000 800000000 290 101"));
     ASSERT_EQ(std::count(reply.begin(), reply.end(), '\n'), 290);
     const std::uint64_t step = 560'000'000 / 290;
     std::size_t pos = 0;
@@ -231,7 +243,8 @@ TEST(SimShell, TextScanPrintsOneLinePerPoint) {
         EXPECT_TRUE(line.starts_with(std::to_string(240'000'000 + i * step) + " -")) << line;
         pos = end + 2;
     }
-    EXPECT_EQ(body("scan 5 1 3", s.run("scan 5 1 3")), "usage: scan {start(Hz)} {stop(Hz)} [points] [outmask]\r\n");
+    EXPECT_EQ(body("scan 5 1 3", s.run("scan 5 1 3")),
+              "usage: scan {start(Hz)} {stop(Hz)} [points] [outmask]\r\n");
 }
 
 }  // namespace

@@ -39,8 +39,9 @@ inline config::Config sim_connection(const sim::Server& server, Link link, std::
 // The read time-out for a run against a simulator with these faults: the
 // short one only where the instrument falls silent on purpose.
 inline std::uint64_t read_timeout_for(const sim::Options& options) {
-    const bool silent = !options.faults.stall_command.empty() || options.faults.abort_after_records.has_value();
-    return silent ? silence_timeout_ms : answered_timeout_ms;
+    const bool silent =
+        !options.faults.stall_command.empty() || options.faults.abort_after_records.has_value();
+    return silent ? SILENCE_TIMEOUT_MS : ANSWERED_TIMEOUT_MS;
 }
 
 }  // namespace vorlix::test

@@ -27,8 +27,8 @@ namespace vorlix::tui::testing_support {
 inline Buffer buffer_with_lines(std::initializer_list<std::string_view> lines) {
     std::size_t width = 0;
     for (std::string_view l : lines) width = std::max(width, text_width(l));
-    Buffer b = Buffer::empty(Rect{0, 0, static_cast<std::uint16_t>(width),
-                                  static_cast<std::uint16_t>(lines.size())});
+    Buffer b = Buffer::empty(
+        Rect{0, 0, static_cast<std::uint16_t>(width), static_cast<std::uint16_t>(lines.size())});
     std::uint16_t y = 0;
     for (std::string_view l : lines) b.set_string(0, y++, l);
     return b;

@@ -26,7 +26,8 @@ TEST(Buffer, SetStringClipsAtTheWidthAndTheArea) {
         {0, 3, "hello", "hel  ", 3},
         {2, 99, "hello", "  hel", 5},
         {0, 99, "ab中", "ab中 ", 4},
-        {4, 99, "中", "     ", 4},   // a wide grapheme that would be cut is not drawn
+        {4, 99, "中", "     ", 4},  // a wide grapheme that would be cut is not
+                                    // drawn
         {0, 3, "ab中", "ab   ", 2},
         {0, 99, "a\x1b[2Jb", "a[2Jb", 5},
     };
@@ -121,10 +122,8 @@ TEST(Buffer, DiffSendsOnlyChangedCellsAndNeverCoveredOnes) {
         std::string updates;
     };
     const Case cases[] = {
-        {"abcd", "abcd", ""},
-        {"abcd", "abXd", "2,0=X "},
-        {"abcd", "a中d", "1,0=中 "},
-        {"a中d", "abcd", "1,0=b 2,0=c "},
+        {"abcd", "abcd", ""},        {"abcd", "abXd", "2,0=X "},
+        {"abcd", "a中d", "1,0=中 "}, {"a中d", "abcd", "1,0=b 2,0=c "},
         {"中中", "中中", ""},
     };
     for (const Case& c : cases) {

@@ -31,26 +31,40 @@ TEST(ChartLayout, AxesLabelsAndGraphArea) {
     };
     const Case cases[] = {
         // the plot screen: Y label band 8 wide, axis column, graph to the right
-        {{0, 0, 66, 20}, plot_x, plot_y,
+        {{0, 0, 66, 20},
+         plot_x,
+         plot_y,
          {{9, 0, 57, 18}, 19, 18, 8, {0, 0, 8, 18}, Position{51, 17}, std::nullopt}},
         // the band is at most a third of the width
         {{0, 0, 20, 10}, plot_x, plot_y, {{7, 0, 13, 8}, 9, 8, 6, {0, 0, 6, 8}, std::nullopt, std::nullopt}},
         // the live screen: no Y labels, so no Y axis line and no band
-        {{2, 1, 40, 12}, plot_x, live_y,
+        {{2, 1, 40, 12},
+         plot_x,
+         live_y,
          {{2, 1, 40, 10}, 12, 11, std::nullopt, {2, 1, 0, 0}, Position{27, 10}, Position{2, 1}}},
         // no labels at all: the graph is the whole area
-        {{0, 0, 10, 5}, Axis(), Axis(), {{0, 0, 10, 5}, std::nullopt, std::nullopt, std::nullopt, {0, 0, 0, 0},
-                                         std::nullopt, std::nullopt}},
+        {{0, 0, 10, 5},
+         Axis(),
+         Axis(),
+         {{0, 0, 10, 5}, std::nullopt, std::nullopt, std::nullopt, {0, 0, 0, 0}, std::nullopt, std::nullopt}},
         // rows run out: labels first, then the axis line
-        {{0, 0, 10, 2}, plot_x, Axis(), {{0, 0, 10, 1}, 1, std::nullopt, std::nullopt, {0, 0, 0, 0},
-                                         std::nullopt, std::nullopt}},
-        {{0, 0, 10, 1}, plot_x, Axis(), {{0, 0, 10, 1}, std::nullopt, std::nullopt, std::nullopt, {0, 0, 0, 0},
-                                         std::nullopt, std::nullopt}},
+        {{0, 0, 10, 2},
+         plot_x,
+         Axis(),
+         {{0, 0, 10, 1}, 1, std::nullopt, std::nullopt, {0, 0, 0, 0}, std::nullopt, std::nullopt}},
+        {{0, 0, 10, 1},
+         plot_x,
+         Axis(),
+         {{0, 0, 10, 1}, std::nullopt, std::nullopt, std::nullopt, {0, 0, 0, 0}, std::nullopt, std::nullopt}},
         // too narrow for a band: the axis line still leaves one graph column
-        {{0, 0, 2, 3}, Axis(), plot_y, {{1, 0, 1, 3}, std::nullopt, std::nullopt, 0, {0, 0, 0, 3}, std::nullopt,
-                                        std::nullopt}},
-        {{4, 4, 0, 0}, plot_x, plot_y, {{4, 4, 0, 0}, std::nullopt, std::nullopt, std::nullopt, {4, 4, 0, 0},
-                                        std::nullopt, std::nullopt}},
+        {{0, 0, 2, 3},
+         Axis(),
+         plot_y,
+         {{1, 0, 1, 3}, std::nullopt, std::nullopt, 0, {0, 0, 0, 3}, std::nullopt, std::nullopt}},
+        {{4, 4, 0, 0},
+         plot_x,
+         plot_y,
+         {{4, 4, 0, 0}, std::nullopt, std::nullopt, std::nullopt, {4, 4, 0, 0}, std::nullopt, std::nullopt}},
     };
     for (const Case& c : cases) {
         const ChartLayout got = chart_layout(c.area, c.x, c.y);
@@ -74,7 +88,7 @@ TEST(ChartLayout, XLabelsAtTheEndsAndCentredBetween) {
     const Case cases[] = {
         {{9, 0, 57, 1}, {7, 7, 7}, {LabelSpan{9, 7}, LabelSpan{34, 7}, LabelSpan{59, 7}}},
         {{0, 0, 10, 1}, {4, 4, 4}, {LabelSpan{0, 4}, std::nullopt, LabelSpan{6, 4}}},  // no room in between
-        {{0, 0, 6, 1}, {3, 3}, {LabelSpan{0, 3}, std::nullopt}},                       // would touch the first
+        {{0, 0, 6, 1}, {3, 3}, {LabelSpan{0, 3}, std::nullopt}},  // would touch the first
         {{0, 0, 8, 1}, {3, 3}, {LabelSpan{0, 3}, LabelSpan{5, 3}}},
         {{0, 0, 10, 1}, {20}, {LabelSpan{0, 10}}},
         {{0, 0, 10, 1}, {0, 2}, {std::nullopt, LabelSpan{8, 2}}},
@@ -108,19 +122,12 @@ TEST(CellMapping, EndsOfTheBoundsAreTheEdgeCells) {
         std::optional<Position> cell;
     };
     const Case cases[] = {
-        {0.0, -10.0, Position{10, 9}},
-        {100.0, 10.0, Position{20, 5}},
-        {50.0, 0.0, Position{15, 7}},
-        {4.9, 0.0, Position{10, 7}},    // nearest column
-        {5.0, 0.0, Position{11, 7}},    // halves round up
-        {0.0, 2.4, Position{10, 7}},
-        {0.0, 2.5, Position{10, 6}},
-        {-0.001, 0.0, std::nullopt},
-        {100.001, 0.0, std::nullopt},
-        {50.0, 10.5, std::nullopt},
-        {NOT_A_NUMBER, 0.0, std::nullopt},
-        {50.0, NOT_A_NUMBER, std::nullopt},
-        {INF, 0.0, std::nullopt},
+        {0.0, -10.0, Position{10, 9}},      {100.0, 10.0, Position{20, 5}}, {50.0, 0.0, Position{15, 7}},
+        {4.9, 0.0, Position{10, 7}},  // nearest column
+        {5.0, 0.0, Position{11, 7}},  // halves round up
+        {0.0, 2.4, Position{10, 7}},        {0.0, 2.5, Position{10, 6}},    {-0.001, 0.0, std::nullopt},
+        {100.001, 0.0, std::nullopt},       {50.0, 10.5, std::nullopt},     {NOT_A_NUMBER, 0.0, std::nullopt},
+        {50.0, NOT_A_NUMBER, std::nullopt}, {INF, 0.0, std::nullopt},
     };
     for (const Case& c : cases) EXPECT_EQ(m.cell(c.x, c.y), c.cell) << c.x << ", " << c.y;
 }
@@ -131,10 +138,8 @@ TEST(CellMapping, UnusableBoundsOrAreasMapNothing) {
         std::array<double, 2> x, y;
     };
     const Case cases[] = {
-        {{0, 0, 10, 10}, {5.0, 5.0}, {0.0, 1.0}},
-        {{0, 0, 10, 10}, {6.0, 5.0}, {0.0, 1.0}},
-        {{0, 0, 10, 10}, {0.0, 1.0}, {NOT_A_NUMBER, 1.0}},
-        {{0, 0, 10, 10}, {-INF, INF}, {0.0, 1.0}},
+        {{0, 0, 10, 10}, {5.0, 5.0}, {0.0, 1.0}},          {{0, 0, 10, 10}, {6.0, 5.0}, {0.0, 1.0}},
+        {{0, 0, 10, 10}, {0.0, 1.0}, {NOT_A_NUMBER, 1.0}}, {{0, 0, 10, 10}, {-INF, INF}, {0.0, 1.0}},
         {{0, 0, 0, 10}, {0.0, 1.0}, {0.0, 1.0}},
     };
     for (const Case& c : cases) {
@@ -186,7 +191,8 @@ TEST(Chart, AxesWithLabels) {
     expected.set_style(Rect{0, 0, 2, 1}, gray);
     expected.set_style(Rect{0, 3, 2, 1}, gray);
     expected.set_style(Rect{2, 4, 10, 1}, gray);
-    for (std::uint16_t x : std::initializer_list<std::uint16_t>{3, 7, 11}) expected.set_style(Rect{x, 5, 1, 1}, gray);
+    for (std::uint16_t x : std::initializer_list<std::uint16_t>{3, 7, 11})
+        expected.set_style(Rect{x, 5, 1, 1}, gray);
     for (Position p : {Position{3, 3}, Position{11, 0}, Position{7, 1}}) {
         expected.set_style(Rect{p.x, p.y, 1, 1}, yellow);
     }
@@ -216,7 +222,8 @@ TEST(Chart, EveryAreaSizeDrawsInsideItsGraph) {
             for (std::uint16_t row = 0; row < h; ++row) {
                 for (std::uint16_t col = 0; col < w; ++col) {
                     if (b.cell(col, row).symbol == "•") {
-                        EXPECT_TRUE(graph.contains({col, row})) << w << "x" << h << " at " << col << "," << row;
+                        EXPECT_TRUE(graph.contains({col, row}))
+                            << w << "x" << h << " at " << col << "," << row;
                     }
                 }
             }
@@ -269,7 +276,10 @@ TEST(Chart, AMillionPointsMarkEveryColumnOfALine) {
         points[i] = {v, v};
     }
     Buffer b = Buffer::empty(Rect{0, 0, 200, 60});
-    Chart({Dataset().data(points)}).x_axis(Axis().bounds(0, 1)).y_axis(Axis().bounds(0, 1)).render(b.area(), b);
+    Chart({Dataset().data(points)})
+        .x_axis(Axis().bounds(0, 1))
+        .y_axis(Axis().bounds(0, 1))
+        .render(b.area(), b);
     for (std::uint16_t x = 0; x < 200; ++x) {
         bool any = false;
         for (std::uint16_t y = 0; y < 60; ++y) any = any || b.cell(x, y).symbol == "•";

@@ -21,11 +21,11 @@ TEST(Keys, CharactersAndControlCodes) {
         std::string key;
     };
     const Case cases[] = {
-        {'q', "Char('q')"},   {'Q', "Char('Q')"},   {'5', "Char('5')"},   {'+', "Char('+')"},
-        {U'é', "Char('é')"},  {'\r', "Enter"},      {'\n', "Char('j')"},  {0x1b, "Esc"},
-        {0x7f, "Backspace"},  {0x08, "Backspace"},  {'\t', "Tab"},        {0x11, "Char('q')"},  // Ctrl+Q
-        {0x03, "Char('c')"},  {0x1d, "Char(']')"},  {0x00, "Char(' ')"},  {0x85, "nothing"},
-        {0xd800, "nothing"},  {0x110000, "nothing"},
+        {'q', "Char('q')"},  {'Q', "Char('Q')"},    {'5', "Char('5')"},  {'+', "Char('+')"},
+        {U'é', "Char('é')"}, {'\r', "Enter"},       {'\n', "Char('j')"}, {0x1b, "Esc"},
+        {0x7f, "Backspace"}, {0x08, "Backspace"},   {'\t', "Tab"},       {0x11, "Char('q')"},  // Ctrl+Q
+        {0x03, "Char('c')"}, {0x1d, "Char(']')"},   {0x00, "Char(' ')"}, {0x85, "nothing"},
+        {0xd800, "nothing"}, {0x110000, "nothing"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(key_text(translate_read(ReadStatus::Character, c.value)), c.key) << c.value;
@@ -68,7 +68,8 @@ TEST(Keys, FunctionKeyCodes) {
         {0777, "nothing"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(key_text(translate_read(ReadStatus::FunctionKey, static_cast<std::uint32_t>(c.code))), c.key)
+        EXPECT_EQ(key_text(translate_read(ReadStatus::FunctionKey, static_cast<std::uint32_t>(c.code))),
+                  c.key)
             << c.code;
     }
     EXPECT_EQ(key_text(translate_read(ReadStatus::Nothing, 'q')), "nothing");
@@ -80,10 +81,10 @@ TEST(Keys, ModifiedKeysByNameAreTheBareKey) {
         std::optional<KeyCode> code;
     };
     const Case cases[] = {
-        {"kLFT5", KeyCode::Left},   {"kRIT3", KeyCode::Right}, {"kUP", KeyCode::Up},
-        {"kDN7", KeyCode::Down},    {"kHOM5", KeyCode::Home},  {"kEND2", KeyCode::End},
-        {"kDC5", KeyCode::Delete},  {"kPRV5", KeyCode::PageUp}, {"kNXT3", KeyCode::PageDown},
-        {"kLFTX", std::nullopt},    {"kxIN", std::nullopt},    {"", std::nullopt},
+        {"kLFT5", KeyCode::Left},  {"kRIT3", KeyCode::Right},  {"kUP", KeyCode::Up},
+        {"kDN7", KeyCode::Down},   {"kHOM5", KeyCode::Home},   {"kEND2", KeyCode::End},
+        {"kDC5", KeyCode::Delete}, {"kPRV5", KeyCode::PageUp}, {"kNXT3", KeyCode::PageDown},
+        {"kLFTX", std::nullopt},   {"kxIN", std::nullopt},     {"", std::nullopt},
     };
     for (const Case& c : cases) {
         const auto key = key_from_extended_name(c.name);
@@ -111,26 +112,62 @@ TEST(Keys, EscapeSequencesInTheirCommonEncodings) {
     };
     const Case cases[] = {
         // Cursor keys, normal and application mode, and with modifiers.
-        {U"[A", "Up"},         {U"[B", "Down"},       {U"[C", "Right"},     {U"[D", "Left"},
-        {U"OA", "Up"},         {U"OB", "Down"},       {U"OC", "Right"},     {U"OD", "Left"},
-        {U"[1;5C", "Right"},   {U"[1;2D", "Left"},    {U"[1;3A", "Up"},     {U"O5B", "Down"},
+        {U"[A", "Up"},
+        {U"[B", "Down"},
+        {U"[C", "Right"},
+        {U"[D", "Left"},
+        {U"OA", "Up"},
+        {U"OB", "Down"},
+        {U"OC", "Right"},
+        {U"OD", "Left"},
+        {U"[1;5C", "Right"},
+        {U"[1;2D", "Left"},
+        {U"[1;3A", "Up"},
+        {U"O5B", "Down"},
         // Home and End in all their encodings.
-        {U"[H", "Home"},       {U"OH", "Home"},       {U"[1~", "Home"},     {U"[7~", "Home"},
-        {U"[F", "End"},        {U"OF", "End"},        {U"[4~", "End"},      {U"[8~", "End"},
-        {U"[1;5H", "Home"},    {U"[1;5~", "Home"},
+        {U"[H", "Home"},
+        {U"OH", "Home"},
+        {U"[1~", "Home"},
+        {U"[7~", "Home"},
+        {U"[F", "End"},
+        {U"OF", "End"},
+        {U"[4~", "End"},
+        {U"[8~", "End"},
+        {U"[1;5H", "Home"},
+        {U"[1;5~", "Home"},
         // The editing keypad.
-        {U"[3~", "Delete"},    {U"[2~", "Insert"},    {U"[5~", "PageUp"},   {U"[6~", "PageDown"},
-        {U"[3;5~", "Delete"},  {U"[6;2~", "PageDown"},
+        {U"[3~", "Delete"},
+        {U"[2~", "Insert"},
+        {U"[5~", "PageUp"},
+        {U"[6~", "PageDown"},
+        {U"[3;5~", "Delete"},
+        {U"[6;2~", "PageDown"},
         // Starts of sequences wait for more.
-        {U"", "more"},         {U"[", "more"},        {U"O", "more"},       {U"[1", "more"},
-        {U"[1;5", "more"},     {U"[[", "more"},       {U"[ ", "more"},
+        {U"", "more"},
+        {U"[", "more"},
+        {U"O", "more"},
+        {U"[1", "more"},
+        {U"[1;5", "more"},
+        {U"[[", "more"},
+        {U"[ ", "more"},
         // Other sequences, and broken ones, are swallowed.
-        {U"[15~", "swallow"},  {U"[9~", "swallow"},   {U"[~", "swallow"},   {U"[Z", "swallow"},
-        {U"OP", "swallow"},    {U"O~", "swallow"},    {U"[?1;2c", "swallow"}, {U"[<0;3;4M", "swallow"},
-        {U"[1:2A", "swallow"}, {U"[ q", "swallow"},   {U"[[A", "swallow"},  {U"[1\x1b", "swallow"},
+        {U"[15~", "swallow"},
+        {U"[9~", "swallow"},
+        {U"[~", "swallow"},
+        {U"[Z", "swallow"},
+        {U"OP", "swallow"},
+        {U"O~", "swallow"},
+        {U"[?1;2c", "swallow"},
+        {U"[<0;3;4M", "swallow"},
+        {U"[1:2A", "swallow"},
+        {U"[ q", "swallow"},
+        {U"[[A", "swallow"},
+        {U"[1\x1b", "swallow"},
         {U"[1\u00e9", "swallow"},
         // Esc and an ordinary key (Alt+key) is no sequence.
-        {U"q", "not a sequence"}, {U"\x1b", "not a sequence"}, {U"o", "not a sequence"},
+        {U"q", "not a sequence"},
+        {U"\x1b", "not a sequence"},
+        {U"o", "not a sequence"},
     };
     for (const Case& c : cases) {
         const std::string shown(c.after_esc.begin(), c.after_esc.end());

@@ -45,7 +45,7 @@ TEST(Layout, SegmentsFillFromTheStart) {
         {{C::percentage(50), C::percentage(50)}, 5, "aaabb"},
         {{C::percentage(50), C::length(2)}, 5, "aaabb"},
         {{C::percentage(200)}, 4, "aaaa"},
-        {{C::length(2), C::percentage(100)}, 5, "aabbb"},     // a Length comes before a Percentage
+        {{C::length(2), C::percentage(100)}, 5, "aabbb"},  // a Length comes before a Percentage
         {{C::min(0)}, 3, "aaa"},
         {{}, 3, "..."},
         {{C::length(3), C::min(3)}, 0, ""},

@@ -36,7 +36,8 @@ TEST(LineGauge, FilledShareOfTheCellsAfterTheLabel) {
         std::uint16_t filled;
     };
     const Case cases[] = {
-        {0.0, 0}, {0.05, 0}, {0.1, 1}, {0.55, 5}, {0.99, 9}, {1.0, 10},
+        {0.0, 0},  {0.05, 0}, {0.1, 1},
+        {0.55, 5}, {0.99, 9}, {1.0, 10},
         {2.0, 10}, {-1.0, 0}, {std::numeric_limits<double>::quiet_NaN(), 0},
     };
     for (const Case& c : cases) {

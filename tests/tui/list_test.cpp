@@ -22,7 +22,7 @@ TEST(List, ScrollOffsetKeepsTheSelectionVisible) {
     const Case cases[] = {
         {5, 3, 0, 0, 0},
         {5, 3, 2, 0, 0},
-        {5, 3, 3, 0, 1},             // one past the bottom: scroll by one
+        {5, 3, 3, 0, 1},  // one past the bottom: scroll by one
         {5, 3, 4, 0, 2},
         {5, 3, 1, 2, 1},             // above the top: scroll up to it
         {5, 3, std::nullopt, 4, 2},  // no room wasted below the last item

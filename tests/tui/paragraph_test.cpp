@@ -24,21 +24,20 @@ TEST(Paragraph, LinesFromTheTopCutAtTheRightEdge) {
 }
 
 TEST(Paragraph, WrappedAndTrimmedInsideABox) {
-    const Paragraph p = Paragraph(Text("Vorlix version 0.1.5-abc1234"))
-                            .block(Block::bordered())
-                            .wrap(Wrap{.trim = true});
+    const Paragraph p =
+        Paragraph(Text("Vorlix version 0.1.5-abc1234")).block(Block::bordered()).wrap(Wrap{.trim = true});
     EXPECT_TRUE(buffers_equal(render(p, Rect{0, 0, 18, 4}), buffer_with_lines({
-                                                                 "┌────────────────┐",
-                                                                 "│Vorlix version  │",
-                                                                 "│0.1.5-abc1234   │",
-                                                                 "└────────────────┘",
-                                                             })));
+                                                                "┌────────────────┐",
+                                                                "│Vorlix version  │",
+                                                                "│0.1.5-abc1234   │",
+                                                                "└────────────────┘",
+                                                            })));
     // Without room for the second row only the first is shown.
     EXPECT_TRUE(buffers_equal(render(p, Rect{0, 0, 18, 3}), buffer_with_lines({
-                                                                 "┌────────────────┐",
-                                                                 "│Vorlix version  │",
-                                                                 "└────────────────┘",
-                                                             })));
+                                                                "┌────────────────┐",
+                                                                "│Vorlix version  │",
+                                                                "└────────────────┘",
+                                                            })));
 }
 
 TEST(Paragraph, AlignmentPlacesEachRow) {
@@ -71,7 +70,8 @@ TEST(Paragraph, WrappedCentredRowsAreCentredOneByOne) {
 }
 
 TEST(Paragraph, StyleCoversTheWholeBox) {
-    const Paragraph p = Paragraph(Text("hi")).block(Block::bordered().title("S")).style(Style().fg(Color::Red));
+    const Paragraph p =
+        Paragraph(Text("hi")).block(Block::bordered().title("S")).style(Style().fg(Color::Red));
     Buffer expected = buffer_with_lines({"┌S──┐", "│hi │", "└───┘"});
     expected.set_style(expected.area(), Style().fg(Color::Red));
     EXPECT_TRUE(buffers_equal(render(p, Rect{0, 0, 5, 3}), expected));
@@ -79,7 +79,8 @@ TEST(Paragraph, StyleCoversTheWholeBox) {
 
 TEST(Paragraph, SpanStylesLieOverTheParagraphStyle) {
     Text text(Line(std::vector<Span>{Span("a"), Span("b", Style().fg(Color::Yellow))}));
-    const Buffer b = render(Paragraph(text).style(Style().fg(Color::White).bg(Color::Blue)), Rect{0, 0, 3, 1});
+    const Buffer b =
+        render(Paragraph(text).style(Style().fg(Color::White).bg(Color::Blue)), Rect{0, 0, 3, 1});
     Buffer expected = buffer_with_lines({"ab "});
     expected.set_style(expected.area(), Style().fg(Color::White).bg(Color::Blue));
     expected.set_style(Rect{1, 0, 1, 1}, Style().fg(Color::Yellow));

@@ -122,8 +122,13 @@ TEST(Terminal, KeepsOnlyTheFrameStillOnScreen) {
          },
          true},
         {"a clear", [](Terminal& t, TestBackend&, std::uint64_t) { ASSERT_TRUE(t.clear()); }, false},
-        {"a resize", [](Terminal&, TestBackend& b, std::uint64_t) { b.resize({4, 3}); }, false},
-        {"another frame", [](Terminal& t, TestBackend&, std::uint64_t) { ASSERT_TRUE(t.draw(text("cd"))); }, false},
+        {"a resize",
+         [](Terminal&, TestBackend& b, std::uint64_t) {
+             b.resize({4, 3});
+         },
+         false},
+        {"another frame", [](Terminal& t, TestBackend&, std::uint64_t) { ASSERT_TRUE(t.draw(text("cd"))); },
+         false},
         {"a failed flush",
          [&](Terminal& t, TestBackend& b, std::uint64_t) {
              b.fail_next(broken, 2);

@@ -102,8 +102,8 @@ TEST_F(TtyBackendTest, CellsAreWrittenWithTheColoursTheTerminalShows) {
         ASSERT_TRUE(backend.flush());
         // The cursor goes before the frame; neighbours share one position;
         // an unchanged style is not repeated.
-        const std::string expected = "\x1b[?25l\x1b[1;1H" + c.styled + "X" + c.indexed + "é" + "\x1b[3;6H" +
-                                     c.styled + "X";
+        const std::string expected =
+            "\x1b[?25l\x1b[1;1H" + c.styled + "X" + c.indexed + "é" + "\x1b[3;6H" + c.styled + "X";
         EXPECT_EQ(written(expected.size()), expected);
     }
 }

@@ -27,10 +27,10 @@ TEST(Utf8, WidthsOfTheCharactersOnOurScreens) {
         std::size_t width;
     };
     const Case cases[] = {
-        {"abc", 3},   {"–—…·", 4},   {"↓↑←→↲", 5}, {"┌─┐│└┘", 6}, {"•", 1},
-        {"中文", 4},   {"e\xCC\x81", 1},  // e with a combining acute
-        {"a\tb", 3},  {"a\x1b[31mb", 6},  // ESC dropped, "[31m" is text
-        {"\xFF", 1},  {"", 0},
+        {"abc", 3},  {"–—…·", 4},       {"↓↑←→↲", 5},     {"┌─┐│└┘", 6},
+        {"•", 1},    {"中文", 4},       {"e\xCC\x81", 1},  // e with a combining acute
+        {"a\tb", 3}, {"a\x1b[31mb", 6},                    // ESC dropped, "[31m" is text
+        {"\xFF", 1}, {"", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(text_width(c.text), c.width) << c.text;
 }
@@ -55,15 +55,9 @@ TEST(Text, SplitsAtLineFeedsLikeLines) {
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"", {}},
-        {"a", {"a"}},
-        {"a\n", {"a"}},
-        {"\n", {""}},
-        {"a\r\nb", {"a", "b"}},
-        {"a\n\nb\n", {"a", "", "b"}},
-        {"a\r", {"a"}},
-        {"\r", {""}},
-        {"a\r\r\n\r\r", {"a\r", "\r"}},
+        {"", {}},       {"a", {"a"}},           {"a\n", {"a"}},
+        {"\n", {""}},   {"a\r\nb", {"a", "b"}}, {"a\n\nb\n", {"a", "", "b"}},
+        {"a\r", {"a"}}, {"\r", {""}},           {"a\r\r\n\r\r", {"a\r", "\r"}},
     };
     for (const Case& c : cases) {
         const Text t(c.text);

@@ -40,7 +40,9 @@ TEST(Wrap, BreaksAtWordBoundaries) {
         {"中文字", 3, true, {"中", "文", "字"}},
         {"中", 1, true, {""}},  // never fits
         {"abc", 0, true, {}},
-        {"Detected tinySA Ultra family ZS406 (native raw offset 174 dB)", 30, true,
+        {"Detected tinySA Ultra family ZS406 (native raw offset 174 dB)",
+         30,
+         true,
          {"Detected tinySA Ultra family", "ZS406 (native raw offset 174", "dB)"}},
         {"Vorlix version 0.1.5-abc1234", 20, true, {"Vorlix version", "0.1.5-abc1234"}},
     };
@@ -51,7 +53,8 @@ TEST(Wrap, BreaksAtWordBoundaries) {
 }
 
 TEST(Wrap, EveryRowFitsItsWidth) {
-    const std::string text = "The quick brown fox jumps over the lazy dog; 中文 and supercalifragilistic words.";
+    const std::string text =
+        "The quick brown fox jumps over the lazy dog; 中文 and supercalifragilistic words.";
     for (std::uint16_t width = 1; width <= 40; ++width) {
         for (const std::string& row : wrap_words(text, width)) {
             EXPECT_LE(text_width(row), width) << row;
@@ -93,7 +96,7 @@ TEST(Wrap, RowOffsets) {
         std::uint16_t offset;
     };
     const Case cases[] = {
-        {3, 10, Alignment::Left, 0}, {3, 10, Alignment::Center, 4},  {4, 10, Alignment::Center, 3},
+        {3, 10, Alignment::Left, 0},  {3, 10, Alignment::Center, 4},  {4, 10, Alignment::Center, 3},
         {3, 10, Alignment::Right, 7}, {12, 10, Alignment::Center, 0}, {12, 10, Alignment::Right, 0},
     };
     for (const Case& c : cases) EXPECT_EQ(row_offset(c.row_width, c.width, c.alignment), c.offset);

@@ -30,7 +30,6 @@ std::ostream& operator<<(std::ostream& os, const Seen& s) {
     return os << "{" << s.status << ", " << s.progress << ", " << scan_phase_name(s.phase) << "}";
 }
 
-
 class LogCapture {
 public:
     LogCapture() {
@@ -74,10 +73,23 @@ ScanRun run_scan(vorlix::config::Config config, const ScanRequest& request) {
 
 const ScanRequest DEFAULT_REQUEST{240'000'000, 800'000'000, 2001, 1};
 
-const std::vector<std::string> SETUP_COMMANDS = {
-    "version", "info", "help", "leveloffset", "vbat", "usart_cfg", "threads", "marker",
-    "repeat 1", "zero 174", "zero", "pause", "mode low input", "sweep start 240000000",
-    "sweep stop 800000000", "sweep", "scan 240000000 800000000 290 101"};
+const std::vector<std::string> SETUP_COMMANDS = {"version",
+                                                 "info",
+                                                 "help",
+                                                 "leveloffset",
+                                                 "vbat",
+                                                 "usart_cfg",
+                                                 "threads",
+                                                 "marker",
+                                                 "repeat 1",
+                                                 "zero 174",
+                                                 "zero",
+                                                 "pause",
+                                                 "mode low input",
+                                                 "sweep start 240000000",
+                                                 "sweep stop 800000000",
+                                                 "sweep",
+                                                 "scan 240000000 800000000 290 101"};
 
 class SingleScanOverLink : public testing::TestWithParam<Link> {};
 
@@ -93,22 +105,16 @@ TEST_P(SingleScanOverLink, WholeScanReportsEveryStageAndSavesTheFrame) {
     ASSERT_TRUE(run.final.saved_path.has_value());
     const std::string saved = *run.final.saved_path;
     const std::vector<Seen> expected = {
-        {"Opening connection", 0, ScanPhase::Running},
-        {"Identifying instrument", 0, ScanPhase::Running},
-        {"Identifying instrument", 5, ScanPhase::Running},
-        {"Configuring scan", 5, ScanPhase::Running},
-        {"Configuring scan", 20, ScanPhase::Running},
-        {"Acquiring samples", 20, ScanPhase::Running},
+        {"Opening connection", 0, ScanPhase::Running},     {"Identifying instrument", 0, ScanPhase::Running},
+        {"Identifying instrument", 5, ScanPhase::Running}, {"Configuring scan", 5, ScanPhase::Running},
+        {"Configuring scan", 20, ScanPhase::Running},      {"Acquiring samples", 20, ScanPhase::Running},
         {"Acquiring samples", 71, ScanPhase::Running},  // 4097 of 6005 frame bytes
-        {"Acquiring samples", 95, ScanPhase::Running},
-        {"Acquisition complete", 95, ScanPhase::Running},
-        {"Acquisition complete", 99, ScanPhase::Running},
-        {"Writing CSV", 99, ScanPhase::Running},
+        {"Acquiring samples", 95, ScanPhase::Running},     {"Acquisition complete", 95, ScanPhase::Running},
+        {"Acquisition complete", 99, ScanPhase::Running},  {"Writing CSV", 99, ScanPhase::Running},
         {"Saved " + saved, 100, ScanPhase::Complete},
     };
     EXPECT_EQ(run.states, expected);
-    EXPECT_TRUE(run.final.info.starts_with(
-        "Detected tinySA Ultra family ZS405 (native raw offset 174 dB)\n"))
+    EXPECT_TRUE(run.final.info.starts_with("Detected tinySA Ultra family ZS405 (native raw offset 174 dB)\n"))
         << run.final.info;
     EXPECT_FALSE(run.final.error.has_value());
 
@@ -125,7 +131,9 @@ TEST_P(SingleScanOverLink, WholeScanReportsEveryStageAndSavesTheFrame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, SingleScanOverLink, testing::Values(Link::Tcp, Link::Pty),
-                         [](const auto& param_info) { return param_info.param == Link::Tcp ? "Tcp" : "Pty"; });
+                         [](const auto& param_info) {
+                             return param_info.param == Link::Tcp ? "Tcp" : "Pty";
+                         });
 
 TEST(SingleScan, RetriesABlankIdentificationOnce) {
     TempDir out;
@@ -146,8 +154,9 @@ TEST(SingleScan, RetriesABlankIdentificationOnce) {
     EXPECT_EQ(std::vector<std::string>(commands.begin(), commands.begin() + 5),
               (std::vector<std::string>{"version", "info", "version", "info", "help"}));
     const auto records = logs.records();
-    EXPECT_TRUE(contains(records, "vorlix::acquisition 2 instrument identification failed; retrying "
-                                  "once: the instrument returned an empty version or info reply"));
+    EXPECT_TRUE(contains(records,
+                         "vorlix::acquisition 2 instrument identification failed; retrying "
+                         "once: the instrument returned an empty version or info reply"));
     // Each diagnostic reply goes to the debug log under its command's name.
     for (std::string_view diagnostic : {"leveloffset: ", "vbat: ", "usart_cfg: ", "threads: ", "marker: "}) {
         EXPECT_TRUE(std::any_of(records.begin(), records.end(), [&](const std::string& r) {
@@ -164,9 +173,9 @@ struct FaultCase {
     std::string name;
     std::function<void(sim::Options&)> fault = [](sim::Options&) {};
     std::function<void(vorlix::config::Config&, ScanRequest&)> tweak = [](auto&, auto&) {};
-    std::string error;         // the stored text; with `prefix_only`, how it starts
+    std::string error;  // the stored text; with `prefix_only`, how it starts
     bool prefix_only = false;
-    std::string status;        // the last stage reached
+    std::string status;  // the last stage reached
     std::uint64_t progress;
     std::vector<std::string> commands;  // exactly the commands received, in order
 };
@@ -192,63 +201,103 @@ std::vector<FaultCase> fault_cases() {
         {.name = "invalid configuration",
          .tweak = [](auto& c, auto&) { c.serial.timeout_ms = 0; },
          .error = "invalid configuration: serial.timeout_ms must be in 1..=600000",
-         .status = "Opening connection", .progress = 0, .commands = {}},
+         .status = "Opening connection",
+         .progress = 0,
+         .commands = {}},
         {.name = "invalid request",
          .tweak = [](auto&, auto& r) { r.points = 1; },
          .error = "invalid scan request: points must be 2..=1000001 and repeat 1..=1000",
-         .status = "Opening connection", .progress = 0, .commands = {}},
+         .status = "Opening connection",
+         .progress = 0,
+         .commands = {}},
         {.name = "identification blank twice",
-         .fault = [](auto& o) { o.faults.blank_command = "info"; o.faults.blank_times = 2; },
+         .fault =
+             [](auto& o) {
+                 o.faults.blank_command = "info";
+                 o.faults.blank_times = 2;
+             },
          .error = "the instrument returned an empty version or info reply",
-         .status = "Retrying instrument identification", .progress = 5,
+         .status = "Retrying instrument identification",
+         .progress = 5,
          .commands = {"version", "info", "version", "info"}},
         {.name = "link lost on info is not retried",
-         .fault = [](auto& o) { o.faults.disconnect_command = "info"; o.faults.disconnect_after_bytes = 0; },
+         .fault =
+             [](auto& o) {
+                 o.faults.disconnect_command = "info";
+                 o.faults.disconnect_after_bytes = 0;
+             },
          .error = "serial transport: failed to fill whole buffer",
-         .status = "Identifying instrument", .progress = 5, .commands = {"version", "info"}},
+         .status = "Identifying instrument",
+         .progress = 5,
+         .commands = {"version", "info"}},
         {.name = "configured model differs",
          .tweak = [](auto& c, auto&) { c.scan.device_model = vorlix::config::DeviceModel::Basic; },
          .error = "configured model tinySA Basic does not match detected tinySA Ultra family",
-         .status = "Identifying instrument", .progress = 5, .commands = {"version", "info"}},
+         .status = "Identifying instrument",
+         .progress = 5,
+         .commands = {"version", "info"}},
         {.name = "range above the model's ceiling",
-         .tweak = [](auto& c, auto& r) { r.stop_hz = 900'000'000; c.stop_frequency = 900; },
-         .error = "invalid scan request: extended acquisition currently requires an explicitly detected ZS406",
-         .status = "Identifying instrument", .progress = 5, .commands = {"version", "info"}},
+         .tweak =
+             [](auto& c, auto& r) {
+                 r.stop_hz = 900'000'000;
+                 c.stop_frequency = 900;
+             },
+         .error =
+             "invalid scan request: extended acquisition currently requires an explicitly detected ZS406",
+         .status = "Identifying instrument",
+         .progress = 5,
+         .commands = {"version", "info"}},
         {.name = "help lacks resume",
          .fault = [](auto& o) { o.faults.help_omit = {"resume"}; },
          .error = "tinySA Ultra family firmware does not advertise required command \"resume\"",
-         .status = "Identifying instrument", .progress = 5, .commands = {"version", "info", "help"}},
+         .status = "Identifying instrument",
+         .progress = 5,
+         .commands = {"version", "info", "help"}},
         {.name = "zero read back differs",
          .fault = [](auto& o) { o.faults.zero_readback = 128; },
          .error = "raw-level offset readback is 128 dB after requesting 174 dB",
-         .status = "Configuring scan", .progress = 5, .commands = setup_upto("zero")},
+         .status = "Configuring scan",
+         .progress = 5,
+         .commands = setup_upto("zero")},
         {.name = "sweep stop rejected",
          .fault = [](auto& o) { o.faults.reject_command = "sweep stop"; },
-         .error = "device rejected \"sweep stop 800000000\": ", .prefix_only = true,
-         .status = "Configuring scan", .progress = 20,
+         .error = "device rejected \"sweep stop 800000000\": ",
+         .prefix_only = true,
+         .status = "Configuring scan",
+         .progress = 20,
          .commands = with(setup_upto("sweep stop 800000000"), {"resume"})},
         {.name = "frame without closing brace",
          .fault = [](auto& o) { o.faults.missing_end = true; },
          .error = "raw scan is missing its closing brace",
-         .status = "Acquiring samples", .progress = 95,
+         .status = "Acquiring samples",
+         .progress = 95,
          .commands = with(SETUP_COMMANDS, {SCANRAW, "resume"})},
         {.name = "frame error and resume rejected",
-         .fault = [](auto& o) { o.faults.missing_end = true; o.faults.reject_command = "resume"; },
+         .fault =
+             [](auto& o) {
+                 o.faults.missing_end = true;
+                 o.faults.reject_command = "resume";
+             },
          .error = "raw scan is missing its closing brace; additionally, resume failed: device rejected "
                   "\"resume\": ",
          .prefix_only = true,
-         .status = "Acquiring samples", .progress = 95,
+         .status = "Acquiring samples",
+         .progress = 95,
          .commands = with(SETUP_COMMANDS, {SCANRAW, "resume"})},
         {.name = "resume rejected after a good frame",
          .fault = [](auto& o) { o.faults.reject_command = "resume"; },
-         .error = "device rejected \"resume\": ", .prefix_only = true,
-         .status = "Acquiring samples", .progress = 95,
+         .error = "device rejected \"resume\": ",
+         .prefix_only = true,
+         .status = "Acquiring samples",
+         .progress = 95,
          .commands = with(SETUP_COMMANDS, {SCANRAW, "resume"})},
         {.name = "instrument falls silent during the frame",
          .fault = [](auto& o) { o.faults.stall_command = "scanraw"; },
-         .tweak = [](auto& c, auto&) { c.connection.tcp_timeout_ms = vorlix::test::silence_timeout_ms; },
-         .error = "serial transport: ", .prefix_only = true,
-         .status = "Acquiring samples", .progress = 20,
+         .tweak = [](auto& c, auto&) { c.connection.tcp_timeout_ms = vorlix::test::SILENCE_TIMEOUT_MS; },
+         .error = "serial transport: ",
+         .prefix_only = true,
+         .status = "Acquiring samples",
+         .progress = 20,
          .commands = with(SETUP_COMMANDS, {SCANRAW})},
     };
 }
@@ -287,7 +336,7 @@ TEST(SingleScan, TimedOutFrameThenSilentResumeKeepsBothErrors) {
     auto server = start_sim(Link::Tcp, options);
     ASSERT_TRUE(server);
     auto config = sim_config(*server, Link::Tcp, out.path(), DEFAULT_REQUEST);
-    config.connection.tcp_timeout_ms = vorlix::test::silence_timeout_ms;
+    config.connection.tcp_timeout_ms = vorlix::test::SILENCE_TIMEOUT_MS;
     ScanRun run = run_scan(config, DEFAULT_REQUEST);
     const std::string error = run.final.error.value_or("");
     EXPECT_NE(error.find("; additionally, resume failed: serial transport: "), std::string::npos) << error;
@@ -342,7 +391,9 @@ TEST(InstrumentDescription, FamilyRevisionNativeOffsetThenRawReplies) {
         {{"tinySA_v1.4\n", "tinySA v0.3\n", false, std::nullopt},
          basic,
          "Detected tinySA Basic (native raw offset 128 dB)\ntinySA_v1.4\ntinySA v0.3\n"},
-        {{"V", "I", true, std::nullopt}, ultra, "Detected tinySA Ultra family (native raw offset 174 dB)\nVI"},
+        {{"V", "I", true, std::nullopt},
+         ultra,
+         "Detected tinySA Ultra family (native raw offset 174 dB)\nVI"},
     };
     for (const auto& c : cases) EXPECT_EQ(instrument_description(c.identity, c.profile), c.text);
 }
@@ -362,16 +413,26 @@ TEST(SingleScan, SetUpFollowsTheInstrument) {
         {.name = "ZS406",
          .instrument = [](auto& o) { o.model = sim::Model::UltraZS406; },
          .first_line = "Detected tinySA Ultra family ZS406 (native raw offset 174 dB)",
-         .version_reply = "HW Version:V0.4.6.1", .zero_command = "zero 174", .decode_offset = 174},
+         .version_reply = "HW Version:V0.4.6.1",
+         .zero_command = "zero 174",
+         .decode_offset = 174},
         {.name = "Basic with a configured offset shows its native one",
          .instrument = [](auto& o) { o.model = sim::Model::Basic; },
-         .tweak = [](auto& c) { c.scan.auto_zero_offset = false; c.scan.zero_offset = 100; },
+         .tweak =
+             [](auto& c) {
+                 c.scan.auto_zero_offset = false;
+                 c.scan.zero_offset = 100;
+             },
          .first_line = "Detected tinySA Basic (native raw offset 128 dB)",
-         .version_reply = "tinySA_v1.4-175-g1419a93", .zero_command = "zero 100", .decode_offset = 100},
+         .version_reply = "tinySA_v1.4-175-g1419a93",
+         .zero_command = "zero 100",
+         .decode_offset = 100},
         {.name = "help without vbat skips only that diagnostic",
          .instrument = [](auto& o) { o.faults.help_omit = {"vbat"}; },
          .first_line = "Detected tinySA Ultra family ZS405 (native raw offset 174 dB)",
-         .version_reply = "HW Version:V0.4.5.1.1", .zero_command = "zero 174", .decode_offset = 174,
+         .version_reply = "HW Version:V0.4.5.1.1",
+         .zero_command = "zero 174",
+         .decode_offset = 174,
          .commands = with(setup_upto("leveloffset"),
                           {"usart_cfg", "threads", "marker", "repeat 1", "zero 174", "zero", "pause",
                            "mode low input", "sweep start 240000000", "sweep stop 800000000", "sweep",

@@ -25,7 +25,7 @@ constexpr double ULTRA_OFFSET = 174;
 // at a known point of the capture however fast the worker sweeps. It runs on
 // whichever thread holds the lock; its own state is only touched there.
 struct Script {
-    std::vector<std::string> statuses;       // every distinct status, in order
+    std::vector<std::string> statuses;        // every distinct status, in order
     std::vector<std::vector<Sample>> frames;  // the simulator's frame of each accepted sweep
     std::uint64_t seen_sweeps = 0;
     std::function<void(LiveShared&, std::uint64_t sweeps)> on_sweep = [](auto&, auto) {};
@@ -98,10 +98,23 @@ std::vector<Sample> max_of(const std::vector<std::vector<Sample>>& sweeps) {
     return out;
 }
 
-const std::vector<std::string> SETUP = {
-    "version", "info", "help", "leveloffset", "vbat", "usart_cfg", "threads", "marker",
-    "repeat 1", "zero 174", "zero", "pause", "mode low input", "sweep start 240000000",
-    "sweep stop 800000000", "sweep", "scan 240000000 800000000 290 101"};
+const std::vector<std::string> SETUP = {"version",
+                                        "info",
+                                        "help",
+                                        "leveloffset",
+                                        "vbat",
+                                        "usart_cfg",
+                                        "threads",
+                                        "marker",
+                                        "repeat 1",
+                                        "zero 174",
+                                        "zero",
+                                        "pause",
+                                        "mode low input",
+                                        "sweep start 240000000",
+                                        "sweep stop 800000000",
+                                        "sweep",
+                                        "scan 240000000 800000000 290 101"};
 const std::string SCANRAW = "scanraw 240000000 800000000 451";
 
 std::vector<std::string> setup_then(std::size_t sweeps, bool resume = true) {
@@ -155,11 +168,14 @@ TEST_P(LiveOverLink, SavesOnRequestSwitchesTraceAndStops) {
         "Saved " + last + " and stopped live capture",
     };
     EXPECT_EQ(run.statuses, expected);
-    EXPECT_TRUE(run.final.info.starts_with("Detected tinySA Ultra family ZS405 (native raw offset 174 dB)\n"));
+    EXPECT_TRUE(
+        run.final.info.starts_with("Detected tinySA Ultra family ZS405 (native raw offset 174 dB)\n"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, LiveOverLink, testing::Values(Link::Tcp, Link::Pty),
-                         [](const auto& param_info) { return param_info.param == Link::Tcp ? "Tcp" : "Pty"; });
+                         [](const auto& param_info) {
+                             return param_info.param == Link::Tcp ? "Tcp" : "Pty";
+                         });
 
 TEST(LiveCapture, SaveAskedBeforeTheFirstSweepIsServedByIt) {
     TempDir out;
@@ -231,50 +247,88 @@ void unwritable(vorlix::config::Config& c, const fs::path& out) {
 std::vector<LiveFault> live_faults() {
     return {
         {.name = "stop during the set-up",
-         .script = stop_during_setup(), .phase = ScanPhase::Complete, .error = "",
-         .status = "Live capture stopped before the first complete sweep", .sweeps = 0,
+         .script = stop_during_setup(),
+         .phase = ScanPhase::Complete,
+         .error = "",
+         .status = "Live capture stopped before the first complete sweep",
+         .sweeps = 0,
          .commands = setup_then(0)},
         {.name = "frame error on the second sweep",
-         .fault = [](auto& o) { o.faults.missing_end = true; o.faults.frame_faults_from_sweep = 1; },
-         .script = stop_after(5), .phase = ScanPhase::Failed,
+         .fault =
+             [](auto& o) {
+                 o.faults.missing_end = true;
+                 o.faults.frame_faults_from_sweep = 1;
+             },
+         .script = stop_after(5),
+         .phase = ScanPhase::Failed,
          .error = "raw scan is missing its closing brace",
-         .status = "Live capture \u2014 1 sweeps", .sweeps = 1, .commands = setup_then(2)},
+         .status = "Live capture \u2014 1 sweeps",
+         .sweeps = 1,
+         .commands = setup_then(2)},
         {.name = "frame error and resume rejected",
-         .fault = [](auto& o) { o.faults.missing_end = true; o.faults.reject_command = "resume"; },
-         .script = stop_after(5), .phase = ScanPhase::Failed,
+         .fault =
+             [](auto& o) {
+                 o.faults.missing_end = true;
+                 o.faults.reject_command = "resume";
+             },
+         .script = stop_after(5),
+         .phase = ScanPhase::Failed,
          .error = "raw scan is missing its closing brace; additionally, resume failed: device rejected "
                   "\"resume\": ",
-         .prefix_only = true, .status = "Live capture running", .sweeps = 0, .commands = setup_then(1)},
+         .prefix_only = true,
+         .status = "Live capture running",
+         .sweeps = 0,
+         .commands = setup_then(1)},
         {.name = "resume rejected after a clean stop saves nothing",
          .fault = [](auto& o) { o.faults.reject_command = "resume"; },
-         .script = stop_after(2), .phase = ScanPhase::Failed,
-         .error = "device rejected \"resume\": ", .prefix_only = true,
-         .status = "Stopping after the current sweep", .sweeps = 2, .commands = setup_then(2)},
+         .script = stop_after(2),
+         .phase = ScanPhase::Failed,
+         .error = "device rejected \"resume\": ",
+         .prefix_only = true,
+         .status = "Stopping after the current sweep",
+         .sweeps = 2,
+         .commands = setup_then(2)},
         {.name = "failed save during the capture",
-         .tweak = unwritable, .script = save_first_sweep(), .phase = ScanPhase::Failed,
+         .tweak = unwritable,
+         .script = save_first_sweep(),
+         .phase = ScanPhase::Failed,
          .error = "live capture: Not a directory (os error 20)",
-         .status = "Stopping after the current sweep", .sweeps = 1, .commands = setup_then(1),
+         .status = "Stopping after the current sweep",
+         .sweeps = 1,
+         .commands = setup_then(1),
          .files = 1},
         {.name = "failed final save",
-         .tweak = unwritable, .script = stop_after(1), .phase = ScanPhase::Failed,
+         .tweak = unwritable,
+         .script = stop_after(1),
+         .phase = ScanPhase::Failed,
          .error = "I/O: Not a directory (os error 20)",
-         .status = "Stopping after the current sweep", .sweeps = 1, .commands = setup_then(1),
+         .status = "Stopping after the current sweep",
+         .sweeps = 1,
+         .commands = setup_then(1),
          .files = 1},
         {.name = "set-up failure sends no resume",
          .fault = [](auto& o) { o.faults.zero_readback = 128; },
-         .phase = ScanPhase::Failed, .error = "raw-level offset readback is 128 dB after requesting 174 dB",
-         .status = "Configuring scan", .sweeps = 0,
+         .phase = ScanPhase::Failed,
+         .error = "raw-level offset readback is 128 dB after requesting 174 dB",
+         .status = "Configuring scan",
+         .sweeps = 0,
          .commands = {SETUP.begin(), SETUP.begin() + 11}},
         {.name = "rejected sweep set-up still resumes",
          .fault = [](auto& o) { o.faults.reject_command = "pause"; },
-         .phase = ScanPhase::Failed, .error = "device rejected \"pause\": ", .prefix_only = true,
-         .status = "Configuring scan", .sweeps = 0,
+         .phase = ScanPhase::Failed,
+         .error = "device rejected \"pause\": ",
+         .prefix_only = true,
+         .status = "Configuring scan",
+         .sweeps = 0,
          .commands = {"version", "info", "help", "leveloffset", "vbat", "usart_cfg", "threads", "marker",
                       "repeat 1", "zero 174", "zero", "pause", "resume"}},
         {.name = "invalid configuration",
          .tweak = [](auto& c, auto&) { c.serial.max_response_bytes = 10; },
-         .phase = ScanPhase::Failed, .error = "invalid configuration: serial.max_response_bytes must be in 256..=16777216",
-         .status = "Opening live connection", .sweeps = 0, .commands = {}},
+         .phase = ScanPhase::Failed,
+         .error = "invalid configuration: serial.max_response_bytes must be in 256..=16777216",
+         .status = "Opening live connection",
+         .sweeps = 0,
+         .commands = {}},
     };
 }
 
@@ -315,9 +369,13 @@ TEST(LiveSweepCheck, RejectsWhatCannotJoinTheHistory) {
         {"first sweep is never compared", {{1, 2}}, false, std::nullopt},
         {"frequency NaN", {{240, -1}, {nan, -1}}, false, "live sweep contains a non-finite value at point 1"},
         {"level infinite", {{240, -inf}}, true, "live sweep contains a non-finite value at point 0"},
-        {"more points", {{240, 1}, {240.5, 1}, {241, 1}, {241.5, 1}}, true,
+        {"more points",
+         {{240, 1}, {240.5, 1}, {241, 1}, {241.5, 1}},
+         true,
          "live sweep has 4 points; expected 3"},
-        {"frequency moved", {{240, 1}, {240.5, 1}, {241.000001, 1}}, true,
+        {"frequency moved",
+         {{240, 1}, {240.5, 1}, {241.000001, 1}},
+         true,
          "live sweep frequency changed at point 2: expected 241 MHz, got 241.000001 MHz"},
         {"same grid", {{240, 0}, {240.5, 0}, {241, 0}}, true, std::nullopt},
     };

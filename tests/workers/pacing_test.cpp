@@ -16,9 +16,9 @@
 
 using namespace vorlix::workers;
 using namespace vorlix::workers::test;
+using std::chrono::milliseconds;
 using vorlix::instrument::ScanRequest;
 using vorlix::instrument::Sleeper;
-using std::chrono::milliseconds;
 namespace sim = vorlix::sim;
 
 namespace {

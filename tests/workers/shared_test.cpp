@@ -122,13 +122,13 @@ TEST(LiveShared, StatusStopAndReaders) {
     reset_live_shared(shared);
     set_live_status(shared, Status::Text{"Configuring scan"});
     set_live_status(shared, Status::Info{"Detected tinySA Ultra family ZS406"});
-    const auto before = shared->with_lock([](LiveShared& r) {
-        return std::tuple(r.status, r.info, r.generation, r.phase, r.stop_requested);
-    });
+    const auto before = shared->with_lock(
+        [](LiveShared& r) { return std::tuple(r.status, r.info, r.generation, r.phase, r.stop_requested); });
     set_live_status(shared, Status::Progress{50});
     EXPECT_EQ(shared->with_lock([](LiveShared& r) {
         return std::tuple(r.status, r.info, r.generation, r.phase, r.stop_requested);
-    }), before);
+    }),
+              before);
     EXPECT_EQ(std::get<0>(before), "Configuring scan");
     EXPECT_EQ(std::get<1>(before), "Detected tinySA Ultra family ZS406");
     request_live_stop(shared);

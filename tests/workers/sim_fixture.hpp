@@ -44,7 +44,7 @@ inline std::unique_ptr<sim::Server> start_sim_with(Link link,
 // going to `output_dir`, and the range of `request` in the menu fields.
 inline config::Config sim_config(const sim::Server& server, Link link, const fs::path& output_dir,
                                  const instrument::ScanRequest& request) {
-    config::Config c = vorlix::test::sim_connection(server, link, vorlix::test::answered_timeout_ms);
+    config::Config c = vorlix::test::sim_connection(server, link, vorlix::test::ANSWERED_TIMEOUT_MS);
     c.serial.command_delay_ms = 0;
     c.serial.settle_delay_ms = 0;
     c.serial.scan_delay_ms = 0;
@@ -106,9 +106,9 @@ inline bool contains(const std::vector<std::string>& list, std::string_view item
 inline testing::AssertionResult error_matches(const std::string& actual, const std::string& expected,
                                               bool prefix_only) {
     if (prefix_only ? actual.starts_with(expected) : actual == expected) return testing::AssertionSuccess();
-    return testing::AssertionFailure() << "error text: \"" << actual << "\"\n"
-                                       << (prefix_only ? "expected to start with: \"" : "expected: \"")
-                                       << expected << "\"";
+    return testing::AssertionFailure()
+           << "error text: \"" << actual << "\"\n"
+           << (prefix_only ? "expected to start with: \"" : "expected: \"") << expected << "\"";
 }
 
 // Appends `value` unless it repeats the last entry, so polling the same state

@@ -72,8 +72,8 @@ TEST(Traces, FirstSweepSetsEveryTrace) {
 
 TEST(Traces, HoldAndDecayFollowTheLevels) {
     // Point 0 peaks once then stays low; point 1 dips once then stays high.
-    const std::vector<std::vector<double>> sweeps = {
-        {-20, -40}, {-60, -80}, {-60, -40}, {-60, -40}, {-60, -40}, {-60, -40}};
+    const std::vector<std::vector<double>> sweeps = {{-20, -40}, {-60, -80}, {-60, -40},
+                                                     {-60, -40}, {-60, -40}, {-60, -40}};
     const struct {
         TraceMode mode;
         std::vector<double> after_each[6];
@@ -109,12 +109,8 @@ TEST(Traces, AveragesGrowTheirWindowThenSlide) {
         double average16;
         std::size_t history;
     } cases[] = {
-        {1, -1, -1, 1},
-        {2, -1.5, -1.5, 2},
-        {4, -2.5, -2.5, 4},
-        {5, -3.5, -3, 5},
-        {16, -14.5, -8.5, 16},
-        {20, -18.5, -12.5, 16},  // history holds sweeps 5..20
+        {1, -1, -1, 1},   {2, -1.5, -1.5, 2},    {4, -2.5, -2.5, 4},
+        {5, -3.5, -3, 5}, {16, -14.5, -8.5, 16}, {20, -18.5, -12.5, 16},  // history holds sweeps 5..20
     };
     int applied = 0;
     for (const auto& c : cases) {
@@ -206,7 +202,8 @@ struct ReferenceTraces {
             const std::size_t m = std::min<std::size_t>(mode == TraceMode::Average4 ? 4 : 16, history.size());
             for (std::size_t i = 0; i < out.size(); ++i) {
                 double sum = -0.0;
-                for (std::size_t s = history.size() - m; s < history.size(); ++s) sum += history[s][i].level_dbm;
+                for (std::size_t s = history.size() - m; s < history.size(); ++s)
+                    sum += history[s][i].level_dbm;
                 out[i].level_dbm = sum / double(m);
             }
             return out;
@@ -235,13 +232,27 @@ TEST(Traces, MatchThePlainComputationBitForBit) {
     // Levels drawn from a small set so that ties, signed zeros, huge and tiny
     // magnitudes meet at the same point across sweeps; a point count that is
     // not a multiple of any vector width or block.
-    const double edges[] = {0.0, -0.0, 1.0, -1.0, 0.5, -0.5, 1e300, -1e300, 5e-324, -5e-324,
-                            std::numeric_limits<double>::max(), std::numeric_limits<double>::lowest(),
-                            -90.03125, -20.0, -21.0, 1e16};
+    const double edges[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            0.5,
+                            -0.5,
+                            1e300,
+                            -1e300,
+                            5e-324,
+                            -5e-324,
+                            std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::lowest(),
+                            -90.03125,
+                            -20.0,
+                            -21.0,
+                            1e16};
     constexpr std::size_t points = 2053;
     std::mt19937_64 random(12);
     Sweep grid_sweep(points);
-    for (std::size_t i = 0; i < points; ++i) grid_sweep[i].frequency_mhz = i == 0 ? 0.0 : 240.0 + double(i) * 0.37;
+    for (std::size_t i = 0; i < points; ++i)
+        grid_sweep[i].frequency_mhz = i == 0 ? 0.0 : 240.0 + double(i) * 0.37;
 
     LiveShared r;
     ReferenceTraces reference;
@@ -259,7 +270,8 @@ TEST(Traces, MatchThePlainComputationBitForBit) {
             // A NaN reached a trace some other way: the next level replaces it.
             const double nan = std::numeric_limits<double>::quiet_NaN();
             r.max_hold[3] = r.max_decay[3] = r.min_hold[3] = r.min_decay[3] = nan;
-            reference.max_hold[3] = reference.max_decay[3] = reference.min_hold[3] = reference.min_decay[3] = nan;
+            reference.max_hold[3] = reference.max_decay[3] = reference.min_hold[3] = reference.min_decay[3] =
+                nan;
             continue;
         }
         for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {

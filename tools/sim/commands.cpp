@@ -92,9 +92,11 @@ Lines sweep_usage() {
 Lines sweep(Context& c) {
     auto& s = c.state;
     if (c.argc() == 0) {
-        const std::int64_t shown = static_cast<std::int64_t>(s.sweep_stop_hz) + c.options.faults.sweep_stop_offset;
+        const std::int64_t shown =
+            static_cast<std::int64_t>(s.sweep_stop_hz) + c.options.faults.sweep_stop_offset;
         const std::uint64_t stop = shown < 0 ? 0 : static_cast<std::uint64_t>(shown);
-        return {std::to_string(s.sweep_start_hz) + " " + std::to_string(stop) + " " + std::to_string(s.sweep_points)};
+        return {std::to_string(s.sweep_start_hz) + " " + std::to_string(stop) + " " +
+                std::to_string(s.sweep_points)};
     }
     if (c.argc() == 2 && !parse_unsigned(c.arg(0))) {
         auto hz = parse_unsigned(c.arg(1));
@@ -123,7 +125,7 @@ Lines sweep(Context& c) {
         s.sweep_start_hz = clamp_to_ceiling(c, *v[0]);
         if (v[1]) s.sweep_stop_hz = clamp_to_ceiling(c, *v[1]);
         if (v[2]) {
-            if (*v[2] < 1 || *v[2] > max_points) return sweep_usage();
+            if (*v[2] < 1 || *v[2] > MAX_POINTS) return sweep_usage();
             s.sweep_points = static_cast<std::uint32_t>(*v[2]);
         }
         return {};
@@ -179,7 +181,7 @@ Lines text_scan(Context& c) {
         v[i] = *n;
     }
     const auto [start, stop, points, mask] = v;
-    if (points < 1 || points > max_points || stop < start) return usage;
+    if (points < 1 || points > MAX_POINTS || stop < start) return usage;
     c.state.sweep_start_hz = start;
     c.state.sweep_stop_hz = stop;
     c.state.sweep_points = static_cast<std::uint32_t>(points);
@@ -200,12 +202,15 @@ Lines text_scan(Context& c) {
 
 }  // namespace
 
-std::optional<ScanrawRequest> parse_scanraw(const std::vector<std::string>& words, const InstrumentState& state) {
+std::optional<ScanrawRequest> parse_scanraw(const std::vector<std::string>& words,
+                                            const InstrumentState& state) {
     if (words.size() < 3 || words.size() > 4) return std::nullopt;
     auto start = parse_unsigned(words[1]);
     auto stop = parse_unsigned(words[2]);
-    auto points = words.size() == 4 ? parse_unsigned(words[3]) : std::optional<std::uint64_t>(state.sweep_points);
-    if (!start || !stop || !points || *stop < *start || *points < 1 || *points > max_points) return std::nullopt;
+    auto points =
+        words.size() == 4 ? parse_unsigned(words[3]) : std::optional<std::uint64_t>(state.sweep_points);
+    if (!start || !stop || !points || *stop < *start || *points < 1 || *points > MAX_POINTS)
+        return std::nullopt;
     return ScanrawRequest{*start, *stop, *points};
 }
 

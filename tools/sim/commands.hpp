@@ -38,8 +38,9 @@ struct ScanrawRequest {
 
 // Arguments of scanraw, with the sweep's own point count when none is given;
 // none for a malformed line.
-std::optional<ScanrawRequest> parse_scanraw(const std::vector<std::string>& words, const InstrumentState& state);
+std::optional<ScanrawRequest> parse_scanraw(const std::vector<std::string>& words,
+                                            const InstrumentState& state);
 
-inline constexpr std::uint64_t max_points = 1'000'001;
+inline constexpr std::uint64_t MAX_POINTS = 1'000'001;
 
 }  // namespace vorlix::sim

@@ -33,11 +33,16 @@ bool parse_number(const char* text, T& value) {
 
 bool parse_model(std::string_view text, vorlix::sim::Model& model) {
     using vorlix::sim::Model;
-    if (text == "basic") model = Model::Basic;
-    else if (text == "zs405") model = Model::UltraZS405;
-    else if (text == "zs406") model = Model::UltraZS406;
-    else if (text == "zs407") model = Model::UltraZS407;
-    else return false;
+    if (text == "basic")
+        model = Model::Basic;
+    else if (text == "zs405")
+        model = Model::UltraZS405;
+    else if (text == "zs406")
+        model = Model::UltraZS406;
+    else if (text == "zs407")
+        model = Model::UltraZS407;
+    else
+        return false;
     return true;
 }
 
@@ -79,7 +84,8 @@ int main(int argc, char** argv) {
             options.log_path = argv[++i];
             // A log that silently stays empty would pass for a program that
             // sent nothing.
-            if (!std::ofstream(options.log_path, std::ios::app)) return fail("cannot open log: " + options.log_path);
+            if (!std::ofstream(options.log_path, std::ios::app))
+                return fail("cannot open log: " + options.log_path);
         } else {
             return fail("unknown option: " + std::string(arg));
         }
@@ -93,8 +99,8 @@ int main(int argc, char** argv) {
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
 
-    auto server = pty ? vorlix::sim::Server::start_pty(options)
-                      : vorlix::sim::Server::start_tcp(options, tcp_port);
+    auto server =
+        pty ? vorlix::sim::Server::start_pty(options) : vorlix::sim::Server::start_tcp(options, tcp_port);
     if (!server) {
         std::fprintf(stderr, "vorlix-sim: cannot start: %s\n", std::strerror(errno));
         return 1;

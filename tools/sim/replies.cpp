@@ -59,15 +59,17 @@ std::vector<std::string> info_lines(const Options& options) {
         "Build time: Mar 11 2024 - 09:41:07",
         "Kernel: 4.0.0",
         "Compiler: GCC 7.2.1 20170904 (release)",
-        ultra ? "Architecture: ARMv7E-M Core Variant: Cortex-M4F" : "Architecture: ARMv6-M Core Variant: Cortex-M0",
+        ultra ? "Architecture: ARMv7E-M Core Variant: Cortex-M4F"
+              : "Architecture: ARMv6-M Core Variant: Cortex-M0",
         "Port Info: Advanced kernel mode",
-        ultra ? "Platform: STM32F303xC Analog & DSP" : "Platform: STM32F072xB Entry Level Medium Density devices",
+        ultra ? "Platform: STM32F303xC Analog & DSP"
+              : "Platform: STM32F072xB Entry Level Medium Density devices",
     };
 }
 
 std::vector<std::string> help_lines(const Options& options) {
-    std::vector<std::string> words{"version", "zero",  "sweep",       "pause", "resume", "repeat",  "status",
-                                   "marker",  "vbat",  "leveloffset", "mode",  "scan",   "scanraw"};
+    std::vector<std::string> words{"version", "zero", "sweep",       "pause", "resume", "repeat", "status",
+                                   "marker",  "vbat", "leveloffset", "mode",  "scan",   "scanraw"};
     std::vector<std::string> other{"usart_cfg", "threads", "help", "info"};
     if (is_ultra(options.model)) other.insert(other.begin(), "ultra");
     auto drop = [&](std::vector<std::string>& list) {

@@ -188,7 +188,8 @@ std::unique_ptr<Server> Server::start_pty(Options options) {
     impl->pty = true;
     if (!impl->make_wake_pipe()) return nullptr;
     impl->master_fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (impl->master_fd < 0 || ::grantpt(impl->master_fd) != 0 || ::unlockpt(impl->master_fd) != 0) return nullptr;
+    if (impl->master_fd < 0 || ::grantpt(impl->master_fd) != 0 || ::unlockpt(impl->master_fd) != 0)
+        return nullptr;
     char name[128];
     if (::ptsname_r(impl->master_fd, name, sizeof name) != 0) return nullptr;
     impl->slave_path = name;

@@ -9,7 +9,8 @@
 namespace vorlix::sim {
 
 Shell::Shell(const Options& options, Ledger& ledger) : options_(options), ledger_(ledger) {
-    counting_ = options_.faults.disconnect_after_bytes.has_value() && options_.faults.disconnect_command.empty();
+    counting_ =
+        options_.faults.disconnect_after_bytes.has_value() && options_.faults.disconnect_command.empty();
 }
 
 Emission Shell::greet() {
@@ -127,7 +128,8 @@ void Shell::scanraw(const std::vector<std::string>& words) {
         emit(std::string(PROMPT));
         return;
     }
-    const auto levels = sweep_levels(options_.seed, index, request->start_hz, request->stop_hz, request->points);
+    const auto levels =
+        sweep_levels(options_.seed, index, request->start_hz, request->stop_hz, request->points);
     const bool faulty = index >= f.frame_faults_from_sweep;
     std::uint64_t records = request->points;
     bool aborted = false;
@@ -146,7 +148,7 @@ void Shell::scanraw(const std::vector<std::string>& words) {
     // The instrument streams its records in blocks of 20 points.
     std::string block;
     for (std::uint64_t i = 0; i < records; ++i) {
-        const double dbm = i < levels.size() ? levels[i] : noise_floor_dbm;
+        const double dbm = i < levels.size() ? levels[i] : NOISE_FLOOR_DBM;
         const std::uint16_t raw = encode_level(dbm, zero);
         block += 'x';
         block += static_cast<char>(raw & 0xff);

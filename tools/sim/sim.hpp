@@ -47,8 +47,8 @@ struct Faults {
     // counted over the server's life, see Server::sweeps_served) is at
     // least frame_faults_from_sweep.
     std::uint64_t frame_faults_from_sweep = 0;
-    bool missing_end = false;        // no "}" after the records; "ch> " follows directly
-    std::int64_t record_delta = 0;   // send points + record_delta records (clamped at 0)
+    bool missing_end = false;          // no "}" after the records; "ch> " follows directly
+    std::int64_t record_delta = 0;     // send points + record_delta records (clamped at 0)
     std::string garbage_before_frame;  // sent between the echo's "\r\n" and "{"
     // End the frame with "}" after this many records and send no prompt; the
     // shell then goes on reading commands as usual.
@@ -112,8 +112,8 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    std::uint16_t port() const;               // TCP only, else 0
-    const std::string& slave_path() const;    // pty only, else ""
+    std::uint16_t port() const;             // TCP only, else 0
+    const std::string& slave_path() const;  // pty only, else ""
 
     // Every non-empty command line received, in order, as the shell saw it
     // (after the 47-character limit), over all sessions.

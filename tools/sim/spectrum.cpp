@@ -7,7 +7,7 @@ namespace vorlix::sim {
 
 const std::vector<Carrier>& carriers() {
     static const std::vector<Carrier> list{
-        {100'000'000, -50.0}, {315'000'000, -42.0}, {433'920'000, -28.0}, {520'000'000, -55.0},
+        {100'000'000, -50.0}, {315'000'000, -42.0}, {433'920'000, -28.0},   {520'000'000, -55.0},
         {612'500'000, -35.0}, {760'000'000, -47.0}, {1'800'000'000, -40.0}, {2'440'000'000, -33.0},
     };
     return list;
@@ -56,7 +56,7 @@ std::vector<double> sweep_levels(std::uint64_t seed, std::uint64_t sweep_index, 
     levels.reserve(points);
     for (std::uint64_t i = 0; i < points; ++i) {
         const std::uint64_t hz = start_hz + i * step;
-        double power = to_power(noise_floor_dbm + 1.5 * jitter(mix64(sweep_key + i)));
+        double power = to_power(NOISE_FLOOR_DBM + 1.5 * jitter(mix64(sweep_key + i)));
         for (std::size_t c = 0; c < carriers().size(); ++c) {
             const double offset = (static_cast<double>(hz) - static_cast<double>(carriers()[c].hz)) / rbw;
             if (std::abs(offset) > 6.0) continue;

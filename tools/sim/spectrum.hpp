@@ -17,7 +17,7 @@ struct Carrier {
 // several peaks; two lie above 900 MHz for extended-range sweeps.
 const std::vector<Carrier>& carriers();
 
-inline constexpr double noise_floor_dbm = -100.0;
+inline constexpr double NOISE_FLOOR_DBM = -100.0;
 
 // The instrument's own point spacing: the span divided by the point count,
 // remainder dropped; point i lies at start + i * step.

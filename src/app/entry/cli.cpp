@@ -23,7 +23,8 @@ std::expected<RunMode, std::string> parse_arguments(std::span<const std::string>
         return RunMode{RunMode::Kind::View, std::filesystem::path(a)};
     }
     // After --view anything is a path, even a name that begins with "-".
-    if (args.size() == 2 && args[0] == "--view") return RunMode{RunMode::Kind::View, std::filesystem::path(args[1])};
+    if (args.size() == 2 && args[0] == "--view")
+        return RunMode{RunMode::Kind::View, std::filesystem::path(args[1])};
     return usage();
 }
 

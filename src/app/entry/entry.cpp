@@ -37,8 +37,7 @@ std::atomic<bool> g_worker_left_running{false};
             std::rethrow_exception(escaped);
         } catch (const std::exception& e) {
             what = e.what();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     const std::string line = "The program crashed: " + what + "\n";
     base::write_text(stderr, line);
@@ -61,7 +60,8 @@ struct ModeInputs {
 WorkerLauncher worker_threads() {
     WorkerLauncher threads = WorkerLauncher::threads();
     return WorkerLauncher{
-        [start = threads.acquisition](config::Config c, workers::AcquisitionHandle h, instrument::ScanRequest r) {
+        [start = threads.acquisition](config::Config c, workers::AcquisitionHandle h,
+                                      instrument::ScanRequest r) {
             const OutsideSignalsBlocked blocked;
             return start(std::move(c), std::move(h), r);
         },

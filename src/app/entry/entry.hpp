@@ -21,8 +21,7 @@ std::expected<void, AppError> install_error_hooks();
 
 // Everything after the hooks: `args` are the arguments after the program
 // name, `program` the first command-line element (it names the log file).
-std::expected<void, AppError> run_from_arguments(std::span<const std::string> args,
-                                                 std::string_view program);
+std::expected<void, AppError> run_from_arguments(std::span<const std::string> args, std::string_view program);
 
 // The hooks, then run_from_arguments on the process's own command line.
 std::expected<void, AppError> run_program(int argc, char** argv);

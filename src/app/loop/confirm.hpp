@@ -19,8 +19,8 @@ namespace vorlix::app {
 struct WorkerLauncher {
     using AcquisitionStart = std::function<std::expected<void, base::IoError>(
         config::Config, workers::AcquisitionHandle, instrument::ScanRequest)>;
-    using LiveStart = std::function<std::expected<void, base::IoError>(
-        config::Config, workers::LiveHandle, instrument::ScanRequest)>;
+    using LiveStart = std::function<std::expected<void, base::IoError>(config::Config, workers::LiveHandle,
+                                                                       instrument::ScanRequest)>;
 
     AcquisitionStart acquisition;
     LiveStart live;

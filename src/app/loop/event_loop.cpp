@@ -90,7 +90,8 @@ void refresh_live(UiState& state) {
         case workers::ScanPhase::Failed: {
             // The live lock is released before the acquisition record is
             // touched: the two records are never locked together.
-            std::string text = workers::live_error_text(state.live).value_or(std::string(LIVE_FAILED_DEFAULT));
+            std::string text =
+                workers::live_error_text(state.live).value_or(std::string(LIVE_FAILED_DEFAULT));
             workers::record_scan_failure_text(state.acquisition, std::move(text));
             state.screen = Screen::Finished;
             return;
@@ -173,7 +174,8 @@ std::expected<void, AppError> run_event_loop(UiState& state, tui::Terminal& term
         if (std::holds_alternative<tui::ResizeEvent>(**event)) {
             // The next frame is drawn whole: a new size, or a screen that was
             // given back while the process was stopped.
-            if (auto cleared = terminal.clear(); !cleared) return loop_failed(state, cleared.error().display());
+            if (auto cleared = terminal.clear(); !cleared)
+                return loop_failed(state, cleared.error().display());
             continue;
         }
         if (const auto* key = std::get_if<tui::KeyEvent>(&**event)) handle_key(state, *key, launch);

@@ -52,7 +52,8 @@ void port_selection_key(UiState& state, const KeyEvent& key) {
     if (menu_navigation(state, key)) return;
     if (key.code == KeyCode::Enter) {
         if (auto port = selected_port(state); !port) return fail_to_finished(state, std::move(port.error()));
-        if (auto rate = selected_baudrate(state); !rate) return fail_to_finished(state, std::move(rate.error()));
+        if (auto rate = selected_baudrate(state); !rate)
+            return fail_to_finished(state, std::move(rate.error()));
         state.screen = Screen::Parameters;
         state.column = 0;
     } else if (is_quit(key)) {

@@ -26,7 +26,6 @@ void request_live_save(UiState& state);
 void choose_live_trace(UiState& state, workers::TraceMode mode);
 
 inline constexpr std::string_view SAVE_REQUESTED = "Save requested for the visible buffer";
-inline constexpr std::string_view SAVE_WAITING =
-    "Save requested; waiting for the first complete sweep";
+inline constexpr std::string_view SAVE_WAITING = "Save requested; waiting for the first complete sweep";
 
 }  // namespace vorlix::app

@@ -16,7 +16,8 @@ using tui::Constraint;
 
 namespace {
 
-constexpr std::string_view PORT_HELP = "Use \u2193\u2191 to move, \u2190\u2192 to select, and \u21b2 to continue.";
+constexpr std::string_view PORT_HELP =
+    "Use \u2193\u2191 to move, \u2190\u2192 to select, and \u21b2 to continue.";
 constexpr std::string_view GENERAL_HELP =
     "Use \u2193\u2191 to change, \u2190\u2192 to select, digits to type MHz/points, and \u21b2 to continue.";
 constexpr std::string_view MHZ_HELP = "Type MHz; Backspace deletes, \u21b2 applies, and Esc cancels.";

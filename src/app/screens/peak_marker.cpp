@@ -20,8 +20,8 @@ void render_peak_marker(tui::Buffer& buf, tui::Rect area, PlotView& view) {
     // the level must keep its decimal point.
     char level[400];
     auto [end, ec] = std::to_chars(level, level + sizeof level, peak->level_dbm, std::chars_format::fixed, 2);
-    const std::string text =
-        std::string(level, ec == std::errc{} ? end : level) + " dBm\n" + format_frequency(peak->frequency_mhz, view.viewport.view_span()) + " MHz";
+    const std::string text = std::string(level, ec == std::errc{} ? end : level) + " dBm\n" +
+                             format_frequency(peak->frequency_mhz, view.viewport.view_span()) + " MHz";
 
     tui::Clear{}.render(marker, buf);
     tui::Paragraph(tui::Text(text)).block(screens::box("Visible peak")).render(marker, buf);

@@ -54,7 +54,8 @@ tui::Axis frequency_axis(const PlotViewport& v) {
 // The samples as the one data set of a chart with these axes; the cells
 // they fall into come from the plot's memo, so an unchanged frame does not
 // read the samples again.
-void render_samples_chart(PlotView& plot, tui::Axis x_axis, tui::Axis y_axis, tui::Rect area, tui::Buffer& buf) {
+void render_samples_chart(PlotView& plot, tui::Axis x_axis, tui::Axis y_axis, tui::Rect area,
+                          tui::Buffer& buf) {
     const std::array<double, 2> x_bounds = x_axis.bounds();
     const std::array<double, 2> y_bounds = y_axis.bounds();
     tui::Chart chart;
@@ -82,8 +83,8 @@ std::string level_label(double dbm) {
 std::string plot_help_text(const UiState& state) {
     const config::PlotBindings& b = state.config.ui.bindings;
     std::string text = "zoom " + joined(b.zoom_in) + " / " + joined(b.zoom_out) + "; pan " +
-                       joined(b.pan_left) + " / " + joined(b.pan_right) + "; reset " +
-                       joined(b.reset_view) + "; m peak";
+                       joined(b.pan_left) + " / " + joined(b.pan_right) + "; reset " + joined(b.reset_view) +
+                       "; m peak";
     if (state.instrument_run) text += "; r repeats; n edits a new scan";
     return text + "; q exits";
 }
@@ -149,8 +150,8 @@ std::expected<void, UiError> render_plot_from(PlotView* plot, const ChartFrameIn
         .labels({tui::Line(level_label(low)), tui::Line(level_label((low + high) * 0.5)),
                  tui::Line(level_label(high))})
         .style(fg(Color::Gray));
-    render_samples_chart(*plot, frequency_axis(in.viewport).style(fg(Color::Gray)), std::move(levels), chart_area,
-                         buf);
+    render_samples_chart(*plot, frequency_axis(in.viewport).style(fg(Color::Gray)), std::move(levels),
+                         chart_area, buf);
     if (in.show_peak) render_peak_marker(buf, chart_area, *plot);
 
     tui::Paragraph(tui::Text(in.help)).alignment(tui::Alignment::Center).render(help, buf);
@@ -168,7 +169,10 @@ void render_live_from(PlotView* plot, const ChartFrameInputs& in, tui::Buffer& b
     wrapped_box(tui::Text(in.header), "Live capture").render(header, buf);
 
     if (plot == nullptr) {
-        tui::Paragraph(tui::Text(WAITING)).block(box()).alignment(tui::Alignment::Center).render(chart_area, buf);
+        tui::Paragraph(tui::Text(WAITING))
+            .block(box())
+            .alignment(tui::Alignment::Center)
+            .render(chart_area, buf);
     } else {
         tui::Axis levels;
         levels.title(tui::Line("Level (dBm)")).bounds(in.low_dbm, in.high_dbm);

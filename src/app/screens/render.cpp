@@ -23,7 +23,8 @@ std::expected<void, UiError> render_ui(UiState& state, tui::Frame& frame) {
         return render_ui(state, frame.buffer());
     }
     ChartFrameInputs inputs = screens::chart_frame_inputs(state, frame.area(), state.screen == Screen::Live);
-    if (state.chart_frame && state.chart_frame->inputs == inputs && frame.keep_previous(state.chart_frame->frame)) {
+    if (state.chart_frame && state.chart_frame->inputs == inputs &&
+        frame.keep_previous(state.chart_frame->frame)) {
         return {};
     }
     state.chart_frame.reset();

@@ -21,7 +21,8 @@ void render_live(UiState& state, tui::Buffer& buf);
 // The two chart screens in two steps: gathering what the frame of the Plot
 // or the Live screen shows, and drawing it.
 ChartFrameInputs chart_frame_inputs(const UiState& state, tui::Rect area, bool live);
-std::expected<void, UiError> render_chart_screen(UiState& state, const ChartFrameInputs& inputs, tui::Buffer& buf);
+std::expected<void, UiError> render_chart_screen(UiState& state, const ChartFrameInputs& inputs,
+                                                 tui::Buffer& buf);
 void render_finished(const UiState& state, tui::Buffer& buf);
 
 }  // namespace vorlix::app::screens

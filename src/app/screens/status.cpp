@@ -70,7 +70,9 @@ void render_finished(const UiState& state, tui::Buffer& buf) {
     text += "\n";
     text += error.value_or("");
     wrapped_box(tui::Text(text), "Status").render(summary, buf);
-    tui::Paragraph(tui::Text("Press \u21b2 or q to exit")).alignment(tui::Alignment::Center).render(exit, buf);
+    tui::Paragraph(tui::Text("Press \u21b2 or q to exit"))
+        .alignment(tui::Alignment::Center)
+        .render(exit, buf);
     (void)top;
     (void)gap;
     (void)gap2;

@@ -90,8 +90,7 @@ public:
         ErrorReport report;
         bool operator==(const Terminal&) const = default;
     };
-    using Value =
-        std::variant<Usage, Config, Port, Connection, Io, Csv, Acquisition, Live, Logger, Terminal>;
+    using Value = std::variant<Usage, Config, Port, Connection, Io, Csv, Acquisition, Live, Logger, Terminal>;
 
     // AppError{AppError::Usage{"…"}}, or implicitly from any variant.
     template <class V>
@@ -99,7 +98,9 @@ public:
     AppError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     // "serial connection: {}", "I/O: {}", "cannot load CSV {path}: {}",

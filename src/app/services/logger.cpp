@@ -54,8 +54,8 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
     std::size_t start = 0;
     for (;;) {
         std::size_t at = text.find(separator, start);
-        parts.push_back(text.substr(start, at == std::string_view::npos ? std::string_view::npos
-                                                                           : at - start));
+        parts.push_back(
+            text.substr(start, at == std::string_view::npos ? std::string_view::npos : at - start));
         if (at == std::string_view::npos) return parts;
         start = at + 1;
     }
@@ -107,8 +107,8 @@ std::string time_stamp() {
 
 // Creates a log file of our own under a name no other run is using, so two
 // runs started in the same second never interleave their lines.
-std::expected<std::filesystem::path, LoggerError> create_log_file(
-    const std::filesystem::path& dir, std::string_view program) {
+std::expected<std::filesystem::path, LoggerError> create_log_file(const std::filesystem::path& dir,
+                                                                  std::string_view program) {
     std::string base = program_stem(program) + "_" + time_stamp();
     std::filesystem::path candidate;
     for (int n = 0; n < 100; ++n) {
@@ -119,9 +119,9 @@ std::expected<std::filesystem::path, LoggerError> create_log_file(
             return std::unexpected(LoggerError::Open{candidate, base::IoError::from_errno(errno)});
         }
     }
-    return std::unexpected(LoggerError::Open{
-        candidate, base::IoError::custom(base::IoErrorKind::AlreadyExists,
-                                         "could not allocate a unique log file name")});
+    return std::unexpected(
+        LoggerError::Open{candidate, base::IoError::custom(base::IoErrorKind::AlreadyExists,
+                                                           "could not allocate a unique log file name")});
 }
 
 }  // namespace
@@ -147,8 +147,8 @@ std::string LoggerError::display() const {
 
 std::string LoggerError::debug() const {
     const auto with_path = [](const char* name, const std::filesystem::path& path, const base::IoError& io) {
-        return std::string(name) + " { path: " + base::debug_quote(path.native()) + ", source: " + io.debug() +
-               " }";
+        return std::string(name) + " { path: " + base::debug_quote(path.native()) +
+               ", source: " + io.debug() + " }";
     };
     return std::visit(
         base::Overloaded{
@@ -185,7 +185,8 @@ std::expected<LogFilter, LoggerError> LogFilter::parse(std::string_view spec) {
     std::vector<std::string> problems;
     auto parts = split(spec, '/');
     if (parts.size() > 2) {
-        return std::unexpected(LoggerError::Parse{"invalid log spec '" + std::string(spec) + "' (too many '/'s)"});
+        return std::unexpected(
+            LoggerError::Parse{"invalid log spec '" + std::string(spec) + "' (too many '/'s)"});
     }
     LogFilter filter;
     auto add = [&filter](std::optional<std::string> module, LevelFilter level) {
@@ -267,8 +268,7 @@ bool LogFilter::enabled(base::Level level, std::string_view module) const {
 bool LogFilter::accepts(const base::Record& record) const {
     if (!enabled(record.level, record.target)) return false;
     if (!matcher_) return true;
-    return RE2::PartialMatch(re2::StringPiece(record.text.data(), record.text.size()),
-                             matcher_->regex);
+    return RE2::PartialMatch(re2::StringPiece(record.text.data(), record.text.size()), matcher_->regex);
 }
 
 LevelFilter LogFilter::max_level() const {
@@ -348,8 +348,8 @@ std::expected<LoggerHandle, LoggerError> init_logger(const config::LoggingConfig
         spdlog::register_logger(state->logger);
     } catch (const std::exception& e) {
         logger_live.store(false);
-        return std::unexpected(LoggerError::Open{
-            *file, base::IoError::custom(base::IoErrorKind::Other, e.what())});
+        return std::unexpected(
+            LoggerError::Open{*file, base::IoError::custom(base::IoErrorKind::Other, e.what())});
     }
     spdlog::flush_every(std::chrono::seconds(1));
 

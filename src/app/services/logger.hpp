@@ -52,7 +52,9 @@ public:
     LoggerError(V&& v) : value_(std::forward<V>(v)) {}
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     std::string display() const;

@@ -24,7 +24,7 @@ base::IoError last_os_error() { return base::IoError::from_errno(errno); }
 // overwritten all the same. Such a target is refused as a write to it would
 // be.
 std::expected<void, base::IoError> check_target_writable(const std::filesystem::path& path) {
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
     if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) {
         return std::unexpected(base::IoError::from_errno(EACCES));
@@ -48,7 +48,7 @@ std::filesystem::path resolve_link(const std::filesystem::path& path) {
 // The new file keeps the old one's permission bits, so a private
 // configuration does not become readable by others.
 void keep_mode(int fd, const std::filesystem::path& path) {
-    struct stat info{};
+    struct stat info {};
     if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
         (void)::fchmod(fd, info.st_mode & 07777);
     }
@@ -62,13 +62,11 @@ std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::u
 
 std::uint64_t next_temp_file_counter() { return temp_file_numbers.load(); }
 
-std::expected<void, base::IoError> replace_file(const std::filesystem::path& given,
-                                                std::string_view text) {
+std::expected<void, base::IoError> replace_file(const std::filesystem::path& given, std::string_view text) {
     const std::filesystem::path path = resolve_link(given);
     std::filesystem::path file_name = path.filename();
     if (file_name.empty() || file_name == "." || file_name == "..") {
-        return std::unexpected(
-            base::IoError::custom(base::IoErrorKind::InvalidInput, "missing file name"));
+        return std::unexpected(base::IoError::custom(base::IoErrorKind::InvalidInput, "missing file name"));
     }
     std::filesystem::path dir = path.parent_path();
     if (dir.empty()) dir = ".";

@@ -36,8 +36,7 @@ std::uint64_t next_temp_file_counter();
 // when `path` is a file without write permission (the rename would replace
 // it regardless), else the operating system's error. No temporary file is left behind on failure, and the old
 // file stays untouched unless the rename happened.
-std::expected<void, base::IoError> replace_file(const std::filesystem::path& path,
-                                                std::string_view text);
+std::expected<void, base::IoError> replace_file(const std::filesystem::path& path, std::string_view text);
 
 // Renders the whole configuration and replaces the file at `path` with it.
 // A value TOML cannot hold gives ConfigError Serialize (nothing is written);

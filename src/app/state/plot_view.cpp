@@ -47,8 +47,8 @@ const tui::DataCells& chart_cells(PlotView& view, tui::Rect graph, std::array<do
     PlotMemo& memo = view.memo;
     if (memo.cells_version != view.samples.version() || !memo.cells.fits(graph, x_bounds, y_bounds)) {
         memo.cells = tui::DataCells::of(
-            tui::PointSource(view.samples.vector(), &Sample::frequency_mhz, &Sample::level_dbm), graph, x_bounds,
-            y_bounds);
+            tui::PointSource(view.samples.vector(), &Sample::frequency_mhz, &Sample::level_dbm), graph,
+            x_bounds, y_bounds);
         memo.cells_version = view.samples.version();
         ++memo.computations;
     }
@@ -154,11 +154,16 @@ bool handle_plot_key(UiState& state, const tui::KeyEvent& key) {
     const config::PlotBindings& b = state.config.ui.bindings;
     enum class Action { ZoomIn, ZoomOut, PanLeft, PanRight, Reset };
     std::optional<Action> action;
-    if (binding_matches(key, b.zoom_in)) action = Action::ZoomIn;
-    else if (binding_matches(key, b.zoom_out)) action = Action::ZoomOut;
-    else if (binding_matches(key, b.pan_left)) action = Action::PanLeft;
-    else if (binding_matches(key, b.pan_right)) action = Action::PanRight;
-    else if (binding_matches(key, b.reset_view)) action = Action::Reset;
+    if (binding_matches(key, b.zoom_in))
+        action = Action::ZoomIn;
+    else if (binding_matches(key, b.zoom_out))
+        action = Action::ZoomOut;
+    else if (binding_matches(key, b.pan_left))
+        action = Action::PanLeft;
+    else if (binding_matches(key, b.pan_right))
+        action = Action::PanRight;
+    else if (binding_matches(key, b.reset_view))
+        action = Action::Reset;
     if (!action) return false;
     if (!state.plot) return true;
     PlotViewport& v = state.plot->viewport;

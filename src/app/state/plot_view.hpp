@@ -128,7 +128,8 @@ struct PlotView {
     PlotMemo memo;
 
     PlotView(std::string title_text, std::vector<Sample> sweep)
-        : title(std::move(title_text)), samples(std::move(sweep)),
+        : title(std::move(title_text)),
+          samples(std::move(sweep)),
           viewport(sample_bounds(samples.vector())) {}
 };
 

@@ -10,7 +10,8 @@ std::string UiError::display() const {
         base::Overloaded{
             [](const MenuSelection&) { return std::string("selected menu item is unavailable"); },
             [](const UninitializedItemList& e) {
-                return "widget " + e.widget + " is not initialized (" + e.file + ":" + std::to_string(e.line) + ")";
+                return "widget " + e.widget + " is not initialized (" + e.file + ":" +
+                       std::to_string(e.line) + ")";
             },
             [](const NoPortSelected&) {
                 return std::string("no serial port is selected; connect the instrument and restart");
@@ -22,18 +23,17 @@ std::string UiError::display() const {
 }
 
 std::string UiError::debug() const {
-    return std::visit(
-        base::Overloaded{
-            [](const MenuSelection&) { return std::string("MenuSelection"); },
-            [](const UninitializedItemList& e) {
-                return "UninitializedItemList(" + base::debug_quote(e.widget) + ", " + std::to_string(e.line) +
-                       ", " + base::debug_quote(e.file) + ")";
-            },
-            [](const NoPortSelected&) { return std::string("NoPortSelected"); },
-            [](const Application& e) { return base::debug_wrap("Application", e.debug); },
-            [](const NoReturnData&) { return std::string("NoReturnData"); },
-        },
-        value_);
+    return std::visit(base::Overloaded{
+                          [](const MenuSelection&) { return std::string("MenuSelection"); },
+                          [](const UninitializedItemList& e) {
+                              return "UninitializedItemList(" + base::debug_quote(e.widget) + ", " +
+                                     std::to_string(e.line) + ", " + base::debug_quote(e.file) + ")";
+                          },
+                          [](const NoPortSelected&) { return std::string("NoPortSelected"); },
+                          [](const Application& e) { return base::debug_wrap("Application", e.debug); },
+                          [](const NoReturnData&) { return std::string("NoReturnData"); },
+                      },
+                      value_);
 }
 
 }  // namespace vorlix::app

@@ -36,7 +36,8 @@ public:
     struct NoReturnData {
         bool operator==(const NoReturnData&) const = default;
     };
-    using Value = std::variant<MenuSelection, UninitializedItemList, NoPortSelected, Application, NoReturnData>;
+    using Value =
+        std::variant<MenuSelection, UninitializedItemList, NoPortSelected, Application, NoReturnData>;
 
     template <class V>
         requires std::is_constructible_v<Value, V&&>
@@ -50,7 +51,9 @@ public:
     }
 
     template <class V>
-    const V* get_if() const { return std::get_if<V>(&value_); }
+    const V* get_if() const {
+        return std::get_if<V>(&value_);
+    }
     const Value& value() const { return value_; }
 
     // "selected menu item is unavailable", "widget Port is not initialized

@@ -8,13 +8,12 @@
 namespace vorlix::app {
 namespace {
 
-constexpr std::uint64_t MAX_FREQUENCY_MHZ = base::max_frequency_mhz;
-constexpr std::uint64_t MIN_STOP_MHZ = base::min_stop_frequency_mhz;
+constexpr std::uint64_t MAX_FREQUENCY_MHZ = base::MAX_FREQUENCY_MHZ;
+constexpr std::uint64_t MIN_STOP_MHZ = base::MIN_STOP_FREQUENCY_MHZ;
 
 // The configured port if present, else the first preferred port present in
 // configuration order (not list order), else the first port.
-std::optional<std::size_t> initial_port(const std::vector<std::string>& names,
-                                        const config::Config& config) {
+std::optional<std::size_t> initial_port(const std::vector<std::string>& names, const config::Config& config) {
     if (auto at = position_of(names, config.port)) return at;
     for (const std::string& preferred : config.serial.preferred_ports) {
         if (auto at = position_of(names, preferred)) return at;

@@ -50,8 +50,8 @@ constexpr std::string_view RESUME_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x
 std::terminate_handler g_previous_terminate = nullptr;
 // Every signal whose default action ends the process and that a user or the
 // system sends in practice. The first three are asked to end, not crashes.
-constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
-                                  SIGSEGV, SIGBUS,  SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
+constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT, SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
+                                  SIGSEGV, SIGBUS, SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
 struct sigaction g_previous_actions[std::size(ENDING_SIGNALS)];
 struct sigaction g_stop_action {};
 std::atomic<bool> g_hooks_installed{false};
@@ -223,7 +223,8 @@ void install_hooks() {
 // and nothing to report.
 void report_restore_failure(int code) {
     if (code == EIO || code == ENXIO) return;
-    base::write_text(stderr, "Failed to restore terminal: " + base::IoError::from_errno(code).display() + "\n");
+    base::write_text(stderr,
+                     "Failed to restore terminal: " + base::IoError::from_errno(code).display() + "\n");
 }
 
 // The descriptors of one take-over, closed when it is over.
@@ -284,7 +285,8 @@ void restore_terminal() {
 OutsideSignalsBlocked::OutsideSignalsBlocked() {
     sigset_t outside;
     sigemptyset(&outside);
-    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU}) sigaddset(&outside, sig);
+    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU})
+        sigaddset(&outside, sig);
     ::pthread_sigmask(SIG_BLOCK, &outside, &previous_);
 }
 
@@ -313,10 +315,12 @@ std::expected<TerminalSession, base::IoError> setup_terminal() {
         return std::unexpected(std::move(error));
     };
     const int tty = g_descriptors.tty;
-    if (::tcsetattr(tty, TCSANOW, &g_raw_mode) != 0) return fail(failed("cannot switch the terminal to raw mode", errno));
+    if (::tcsetattr(tty, TCSANOW, &g_raw_mode) != 0)
+        return fail(failed("cannot switch the terminal to raw mode", errno));
     if (!base::write_text(tty, ENTER_SEQUENCE)) return fail(failed("cannot write to the terminal", errno));
 
-    auto backend = std::make_unique<tui::TtyBackend>(tty, g_descriptors.wake_read, tui::described_colors(tty));
+    auto backend =
+        std::make_unique<tui::TtyBackend>(tty, g_descriptors.wake_read, tui::described_colors(tty));
     auto terminal = tui::Terminal::create(*backend);
     if (!terminal) return fail(std::move(terminal.error()));
     g_wake = g_descriptors.wake_write;

@@ -174,8 +174,10 @@ IoResult<Size> TtyBackend::size() {
     }
     // A terminal that does not know its size (a serial line) gets the
     // classic one.
-    if (ws.ws_col == 0 || ws.ws_row == 0) last_size_ = Size{80, 24};
-    else last_size_ = Size{ws.ws_col, ws.ws_row};
+    if (ws.ws_col == 0 || ws.ws_row == 0)
+        last_size_ = Size{80, 24};
+    else
+        last_size_ = Size{ws.ws_col, ws.ws_row};
     return last_size_;
 }
 
@@ -230,8 +232,7 @@ IoResult<bool> TtyBackend::fill(int timeout_ms) {
 std::optional<char32_t> TtyBackend::take_char(bool wait) {
     if (in_.empty() && !(wait && fill(ESCAPE_DELAY_MS).value_or(false))) return std::nullopt;
     const std::size_t need = utf8_length(static_cast<unsigned char>(in_[0]));
-    while (in_.size() < need && fill(ESCAPE_DELAY_MS).value_or(false)) {
-    }
+    while (in_.size() < need && fill(ESCAPE_DELAY_MS).value_or(false)) {}
     const base::DecodedChar d = base::decode_utf8_replacing(in_, 0);
     in_.erase(0, d.length);
     return d.code_point;

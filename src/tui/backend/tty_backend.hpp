@@ -71,8 +71,8 @@ private:
     std::optional<Style> style_;  // unknown until written
     std::optional<Position> at_;  // where the terminal's cursor stands
     std::optional<bool> cursor_visible_;
-    Size last_size_{80, 24};      // kept for drawing on after a hang-up
-    bool closed_ = false;         // hung up: nothing is read or written
+    Size last_size_{80, 24};  // kept for drawing on after a hang-up
+    bool closed_ = false;     // hung up: nothing is read or written
     bool hangup_waited_ = false;
 };
 

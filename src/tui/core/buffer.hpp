@@ -48,8 +48,8 @@ public:
     // Writes the text's graphemes from (x, y) on while they fit within
     // `max_width` columns and the area's row; a grapheme that does not fit
     // ends the write. Returns the column after the last one written.
-    std::uint16_t set_stringn(std::uint16_t x, std::uint16_t y, std::string_view text,
-                              std::size_t max_width, const Style& style);
+    std::uint16_t set_stringn(std::uint16_t x, std::uint16_t y, std::string_view text, std::size_t max_width,
+                              const Style& style);
     std::uint16_t set_string(std::uint16_t x, std::uint16_t y, std::string_view text,
                              const Style& style = {}) {
         return set_stringn(x, y, text, SIZE_MAX, style);

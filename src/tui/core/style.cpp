@@ -7,8 +7,8 @@ namespace vorlix::tui {
 
 std::string color_name(Color color) {
     static constexpr std::array<std::string_view, 16> named{
-        "Black",    "Red",      "Green",      "Yellow",      "Blue",      "Magenta",
-        "Cyan",     "Gray",     "DarkGray",   "LightRed",    "LightGreen", "LightYellow",
+        "Black",     "Red",          "Green",     "Yellow",   "Blue",       "Magenta",
+        "Cyan",      "Gray",         "DarkGray",  "LightRed", "LightGreen", "LightYellow",
         "LightBlue", "LightMagenta", "LightCyan", "White",
     };
     const auto index = color.index();

@@ -16,7 +16,7 @@ public:
     constexpr Color() = default;
     static constexpr Color indexed(std::uint8_t index) { return Color(index); }
 
-    constexpr bool is_reset() const { return value_ == reset_value; }
+    constexpr bool is_reset() const { return value_ == RESET_VALUE; }
     constexpr std::optional<std::uint8_t> index() const {
         if (is_reset()) return std::nullopt;
         return static_cast<std::uint8_t>(value_);
@@ -43,9 +43,9 @@ public:
     constexpr bool operator==(const Color&) const = default;
 
 private:
-    static constexpr std::uint16_t reset_value = 256;
+    static constexpr std::uint16_t RESET_VALUE = 256;
     constexpr explicit Color(std::uint16_t value) : value_(value) {}
-    std::uint16_t value_ = reset_value;
+    std::uint16_t value_ = RESET_VALUE;
 };
 
 inline constexpr Color Color::Reset{};

@@ -26,7 +26,8 @@ struct Span {
 
     Span() = default;
     template <TextLike S>
-    Span(const S& text, Style s = {}) : content(std::string_view(text)), style(s) {}  // NOLINT: implicit by design
+    Span(const S& text, Style s = {})
+        : content(std::string_view(text)), style(s) {}  // NOLINT: implicit by design
     std::size_t width() const;
     bool operator==(const Span&) const = default;
 };
@@ -39,7 +40,7 @@ struct Line {
     Line() = default;
     template <TextLike S>
     Line(const S& text, Style s = {}) : spans{Span(text)}, style(s) {}  // NOLINT: implicit by design
-    Line(std::vector<Span> s) : spans(std::move(s)) {}  // NOLINT: implicit by design
+    Line(std::vector<Span> s) : spans(std::move(s)) {}                  // NOLINT: implicit by design
 
     Line& aligned(Alignment a) {
         alignment = a;
@@ -57,8 +58,9 @@ struct Text {
     // Split at line feeds, each line losing a final carriage return; a final
     // line feed does not start another line, and the empty text has none.
     template <TextLike S>
-    Text(const S& text, Style s = {}) : Text(split_lines(std::string_view(text)), s) {}  // NOLINT: implicit by design
-    Text(Line line) : lines{std::move(line)} {}  // NOLINT: implicit by design
+    Text(const S& text, Style s = {})
+        : Text(split_lines(std::string_view(text)), s) {}                       // NOLINT: implicit by design
+    Text(Line line) : lines{std::move(line)} {}                                 // NOLINT: implicit by design
     Text(std::vector<Line> l, Style s = {}) : lines(std::move(l)), style(s) {}  // NOLINT: implicit by design
 
     static std::vector<Line> split_lines(std::string_view text);

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view REPLACEMENT = "\xEF\xBF\xBD";
 constexpr std::string_view BLANK = " ";
-constexpr char32_t zero_width_joiner = 0x200d;
+constexpr char32_t ZERO_WIDTH_JOINER = 0x200d;
 
 bool is_control(char32_t c) { return c < 0x20 || (c >= 0x7f && c < 0xa0); }
 
@@ -70,13 +70,13 @@ std::optional<Grapheme> GraphemeReader::next() {
         if (is_control(first.code_point)) continue;
         if (first.code_point == 0xfffd && first.length == 1) return Grapheme{REPLACEMENT, 1};
         const int width = code_point_width(first.code_point);
-        bool join_next = first.code_point == zero_width_joiner;
+        bool join_next = first.code_point == ZERO_WIDTH_JOINER;
         while (pos_ < text_.size()) {
             const base::DecodedChar d = base::decode_utf8_replacing(text_, pos_);
             if (d.code_point == 0xfffd && d.length == 1) break;
             if (is_control(d.code_point)) break;
             if (!join_next && code_point_width(d.code_point) != 0) break;
-            join_next = d.code_point == zero_width_joiner;
+            join_next = d.code_point == ZERO_WIDTH_JOINER;
             pos_ += d.length;
         }
         return Grapheme{text_.substr(start, pos_ - start), static_cast<std::uint8_t>(width)};

@@ -13,9 +13,7 @@
 
 namespace vorlix::tui {
 
-constexpr bool is_scalar_value(std::uint32_t c) {
-    return c <= 0x10ffff && !(c >= 0xd800 && c <= 0xdfff);
-}
+constexpr bool is_scalar_value(std::uint32_t c) { return c <= 0x10ffff && !(c >= 0xd800 && c <= 0xdfff); }
 
 void append_utf8(std::string& out, char32_t c);
 

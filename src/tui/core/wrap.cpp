@@ -113,7 +113,8 @@ Row truncate_row(std::span<const StyledGrapheme> g, std::uint16_t width, Alignme
     Row row;
     if (alignment == Alignment::Right) {
         row.begin = row.end = g.size();
-        while (row.begin > 0 && row.width + g[row.begin - 1].width <= width) row.width += g[--row.begin].width;
+        while (row.begin > 0 && row.width + g[row.begin - 1].width <= width)
+            row.width += g[--row.begin].width;
         return row;
     }
     if (alignment == Alignment::Center) {

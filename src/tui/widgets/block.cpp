@@ -47,7 +47,8 @@ void Block::render(Rect area, Buffer& buf) const {
     if (title_) {
         const std::uint16_t inset = borders_ ? 1 : 0;
         const std::uint16_t width = saturating_sub(area.width, static_cast<std::uint16_t>(2 * inset));
-        if (width > 0) buf.set_line(static_cast<std::uint16_t>(left + inset), top, *title_, width, title_style_);
+        if (width > 0)
+            buf.set_line(static_cast<std::uint16_t>(left + inset), top, *title_, width, title_style_);
     }
 }
 

@@ -26,10 +26,12 @@ void Chart::render(Rect area, Buffer& buf) const {
     render_axes(layout, buf);
     if (!layout.graph.is_empty()) render_data(layout.graph, buf);
     if (layout.x_title) {
-        buf.set_line(layout.x_title->x, layout.x_title->y, *x_axis_.title(), layout.graph.width, x_axis_.style());
+        buf.set_line(layout.x_title->x, layout.x_title->y, *x_axis_.title(), layout.graph.width,
+                     x_axis_.style());
     }
     if (layout.y_title) {
-        buf.set_line(layout.y_title->x, layout.y_title->y, *y_axis_.title(), layout.graph.width, y_axis_.style());
+        buf.set_line(layout.y_title->x, layout.y_title->y, *y_axis_.title(), layout.graph.width,
+                     y_axis_.style());
     }
 }
 
@@ -41,7 +43,8 @@ void Chart::render_axes(const ChartLayout& layout, Buffer& buf) const {
         const auto spans = x_label_spans(g, widths);
         for (std::size_t i = 0; i < spans.size(); ++i) {
             if (!spans[i]) continue;
-            buf.set_line(spans[i]->x, *layout.x_label_row, x_axis_.labels()[i], spans[i]->width, x_axis_.style());
+            buf.set_line(spans[i]->x, *layout.x_label_row, x_axis_.labels()[i], spans[i]->width,
+                         x_axis_.style());
         }
     }
     const Rect& band = layout.y_label_band;
@@ -64,7 +67,8 @@ void Chart::render_axes(const ChartLayout& layout, Buffer& buf) const {
         for (std::uint16_t y = g.top(); y < g.bottom(); ++y) {
             buf.set_grapheme(*layout.y_axis_column, y, "│", 1, y_axis_.style());
         }
-        if (layout.x_axis_row) buf.set_grapheme(*layout.y_axis_column, *layout.x_axis_row, "└", 1, x_axis_.style());
+        if (layout.x_axis_row)
+            buf.set_grapheme(*layout.y_axis_column, *layout.x_axis_row, "└", 1, x_axis_.style());
     }
 }
 

@@ -27,7 +27,7 @@ struct Point {
 class PointSource {
 public:
     PointSource() = default;
-    PointSource(std::span<const Point> points) : PointSource(points, &Point::x, &Point::y) {}  // NOLINT
+    PointSource(std::span<const Point> points) : PointSource(points, &Point::x, &Point::y) {}       // NOLINT
     PointSource(const std::vector<Point>& points) : PointSource(std::span<const Point>(points)) {}  // NOLINT
     template <class T>
     PointSource(std::span<const T> items, const double T::*x, const double T::*y)

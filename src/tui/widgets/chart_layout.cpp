@@ -74,8 +74,8 @@ std::vector<std::optional<LabelSpan>> x_label_spans(Rect graph, std::span<const 
             start = latest;
         } else {
             const std::size_t centre = graph.x + spread(i, n, graph.width);
-            start = static_cast<std::uint16_t>(std::clamp<std::size_t>(centre - std::min<std::size_t>(centre, w / 2),
-                                                                       graph.x, latest));
+            start = static_cast<std::uint16_t>(
+                std::clamp<std::size_t>(centre - std::min<std::size_t>(centre, w / 2), graph.x, latest));
         }
         const LabelSpan span{start, w};
         const bool clear = std::all_of(taken.begin(), taken.end(), [&](const LabelSpan& t) {
@@ -125,7 +125,8 @@ std::optional<Position> CellMapping::cell(double x, double y) const {
     std::size_t column = 0;
     std::size_t row = 0;
     if (!map(x, y, column, row)) return std::nullopt;
-    return Position{static_cast<std::uint16_t>(graph_.x + column), static_cast<std::uint16_t>(graph_.y + row)};
+    return Position{static_cast<std::uint16_t>(graph_.x + column),
+                    static_cast<std::uint16_t>(graph_.y + row)};
 }
 
 }  // namespace vorlix::tui

@@ -63,12 +63,12 @@ private:
 };
 
 struct ChartLayout {
-    Rect graph;                                 // where the data is drawn
+    Rect graph;  // where the data is drawn
     std::optional<std::uint16_t> x_label_row;
     std::optional<std::uint16_t> x_axis_row;
     std::optional<std::uint16_t> y_axis_column;
-    Rect y_label_band;                          // empty without Y labels
-    std::optional<Position> x_title;            // where the title starts
+    Rect y_label_band;                // empty without Y labels
+    std::optional<Position> x_title;  // where the title starts
     std::optional<Position> y_title;
     bool operator==(const ChartLayout&) const = default;
 };

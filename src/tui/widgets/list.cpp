@@ -25,8 +25,8 @@ void List::render(Rect area, Buffer& buf, ListState& state) const {
 
     state.offset = scroll_offset(items_.size(), inner.height, state.selected, state.offset);
     const bool indent = state.selected.has_value() && !highlight_symbol_.empty();
-    const auto symbol_width =
-        static_cast<std::uint16_t>(std::min<std::size_t>(indent ? text_width(highlight_symbol_) : 0, inner.width));
+    const auto symbol_width = static_cast<std::uint16_t>(
+        std::min<std::size_t>(indent ? text_width(highlight_symbol_) : 0, inner.width));
 
     for (std::uint16_t row = 0; row < inner.height; ++row) {
         const std::size_t index = state.offset + row;

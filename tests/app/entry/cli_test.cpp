@@ -66,9 +66,10 @@ TEST(Arguments, ProgramNameIsDropped) {
 }
 
 TEST(Arguments, HelpText) {
-    EXPECT_EQ(HELP_TEXT,
-              "vorlix [--live | --view SCAN.csv | SCAN.csv]\n\nWith no option, acquire one scan. --live repeats "
-              "complete snapshots until stopped. With a CSV path, open the plot renderer directly.\n");
+    EXPECT_EQ(
+        HELP_TEXT,
+        "vorlix [--live | --view SCAN.csv | SCAN.csv]\n\nWith no option, acquire one scan. --live repeats "
+        "complete snapshots until stopped. With a CSV path, open the plot renderer directly.\n");
 }
 
 class StartupConfig : public testing::Test {

@@ -80,8 +80,7 @@ TEST_F(ConfirmTest, EnterWritesTheMenuValuesBackAndStartsOneWorker) {
         ASSERT_EQ(recorder.started.size(), 1u);
         EXPECT_EQ(recorder.started[0].live, live);
         EXPECT_EQ(recorder.started[0].config, expected);
-        EXPECT_EQ(recorder.started[0].request,
-                  (instrument::ScanRequest{100'000'000, 350'000'000, 501, 3}));
+        EXPECT_EQ(recorder.started[0].request, (instrument::ScanRequest{100'000'000, 350'000'000, 501, 3}));
         EXPECT_EQ(read_file(config_file()), config::serialize_config(expected).value());
         EXPECT_EQ(s.config, loaded) << "the loaded configuration must stay as it was";
         if (live) {
@@ -161,13 +160,14 @@ TEST_F(ConfirmTest, EnterOnAnInvalidTypedStopNeitherConfirmsNorChangesTheValue) 
 
 TEST_F(ConfirmTest, AWorkerThreadThatCannotStartStopsTheProgramAfterTheCleanup) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    const WorkerLauncher refused{
-        [](config::Config, workers::AcquisitionHandle, instrument::ScanRequest) -> std::expected<void, base::IoError> {
-            return std::unexpected(base::IoError::from_errno(EAGAIN));
-        },
-        [](config::Config, workers::LiveHandle, instrument::ScanRequest) -> std::expected<void, base::IoError> {
-            return std::unexpected(base::IoError::from_errno(EAGAIN));
-        }};
+    const WorkerLauncher refused{[](config::Config, workers::AcquisitionHandle,
+                                    instrument::ScanRequest) -> std::expected<void, base::IoError> {
+                                     return std::unexpected(base::IoError::from_errno(EAGAIN));
+                                 },
+                                 [](config::Config, workers::LiveHandle,
+                                    instrument::ScanRequest) -> std::expected<void, base::IoError> {
+                                     return std::unexpected(base::IoError::from_errno(EAGAIN));
+                                 }};
     for (bool live : {false, true}) {
         UiState s = parameters_state();
         s.live_mode = live;
@@ -247,7 +247,8 @@ TEST_F(LiveKeysTest, TraceKeysBumpTheGenerationOnlyOnAChange) {
 }
 
 TEST_F(LiveKeysTest, LeavingKeysOnlyRequestAStop) {
-    for (KeyEvent leave : {KeyEvent::key(KeyCode::Enter), KeyEvent::key(KeyCode::Esc), KeyEvent::character(U'q')}) {
+    for (KeyEvent leave :
+         {KeyEvent::key(KeyCode::Enter), KeyEvent::key(KeyCode::Esc), KeyEvent::character(U'q')}) {
         SCOPED_TRACE(tui::describe(leave));
         UiState s = live_state();
         press(s, {leave, leave});

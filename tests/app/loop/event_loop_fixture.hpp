@@ -46,17 +46,16 @@ struct RecordingLauncher {
     std::vector<StartedWorker> started;
 
     WorkerLauncher launcher() {
-        return WorkerLauncher{
-            [this](config::Config c, workers::AcquisitionHandle, instrument::ScanRequest r)
-                -> std::expected<void, base::IoError> {
-                started.push_back({false, std::move(c), r});
-                return {};
-            },
-            [this](config::Config c, workers::LiveHandle, instrument::ScanRequest r)
-                -> std::expected<void, base::IoError> {
-                started.push_back({true, std::move(c), r});
-                return {};
-            }};
+        return WorkerLauncher{[this](config::Config c, workers::AcquisitionHandle,
+                                     instrument::ScanRequest r) -> std::expected<void, base::IoError> {
+                                  started.push_back({false, std::move(c), r});
+                                  return {};
+                              },
+                              [this](config::Config c, workers::LiveHandle,
+                                     instrument::ScanRequest r) -> std::expected<void, base::IoError> {
+                                  started.push_back({true, std::move(c), r});
+                                  return {};
+                              }};
     }
 };
 

@@ -40,8 +40,8 @@ struct Rig {
             c.connection.tcp_address = "127.0.0.1:" + std::to_string(server->port());
             port = "tcp://" + c.connection.tcp_address;
         }
-        c.connection.tcp_timeout_ms = vorlix::test::answered_timeout_ms;
-        c.serial.timeout_ms = vorlix::test::answered_timeout_ms;
+        c.connection.tcp_timeout_ms = vorlix::test::ANSWERED_TIMEOUT_MS;
+        c.serial.timeout_ms = vorlix::test::ANSWERED_TIMEOUT_MS;
         c.serial.command_delay_ms = 0;
         c.serial.settle_delay_ms = 0;
         c.serial.scan_delay_ms = 0;
@@ -57,7 +57,7 @@ struct Rig {
     // generous wait of every test.
     template <class Done>
     bool refresh_until(Done done) {
-        const auto deadline = std::chrono::steady_clock::now() + vorlix::test::patience;
+        const auto deadline = std::chrono::steady_clock::now() + vorlix::test::PATIENCE;
         while (std::chrono::steady_clock::now() < deadline) {
             refresh_from_workers(*state);
             if (done(*state)) return true;
@@ -67,16 +67,17 @@ struct Rig {
     }
     std::size_t csv_count() const {
         std::size_t n = 0;
-        for (const auto& e : std::filesystem::directory_iterator(dir.path())) n += e.path().extension() == ".csv";
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            n += e.path().extension() == ".csv";
         return n;
     }
 };
 
 // Port menu, then 1001 points typed on the parameter menu, then confirm.
 const std::vector<KeyEvent> CONFIRM_1001 = {
-    KeyEvent::key(KeyCode::Enter),     KeyEvent::key(KeyCode::Right), KeyEvent::key(KeyCode::Right),
-    KeyEvent::character(U'1'),         KeyEvent::character(U'0'),     KeyEvent::character(U'0'),
-    KeyEvent::character(U'1'),         KeyEvent::key(KeyCode::Enter), KeyEvent::key(KeyCode::Enter),
+    KeyEvent::key(KeyCode::Enter), KeyEvent::key(KeyCode::Right), KeyEvent::key(KeyCode::Right),
+    KeyEvent::character(U'1'),     KeyEvent::character(U'0'),     KeyEvent::character(U'0'),
+    KeyEvent::character(U'1'),     KeyEvent::key(KeyCode::Enter), KeyEvent::key(KeyCode::Enter),
 };
 
 class LoopWithWorkersTest : public ::testing::TestWithParam<Link> {};
@@ -87,7 +88,8 @@ TEST_P(LoopWithWorkersTest, SingleScanEndsOnThePlot) {
     rig.press(CONFIRM_1001);
     ASSERT_EQ(rig.state->screen, Screen::Acquiring);
     ASSERT_TRUE(rig.refresh_until([](const UiState& s) { return s.screen != Screen::Acquiring; }));
-    ASSERT_EQ(rig.state->screen, Screen::Plot) << workers::acquisition_error_text(rig.state->acquisition).value_or("");
+    ASSERT_EQ(rig.state->screen, Screen::Plot)
+        << workers::acquisition_error_text(rig.state->acquisition).value_or("");
     ASSERT_TRUE(rig.state->plot.has_value());
     EXPECT_EQ(rig.state->plot->samples.size(), 1001u);
     EXPECT_EQ(rig.state->plot->title.rfind("Saved " + rig.dir.path().string() + "/", 0), 0u)
@@ -112,7 +114,9 @@ TEST_P(LoopWithWorkersTest, LiveCaptureSavesOnRequestAndOnStop) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, LoopWithWorkersTest, ::testing::Values(Link::Tcp, Link::Pty),
-                         [](const auto& param_info) { return param_info.param == Link::Tcp ? "Tcp" : "Pty"; });
+                         [](const auto& param_info) {
+                             return param_info.param == Link::Tcp ? "Tcp" : "Pty";
+                         });
 
 }  // namespace
 }  // namespace vorlix::app

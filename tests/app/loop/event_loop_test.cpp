@@ -68,7 +68,8 @@ TEST_F(LoopTest, AcquiringFollowsTheWorkersOutcome) {
             EXPECT_EQ(s.plot->title, "Saved ./scan_1.csv");
             EXPECT_EQ(s.plot->samples, *c.samples);
             // The samples were taken, not copied.
-            EXPECT_FALSE(s.acquisition->with_lock([](workers::AcquisitionShared& r) { return r.samples.has_value(); }));
+            EXPECT_FALSE(s.acquisition->with_lock(
+                [](workers::AcquisitionShared& r) { return r.samples.has_value(); }));
         }
     }
 }
@@ -139,8 +140,8 @@ TEST_F(LoopTest, AnEndRequestSavesTheNewestTraceFromTheSamplesOnShow) {
     fold(s, SAME_RANGE);  // not on show yet
     const auto path = save_live_trace_now(s);
     ASSERT_TRUE(path.has_value());
-    const workers::Sweep newest = *s.live->with_lock(
-        [](workers::LiveShared& r) { return workers::trace_points(r, r.trace_mode); });
+    const workers::Sweep newest =
+        *s.live->with_lock([](workers::LiveShared& r) { return workers::trace_points(r, r.trace_mode); });
     EXPECT_DOUBLE_EQ(newest[0].level_dbm, -30.0);
     auto written = scan_csv::read_scan_csv(*path);
     ASSERT_TRUE(written.has_value());
@@ -166,7 +167,12 @@ TEST_F(LoopTest, LiveEndsOnlyAfterTheUsersStopAndCopiesAFailure) {
         {"running after a stop", workers::ScanPhase::Running, true, {}, false, Screen::Live, {}},
         {"failed", workers::ScanPhase::Failed, false, "live capture: a live sweep cannot be empty", false,
          Screen::Finished, "live capture: a live sweep cannot be empty"},
-        {"failed without a text", workers::ScanPhase::Failed, true, {}, false, Screen::Finished,
+        {"failed without a text",
+         workers::ScanPhase::Failed,
+         true,
+         {},
+         false,
+         Screen::Finished,
          "live capture failed"},
     };
     for (const LiveEndCase& c : cases) {
@@ -235,7 +241,8 @@ TEST_F(LoopTest, FailuresOfDrawingAndInputEndTheLoop) {
         std::string display;
     };
     const std::vector<Case> cases = {
-        {"plot screen without a plot", true, false, false, "terminal: the completed scan has no available samples"},
+        {"plot screen without a plot", true, false, false,
+         "terminal: the completed scan has no available samples"},
         {"input read", false, true, false, "terminal: input gone"},
         {"flush", false, false, true, "terminal: output gone"},
     };
@@ -248,7 +255,8 @@ TEST_F(LoopTest, FailuresOfDrawingAndInputEndTheLoop) {
         ASSERT_TRUE(terminal.has_value());
         tui::TestEvents events;
         if (c.fail_poll) events.fail_next(base::IoError::custom(base::IoErrorKind::BrokenPipe, "input gone"));
-        if (c.fail_present) backend.fail_next(base::IoError::custom(base::IoErrorKind::BrokenPipe, "output gone"));
+        if (c.fail_present)
+            backend.fail_next(base::IoError::custom(base::IoErrorKind::BrokenPipe, "output gone"));
         events.push_text("q");
         auto result = run_event_loop(s, *terminal, events, recorder.launcher());
         ASSERT_FALSE(result.has_value());

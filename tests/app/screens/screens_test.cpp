@@ -122,7 +122,8 @@ TEST(PortSelectionScreen, EmptyPortListAndSwappedColumn) {
 
 TEST(PortSelectionScreen, SelectionScrollsIntoView) {
     PortList many;
-    for (int i = 0; i < 12; ++i) many.push_back(PortEntry{"P" + std::to_string(i), PortKind::Unknown, std::nullopt});
+    for (int i = 0; i < 12; ++i)
+        many.push_back(PortEntry{"P" + std::to_string(i), PortKind::Unknown, std::nullopt});
     UiState s = menu_state(many);
     s.port_list.selected = 11;
     const Rows rows = symbols(draw(s, 40, 16));
@@ -224,9 +225,9 @@ TEST(AcquiringScreen, StatusGaugeAndInfo) {
         s.acquisition->with_lock([&](auto& r) { r.progress = c.progress; });
         Buffer want = expected;
         want.set_style(Rect{17, 3, c.filled, 1}, Style().fg(Color::Blue));
-        want.set_style(Rect{static_cast<std::uint16_t>(17 + c.filled), 3,
-                            static_cast<std::uint16_t>(10 - c.filled), 1},
-                       Style().fg(Color::Red));
+        want.set_style(
+            Rect{static_cast<std::uint16_t>(17 + c.filled), 3, static_cast<std::uint16_t>(10 - c.filled), 1},
+            Style().fg(Color::Red));
         EXPECT_TRUE(buffers_equal(draw(s, 34, 16), want)) << c.progress;
         EXPECT_DOUBLE_EQ(s.progress_gauge->ratio, static_cast<double>(c.progress) / 100.0);
     }
@@ -240,23 +241,23 @@ TEST(PlotScreen, HeaderChartAndHelp) {
     s.plot->viewport.zoom_to(1.0);
     const Buffer b = draw(s, 50, 16);
     EXPECT_EQ(symbols(b), (Rows{
-        "       ┌Status────────────────────────────┐       ",
-        "       │scan.csv — 5 points — visible 100.│       ",
-        "       └──────────────────────────────────┘       ",
-        "                                                  ",
-        "          0 dBm│                                  ",
-        "               │                                  ",
-        "               │                          •       ",
-        "        -64 dBm│             •                    ",
-        "               │                                  ",
-        "               │•                                 ",
-        "               │                                  ",
-        "       -128 dBm│            Frequency (MHz)       ",
-        "               └───────────────────────────       ",
-        "                100.50    101.00     101.50       ",
-        "                                                  ",
-        "       pan left|h / right|l; reset 0|home;        ",
-    }));
+                              "       ┌Status────────────────────────────┐       ",
+                              "       │scan.csv — 5 points — visible 100.│       ",
+                              "       └──────────────────────────────────┘       ",
+                              "                                                  ",
+                              "          0 dBm│                                  ",
+                              "               │                                  ",
+                              "               │                          •       ",
+                              "        -64 dBm│             •                    ",
+                              "               │                                  ",
+                              "               │•                                 ",
+                              "               │                                  ",
+                              "       -128 dBm│            Frequency (MHz)       ",
+                              "               └───────────────────────────       ",
+                              "                100.50    101.00     101.50       ",
+                              "                                                  ",
+                              "       pan left|h / right|l; reset 0|home;        ",
+                          }));
     EXPECT_EQ(b.cell(16, 9).fg, Color::Yellow);
     EXPECT_EQ(b.cell(15, 7).fg, Color::Gray);   // Y axis line
     EXPECT_EQ(b.cell(9, 7).fg, Color::Gray);    // Y label
@@ -296,9 +297,12 @@ TEST(PlotScreen, HelpFollowsBindingsAndRun) {
         config::PlotBindings bindings;
         const char* help;
     } cases[] = {
-        {true, {}, "zoom +|= / -; pan left|h / right|l; reset 0|home; m peak; r repeats; n edits a new scan; q exits"},
+        {true,
+         {},
+         "zoom +|= / -; pan left|h / right|l; reset 0|home; m peak; r repeats; n edits a new scan; q exits"},
         {false, {}, "zoom +|= / -; pan left|h / right|l; reset 0|home; m peak; q exits"},
-        {false, {{"a"}, {"b", "c", "d"}, {"left"}, {"right"}, {"home"}},
+        {false,
+         {{"a"}, {"b", "c", "d"}, {"left"}, {"right"}, {"home"}},
          "zoom a / b|c|d; pan left / right; reset home; m peak; q exits"},
     };
     for (const auto& c : cases) {
@@ -313,8 +317,8 @@ TEST(PlotScreen, LevelLabels) {
     struct Case {
         double dbm;
         const char* text;
-    } cases[] = {{-128, "-128 dBm"}, {-64, "-64 dBm"}, {0, "0 dBm"}, {-10.5, "-10.5 dBm"},
-                 {0.1, "0.1 dBm"},  {1e21, "1000000000000000000000 dBm"}};
+    } cases[] = {{-128, "-128 dBm"},   {-64, "-64 dBm"}, {0, "0 dBm"},
+                 {-10.5, "-10.5 dBm"}, {0.1, "0.1 dBm"}, {1e21, "1000000000000000000000 dBm"}};
     for (const auto& c : cases) EXPECT_EQ(level_label(c.dbm), c.text);
 }
 
@@ -327,34 +331,34 @@ TEST(LiveScreen, WaitingAndChart) {
         r.trace_mode = workers::TraceMode::MaxHold;
     });
     EXPECT_EQ(symbols(draw(s, 48, 10)), (Rows{
-        "  ┌Live capture──────────────────────────────┐  ",
-        "  │max hold — Live capture — 3 sweeps        │  ",
-        "  │Detected tinySA Basic                     │  ",
-        "  └──────────────────────────────────────────┘  ",
-        "  ┌──────────────────────────────────────────┐  ",
-        "  │   Waiting for the first complete sweep…  │  ",
-        "  │                                          │  ",
-        "  └──────────────────────────────────────────┘  ",
-        "  1–6 trace · zoom +/= / - · pan ←/→ · 0 reset  ",
-        "         · m peak · s save · q stop+save        ",
-    }));
+                                            "  ┌Live capture──────────────────────────────┐  ",
+                                            "  │max hold — Live capture — 3 sweeps        │  ",
+                                            "  │Detected tinySA Basic                     │  ",
+                                            "  └──────────────────────────────────────────┘  ",
+                                            "  ┌──────────────────────────────────────────┐  ",
+                                            "  │   Waiting for the first complete sweep…  │  ",
+                                            "  │                                          │  ",
+                                            "  └──────────────────────────────────────────┘  ",
+                                            "  1–6 trace · zoom +/= / - · pan ←/→ · 0 reset  ",
+                                            "         · m peak · s save · q stop+save        ",
+                                        }));
 
     s.plot.emplace("Live max hold — 3 sweeps", std::vector<Sample>{{100, -128}, {101, -64}, {102, 0}});
     const Buffer b = draw(s, 48, 12);
     EXPECT_EQ(symbols(b), (Rows{
-        "  ┌Live capture──────────────────────────────┐  ",
-        "  │max hold — Live capture — 3 sweeps        │  ",
-        "  │Detected tinySA Basic                     │  ",
-        "  └──────────────────────────────────────────┘  ",
-        "  Level (dBm)                                •  ",
-        "                        •                       ",
-        "                                                ",
-        "  •                            Frequency (MHz)  ",
-        "  ────────────────────────────────────────────  ",
-        "  100.00             101.00             102.00  ",
-        "  1–6 trace · zoom +/= / - · pan ←/→ · 0 reset  ",
-        "         · m peak · s save · q stop+save        ",
-    }));
+                              "  ┌Live capture──────────────────────────────┐  ",
+                              "  │max hold — Live capture — 3 sweeps        │  ",
+                              "  │Detected tinySA Basic                     │  ",
+                              "  └──────────────────────────────────────────┘  ",
+                              "  Level (dBm)                                •  ",
+                              "                        •                       ",
+                              "                                                ",
+                              "  •                            Frequency (MHz)  ",
+                              "  ────────────────────────────────────────────  ",
+                              "  100.00             101.00             102.00  ",
+                              "  1–6 trace · zoom +/= / - · pan ←/→ · 0 reset  ",
+                              "         · m peak · s save · q stop+save        ",
+                          }));
     EXPECT_EQ(b.cell(2, 7).fg, Color::Yellow);
     EXPECT_EQ(b.cell(2, 8).fg, Color::Reset);  // axes keep the default colour here
     EXPECT_EQ(b.cell(2, 9).fg, Color::Reset);
@@ -395,10 +399,11 @@ TEST(ChartScreens, FramesAreKeptWhileNothingShownChangesAndEqualFreshOnesAfterEa
     };
     const Change changes[] = {
         {"nothing", [](UiState&, tui::TestBackend&) {}, false, false, false},
-        {"title", [](UiState& s, tui::TestBackend&) { s.plot->title = "Saved other.csv"; }, true, false, false},
+        {"title", [](UiState& s, tui::TestBackend&) { s.plot->title = "Saved other.csv"; }, true, false,
+         false},
         {"live status",
-         [](UiState& s, tui::TestBackend&) { s.live->with_lock([](auto& r) { r.status = "3 sweeps"; }); }, false,
-         true, false},
+         [](UiState& s, tui::TestBackend&) { s.live->with_lock([](auto& r) { r.status = "3 sweeps"; }); },
+         false, true, false},
         {"bindings", [](UiState& s, tui::TestBackend&) { s.config.ui.bindings.zoom_in = {"z"}; }, true, false,
          false},
         {"peak hidden", [](UiState& s, tui::TestBackend&) { s.show_peak = false; }, true, true, false},
@@ -414,8 +419,13 @@ TEST(ChartScreens, FramesAreKeptWhileNothingShownChangesAndEqualFreshOnesAfterEa
         {"zoom", key(tui::KeyEvent::character(U'+')), true, true, true},
         {"pan", key(tui::KeyEvent::key(tui::KeyCode::Right)), true, true, true},
         {"reset", key(tui::KeyEvent::character(U'0')), true, true, true},
-        {"level range", [](UiState& s, tui::TestBackend&) { s.config.ui.chart_min_dbm = -100; }, true, true, true},
-        {"area", [](UiState&, tui::TestBackend& b) { b.resize({70, 20}); }, true, true, true},
+        {"level range", [](UiState& s, tui::TestBackend&) { s.config.ui.chart_min_dbm = -100; }, true, true,
+         true},
+        {"area",
+         [](UiState&, tui::TestBackend& b) {
+             b.resize({70, 20});
+         },
+         true, true, true},
     };
     for (const Screen screen : {Screen::Plot, Screen::Live}) {
         for (const Change& change : changes) {
@@ -462,8 +472,8 @@ TEST(FinishedScreen, ErrorTextWrapsAndDefaultsWhenMissing) {
     UiState s = menu_state();
     s.screen = Screen::Finished;
     workers::reset_acquisition_shared(s.acquisition);
-    workers::record_scan_failure_text(s.acquisition,
-                                      "serial connection: the port COM3 could not be opened because it is busy");
+    workers::record_scan_failure_text(
+        s.acquisition, "serial connection: the port COM3 could not be opened because it is busy");
     Buffer expected = buffer_with_lines({
         "                                        ",
         "       ┌Status──────────────────┐       ",
@@ -525,7 +535,7 @@ TEST(Screens, MissingWidgetsAndPlot) {
 TEST(Screens, TinyTerminalsDoNotCrash) {
     const Screen all[] = {Screen::PortSelection, Screen::Parameters, Screen::Plot,
                           Screen::Acquiring,     Screen::Live,       Screen::Finished};
-    const Rect sizes[] = {{0, 0, 0, 0}, {0, 0, 1, 1}, {0, 0, 3, 2}, {0, 0, 14, 4},
+    const Rect sizes[] = {{0, 0, 0, 0},   {0, 0, 1, 1},   {0, 0, 3, 2}, {0, 0, 14, 4},
                           {0, 0, 15, 30}, {0, 0, 200, 3}, {3, 2, 9, 9}};
     for (Screen screen : all) {
         for (const Rect& size : sizes) {
@@ -559,14 +569,17 @@ TEST(PeakMarker, PlacementAndShrinking) {
         std::vector<std::string> rows;  // of the whole 30x5 buffer
     } cases[] = {
         {{0, 0, 30, 5},
-         {"....┌Visible peak────────────┐", "....│-12.35 dBm              │", "....│100.00 MHz              │",
-          "....└────────────────────────┘", ".............................."}},
+         {"....┌Visible peak────────────┐", "....│-12.35 dBm              │",
+          "....│100.00 MHz              │", "....└────────────────────────┘",
+          ".............................."}},
         {{2, 1, 12, 3},
-         {"..............................", "..┌Visible pe┐................", "..│-12.35 dBm│................",
-          "..└──────────┘................", ".............................."}},
-        {{0, 0, 0, 5}, {"..............................", "..............................",
-                        "..............................", "..............................",
-                        ".............................."}},
+         {"..............................", "..┌Visible pe┐................",
+          "..│-12.35 dBm│................", "..└──────────┘................",
+          ".............................."}},
+        {{0, 0, 0, 5},
+         {"..............................", "..............................",
+          "..............................", "..............................",
+          ".............................."}},
     };
     for (const auto& c : cases) {
         Buffer b = dotted(Rect{0, 0, 30, 5});

@@ -74,9 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "\"No such file or directory\" } }",
                  "No such file or directory (os error 2)"},
         FormCase{"csv_path_not_text",
-                 AppError::Csv{"a\"\xff.csv",
-                               IoError::custom(IoErrorKind::InvalidData,
-                                               "invalid scan CSV: file contains no samples")},
+                 AppError::Csv{"a\"\xff.csv", IoError::custom(IoErrorKind::InvalidData,
+                                                              "invalid scan CSV: file contains no samples")},
                  "cannot load CSV a\"\xef\xbf\xbd.csv: invalid scan CSV: file contains no samples",
                  "Csv { path: \"a\\\"\\xFF.csv\", source: Custom { kind: InvalidData, error: "
                  "\"invalid scan CSV: file contains no samples\" } }",
@@ -103,8 +102,8 @@ TEST(AppErrorTerminal, CarriesTheMessageAndWhereItArose) {
     ASSERT_NE(terminal, nullptr);
     EXPECT_EQ(terminal->report.line(), line);
     EXPECT_TRUE(terminal->report.file().ends_with("app_error_test.cpp")) << terminal->report.file();
-    EXPECT_EQ(error.debug(), "Terminal(waiting for input failed\n\nLocation:\n   " +
-                                 terminal->report.file() + ":" + std::to_string(line) + ")");
+    EXPECT_EQ(error.debug(), "Terminal(waiting for input failed\n\nLocation:\n   " + terminal->report.file() +
+                                 ":" + std::to_string(line) + ")");
     auto source = error.source();
     ASSERT_TRUE(source.has_value());
     EXPECT_EQ(source->display(), "waiting for input failed");

@@ -47,17 +47,21 @@ TEST_P(ValidFilter, LetsThroughWhatTheEntriesAllow) {
 INSTANTIATE_TEST_SUITE_P(
     Logger, ValidFilter,
     testing::Values(
-        FilterCase{"default_info", "info",
+        FilterCase{"default_info",
+                   "info",
                    {{Level::Error, "vorlix::scan", true},
                     {Level::Info, "vorlix::acquisition", true},
                     {Level::Debug, "vorlix::scan", false},
                     {Level::Trace, "", false}},
                    LevelFilter::Info},
-        FilterCase{"warn", "warn",
-                   {{Level::Info, "vorlix::scan", false}, {Level::Error, "vorlix::scan", true},
+        FilterCase{"warn",
+                   "warn",
+                   {{Level::Info, "vorlix::scan", false},
+                    {Level::Error, "vorlix::scan", true},
                     {Level::Warn, "x", true}},
                    LevelFilter::Warn},
-        FilterCase{"module_override", "warn,vorlix::acquisition=debug",
+        FilterCase{"module_override",
+                   "warn,vorlix::acquisition=debug",
                    {{Level::Debug, "vorlix::acquisition", true},
                     {Level::Debug, "vorlix::acquisition::shell", true},
                     {Level::Trace, "vorlix::acquisition", false},
@@ -65,35 +69,45 @@ INSTANTIATE_TEST_SUITE_P(
                     {Level::Info, "vorlix::scan", false},
                     {Level::Warn, "vorlix::scan", true}},
                    LevelFilter::Debug},
-        FilterCase{"longest_module_wins", "vorlix=error,vorlix::scan=trace,off",
+        FilterCase{"longest_module_wins",
+                   "vorlix=error,vorlix::scan=trace,off",
                    {{Level::Trace, "vorlix::scan", true},
                     {Level::Warn, "vorlix::acquisition", false},
                     {Level::Error, "vorlix", true},
                     {Level::Error, "other", false}},
                    LevelFilter::Trace},
-        FilterCase{"bare_module_is_most_verbose", "vorlix::scan",
+        FilterCase{"bare_module_is_most_verbose",
+                   "vorlix::scan",
                    {{Level::Trace, "vorlix::scan", true}, {Level::Error, "vorlix::acquisition", false}},
                    LevelFilter::Trace},
-        FilterCase{"empty_level_is_most_verbose", "vorlix=",
+        FilterCase{"empty_level_is_most_verbose",
+                   "vorlix=",
                    {{Level::Trace, "vorlix::scan", true}, {Level::Error, "", false}},
                    LevelFilter::Trace},
-        FilterCase{"case_and_blanks", " INFO , vorlix::scan = Debug ,, ",
-                   {{Level::Debug, "vorlix::scan", true}, {Level::Debug, "vorlix::x", false},
+        FilterCase{"case_and_blanks",
+                   " INFO , vorlix::scan = Debug ,, ",
+                   {{Level::Debug, "vorlix::scan", true},
+                    {Level::Debug, "vorlix::x", false},
                     {Level::Info, "vorlix::x", true}},
                    LevelFilter::Debug},
-        FilterCase{"later_entry_replaces", "info,debug",
+        FilterCase{"later_entry_replaces",
+                   "info,debug",
                    {{Level::Debug, "any", true}, {Level::Trace, "any", false}},
                    LevelFilter::Debug},
-        FilterCase{"empty_module_is_every_module", "=debug",
-                   {{Level::Debug, "vorlix::scan", true}, {Level::Debug, "", true},
+        FilterCase{"empty_module_is_every_module",
+                   "=debug",
+                   {{Level::Debug, "vorlix::scan", true},
+                    {Level::Debug, "", true},
                     {Level::Trace, "vorlix::scan", false}},
                    LevelFilter::Debug},
-        FilterCase{"empty_module_and_level", "error,vorlix::scan=warn, = ",
+        FilterCase{"empty_module_and_level",
+                   "error,vorlix::scan=warn, = ",
                    {{Level::Trace, "vorlix::acquisition", true}, {Level::Info, "vorlix::scan", false}},
                    LevelFilter::Trace},
-        FilterCase{"empty_spec_lets_nothing_through", "",
-                   {{Level::Error, "vorlix::scan", false}}, LevelFilter::Off},
-        FilterCase{"text_filter_keeps_levels", "debug/time.?out",
+        FilterCase{
+            "empty_spec_lets_nothing_through", "", {{Level::Error, "vorlix::scan", false}}, LevelFilter::Off},
+        FilterCase{"text_filter_keeps_levels",
+                   "debug/time.?out",
                    {{Level::Debug, "vorlix::scan", true}, {Level::Trace, "vorlix::scan", false}},
                    LevelFilter::Debug}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
@@ -130,8 +144,7 @@ TEST_P(InvalidFilter, IsRefusedWhole) {
     auto filter = LogFilter::parse(GetParam().spec);
     ASSERT_FALSE(filter.has_value());
     EXPECT_NE(filter.error().get_if<LoggerError::Parse>(), nullptr);
-    EXPECT_TRUE(filter.error().display().starts_with(GetParam().display_prefix))
-        << filter.error().display();
+    EXPECT_TRUE(filter.error().display().starts_with(GetParam().display_prefix)) << filter.error().display();
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -170,8 +183,7 @@ TEST(LoggerErrorForms, DebugShowsTheVariantAndItsPayload) {
 }
 
 TEST(LogLine, LevelWordModuleAndText) {
-    EXPECT_EQ(format_log_line({Level::Error, "vorlix::scan", "failed"}),
-              "ERROR [vorlix::scan] failed\n");
+    EXPECT_EQ(format_log_line({Level::Error, "vorlix::scan", "failed"}), "ERROR [vorlix::scan] failed\n");
     EXPECT_EQ(format_log_line({Level::Warn, "vorlix::acquisition", "retry"}),
               "WARN [vorlix::acquisition] retry\n");
     EXPECT_EQ(format_log_line({Level::Info, "m", "i"}), "INFO [m] i\n");
@@ -215,8 +227,8 @@ std::string read_all(const std::filesystem::path& path) {
 
 class LogFile : public testing::Test {
 protected:
-    std::filesystem::path root_ = std::filesystem::path(testing::TempDir()) /
-                                  ("logger_test_" + std::to_string(::getpid()));
+    std::filesystem::path root_ =
+        std::filesystem::path(testing::TempDir()) / ("logger_test_" + std::to_string(::getpid()));
     void TearDown() override { std::filesystem::remove_all(root_); }
 };
 

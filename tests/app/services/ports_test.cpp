@@ -34,8 +34,8 @@ TEST_P(PortListTable, OffersTheEntriesOfTheBackendAndMode) {
     config.connection.backend = c.backend;
     config.connection.tcp_address = "127.0.0.1:7355";
     int calls = 0;
-    const UsbPortInfo usb{.vid = 0x0483, .pid = 0x5740, .serial_number = "400", .manufacturer = {},
-                          .product = {}};
+    const UsbPortInfo usb{
+        .vid = 0x0483, .pid = 0x5740, .serial_number = "400", .manufacturer = {}, .product = {}};
     PortEnumerator enumerate = [&calls, usb]() -> std::expected<PortList, PortError> {
         ++calls;
         // Discovery order, a duplicate included: both stay as reported.
@@ -51,12 +51,14 @@ TEST_P(PortListTable, OffersTheEntriesOfTheBackendAndMode) {
 
 INSTANTIATE_TEST_SUITE_P(
     Ports, PortListTable,
-    testing::Values(
-        PortCase{"tcp", Backend::Tcp, PortUse::Instrument, {"tcp://127.0.0.1:7355"}, false},
-        PortCase{"serial_in_discovery_order", Backend::Serial, PortUse::Instrument,
-                 {"/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyUSB1"}, true},
-        PortCase{"viewer_tcp", Backend::Tcp, PortUse::Viewer, {}, false},
-        PortCase{"viewer_serial", Backend::Serial, PortUse::Viewer, {}, false}),
+    testing::Values(PortCase{"tcp", Backend::Tcp, PortUse::Instrument, {"tcp://127.0.0.1:7355"}, false},
+                    PortCase{"serial_in_discovery_order",
+                             Backend::Serial,
+                             PortUse::Instrument,
+                             {"/dev/ttyUSB1", "/dev/ttyACM0", "/dev/ttyUSB1"},
+                             true},
+                    PortCase{"viewer_tcp", Backend::Tcp, PortUse::Viewer, {}, false},
+                    PortCase{"viewer_serial", Backend::Serial, PortUse::Viewer, {}, false}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST(PortList, TcpEntryKeepsTheAddressAsConfigured) {
@@ -72,10 +74,9 @@ TEST(PortList, AFailedEnumerationIsReturnedAsItCame) {
     config.connection.backend = Backend::Serial;
     PortError failure{instrument::SerialErrorKind::Io, base::IoErrorKind::PermissionDenied,
                       "Permission denied"};
-    auto list = build_port_list(config, PortUse::Instrument,
-                                [&]() -> std::expected<PortList, PortError> {
-                                    return std::unexpected(failure);
-                                });
+    auto list = build_port_list(config, PortUse::Instrument, [&]() -> std::expected<PortList, PortError> {
+        return std::unexpected(failure);
+    });
     ASSERT_FALSE(list.has_value());
     EXPECT_EQ(list.error(), failure);
 }

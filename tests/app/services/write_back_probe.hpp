@@ -8,7 +8,8 @@ namespace vorlix::test {
 
 inline std::string probe_config_text(int version) {
     std::string text;
-    for (int i = 0; i < 4000; ++i) text += "key_" + std::to_string(i) + " = " + std::to_string(version) + "\n";
+    for (int i = 0; i < 4000; ++i)
+        text += "key_" + std::to_string(i) + " = " + std::to_string(version) + "\n";
     return text;
 }
 

@@ -85,7 +85,8 @@ TEST_F(WriteBack, TheFirstCandidateOfAProcessIsCounterZeroInTheWorkingDirectory)
             {
                 fs::current_path(root_);
                 if (!c.before()) std::_Exit(2);
-                const fs::path first = temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), 0);
+                const fs::path first =
+                    temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), 0);
                 write_text(first, "leftover");
                 const bool replaced = replace_file("config.toml", "a = 1\n").has_value();
                 const bool ok = replaced && next_temp_file_counter() == 2 && read_all(first) == "leftover" &&
@@ -144,8 +145,8 @@ TEST_F(WriteBack, SkipsALeftoverTemporaryFile) {
 TEST_F(WriteBack, TemporaryNamesShowAnInvalidFileNameLossily) {
     fs::path target = root_ / "cfg\xff.toml";
     std::uint64_t next = next_temp_file_counter();
-    fs::path leftover = root_ / temp_file_name("cfg\xef\xbf\xbd.toml",
-                                               static_cast<std::uint64_t>(::getpid()), next);
+    fs::path leftover =
+        root_ / temp_file_name("cfg\xef\xbf\xbd.toml", static_cast<std::uint64_t>(::getpid()), next);
     write_text(leftover, "leftover");
     ASSERT_TRUE(replace_file(target, "y = 3\n").has_value());
     EXPECT_EQ(read_all(target), "y = 3\n");
@@ -209,8 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
                     base::IoError::custom(base::IoErrorKind::InvalidInput, "missing file name"), 0},
         FailureCase{"dot_dot_has_no_file_name", [](const fs::path& r) { return r / ".."; },
                     base::IoError::custom(base::IoErrorKind::InvalidInput, "missing file name"), 0},
-        FailureCase{"missing_directory",
-                    [](const fs::path& r) { return r / "absent" / "config.toml"; },
+        FailureCase{"missing_directory", [](const fs::path& r) { return r / "absent" / "config.toml"; },
                     base::IoError::from_errno(ENOENT), 1},
         // Tests run as root, where permission bits stop nothing: a parent that
         // is a regular file makes the directory unwritable for everyone.
@@ -318,10 +318,9 @@ TEST_F(WriteBack, RemovesOnlyTheTemporariesOfItsFileWhoseProcessIsGone) {
     write_text(target_, "old");
     write_text(root_ / temp_file_name("config.toml", dead, 5), "leftover");
     const std::set<std::string> kept = {
-        "config.toml",
-        temp_file_name("config.toml", alive, 1'000'000),  // a running process
-        temp_file_name("other.toml", dead, 5),           // another file's
-        temp_file_name("config.toml", dead, 5) + ".bak",  // not a temporary name
+        "config.toml", temp_file_name("config.toml", alive, 1'000'000),  // a running process
+        temp_file_name("other.toml", dead, 5),                           // another file's
+        temp_file_name("config.toml", dead, 5) + ".bak",                 // not a temporary name
     };
     for (const auto& name : kept) {
         if (name != "config.toml") write_text(root_ / name, "x");

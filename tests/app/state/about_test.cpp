@@ -11,7 +11,8 @@ namespace {
 
 // The short hash of the checked-out commit, or "" where git cannot tell.
 std::string checked_out_hash() {
-    const std::string command = std::string("git -C '") + VORLIX_SOURCE_DIR + "' rev-parse --short HEAD 2>/dev/null";
+    const std::string command =
+        std::string("git -C '") + VORLIX_SOURCE_DIR + "' rev-parse --short HEAD 2>/dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return "";
     std::string out;
@@ -25,7 +26,8 @@ std::string checked_out_hash() {
 TEST(AboutLine, NamesTheVersionAndTheBuiltCommit) {
     const std::string about = about_text();
     std::smatch m;
-    ASSERT_TRUE(std::regex_match(about, m, std::regex(R"(Vorlix version \d+\.\d+\.\d+-([0-9a-f]{4,}|unknown))")))
+    ASSERT_TRUE(
+        std::regex_match(about, m, std::regex(R"(Vorlix version \d+\.\d+\.\d+-([0-9a-f]{4,}|unknown))")))
         << about;
     // The build rewrites the hash at every build, so after a commit it is the
     // new one without a reconfigure.

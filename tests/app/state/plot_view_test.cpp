@@ -18,8 +18,7 @@ std::vector<Sample> at(std::initializer_list<double> mhz, double level = -50.0) 
     return out;
 }
 
-PlotViewport window(double full_min, double full_max, double view_min, double view_max,
-                    double min_span) {
+PlotViewport window(double full_min, double full_max, double view_min, double view_max, double min_span) {
     return {full_min, full_max, view_min, view_max, min_span};
 }
 
@@ -68,8 +67,11 @@ TEST(PlotViewport, ZoomAndPan) {
     } cases[] = {
         {"zoom in once", window(100, 102, 100, 102, 0.5), {ZoomIn}, 100.5, 101.5},
         {"zoom in twice", window(100, 102, 100, 102, 0.5), {ZoomIn, ZoomIn}, 100.75, 101.25},
-        {"zoom in stops at min span", window(100, 102, 100, 102, 0.5), {ZoomIn, ZoomIn, ZoomIn},
-         100.75, 101.25},
+        {"zoom in stops at min span",
+         window(100, 102, 100, 102, 0.5),
+         {ZoomIn, ZoomIn, ZoomIn},
+         100.75,
+         101.25},
         {"zoom out at left edge stays there", window(0, 100, 0, 10, 1), {ZoomOut}, 0, 20},
         {"zoom out at right edge stays there", window(0, 100, 95, 100, 1), {ZoomOut}, 90, 100},
         {"zoom out never passes the full range", window(0, 100, 20, 80, 1), {ZoomOut}, 0, 100},
@@ -78,8 +80,11 @@ TEST(PlotViewport, ZoomAndPan) {
         {"pan right at the edge", window(100, 102, 101, 102, 0.5), {PanRight}, 101, 102},
         {"pan left stops at the edge", window(100, 102, 100.125, 101.125, 0.5), {PanLeft}, 100, 101},
         {"pan of the full view", window(100, 102, 100, 102, 0.5), {PanLeft, PanRight}, 100, 102},
-        {"single sample cannot zoom", sample_bounds(at({2400})), {ZoomIn, ZoomOut},
-         2400 - 0.0024, 2400 + 0.0024},
+        {"single sample cannot zoom",
+         sample_bounds(at({2400})),
+         {ZoomIn, ZoomOut},
+         2400 - 0.0024,
+         2400 + 0.0024},
     };
     for (const auto& c : cases) {
         PlotViewport v = c.from;
@@ -145,10 +150,10 @@ TEST(FormatFrequency, DecimalsFollowTheSpan) {
         double value, span;
         const char* text;
     } cases[] = {
-        {2400, 560, "2400.00"},  {100.5, 1, "100.50"},      {100.5, 2.5, "100.50"},
-        {100.5, 0.01, "100.500"}, {100.5, 0.0099, "100.500"}, {100.5, 0.0001, "100.50000"},
-        {100.5, 0.00001, "100.500000"}, {100.5, 1e-12, "100.500000"}, {100.5, 0, "100.500000"},
-        {100.5, nan, "100.50"},   {100.5, -4, "100.50"},     {-0.001, 0.002, "-0.001"},
+        {2400, 560, "2400.00"},           {100.5, 1, "100.50"},         {100.5, 2.5, "100.50"},
+        {100.5, 0.01, "100.500"},         {100.5, 0.0099, "100.500"},   {100.5, 0.0001, "100.50000"},
+        {100.5, 0.00001, "100.500000"},   {100.5, 1e-12, "100.500000"}, {100.5, 0, "100.500000"},
+        {100.5, nan, "100.50"},           {100.5, -4, "100.50"},        {-0.001, 0.002, "-0.001"},
         {0.123456789, 0.0001, "0.12346"},
     };
     for (const auto& c : cases) {

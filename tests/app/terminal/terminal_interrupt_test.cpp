@@ -58,20 +58,38 @@ void start_live(UiState& state, RecordingLauncher& recorder, const std::vector<w
 TEST(LoopInterrupt, EndsAtOnceAndALiveCaptureKeepsItsVisibleTrace) {
     struct Case {
         const char* name;
-        bool live;                             // a capture started, else the port menu
-        std::vector<workers::Sweep> sweeps;    // folded into the record
+        bool live;                           // a capture started, else the port menu
+        std::vector<workers::Sweep> sweeps;  // folded into the record
         workers::TraceMode mode;
-        workers::ScanPhase phase;              // the record's phase when the interrupt comes
-        std::string file;                      // the scan file expected, or none
+        workers::ScanPhase phase;  // the record's phase when the interrupt comes
+        std::string file;          // the scan file expected, or none
     };
     const std::vector<Case> cases = {
-        {"live, max hold", true, {LOW, HIGH}, workers::TraceMode::MaxHold, workers::ScanPhase::Running,
+        {"live, max hold",
+         true,
+         {LOW, HIGH},
+         workers::TraceMode::MaxHold,
+         workers::ScanPhase::Running,
          "100,-10\n101,-20\n102,-30\n"},
-        {"live, min hold", true, {HIGH, LOW}, workers::TraceMode::MinHold, workers::ScanPhase::Running,
+        {"live, min hold",
+         true,
+         {HIGH, LOW},
+         workers::TraceMode::MinHold,
+         workers::ScanPhase::Running,
          "100,-50\n101,-40\n102,-60\n"},
-        {"live before the first sweep", true, {}, workers::TraceMode::Average4, workers::ScanPhase::Running, ""},
+        {"live before the first sweep",
+         true,
+         {},
+         workers::TraceMode::Average4,
+         workers::ScanPhase::Running,
+         ""},
         // A capture that ended on its own has saved already.
-        {"live after the capture ended", true, {LOW}, workers::TraceMode::MinHold, workers::ScanPhase::Complete, ""},
+        {"live after the capture ended",
+         true,
+         {LOW},
+         workers::TraceMode::MinHold,
+         workers::ScanPhase::Complete,
+         ""},
         {"port menu", false, {}, workers::TraceMode::Average4, workers::ScanPhase::Ready, ""},
     };
     for (const Case& c : cases) {
@@ -120,8 +138,10 @@ TEST(LoopInterrupt, ALoopThatFailsDuringALiveCaptureSavesItsVisibleTraceFirst) {
         ASSERT_TRUE(terminal.has_value());
         tui::TestEvents events;
         const base::IoError broken = base::IoError::from_errno(EIO);
-        if (drawing) backend.fail_next(broken);
-        else events.fail_next(broken);
+        if (drawing)
+            backend.fail_next(broken);
+        else
+            events.fail_next(broken);
         EXPECT_FALSE(run_event_loop(state, *terminal, events, recorder.launcher()).has_value());
 
         const std::vector<std::filesystem::path> files = scan_files(dir.path());

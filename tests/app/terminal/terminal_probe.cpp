@@ -37,8 +37,7 @@ namespace {
         if (auto e = std::current_exception()) std::rethrow_exception(e);
     } catch (const std::exception& e) {
         what = e.what();
-    } catch (...) {
-    }
+    } catch (...) {}
     std::fprintf(stderr, "REPORT: %s\n", what.c_str());
     std::fflush(stderr);
     std::abort();

@@ -66,7 +66,8 @@ public:
             for (const char* name : {"ASAN_OPTIONS", "TSAN_OPTIONS"}) {
                 const char* old = std::getenv(name);
                 setenv(name,
-                       (std::string(old ? old : "") + ":detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0")
+                       (std::string(old ? old : "") +
+                        ":detect_leaks=0:handle_segv=0:handle_sigbus=0:handle_sigfpe=0")
                            .c_str(),
                        1);
             }
@@ -164,8 +165,7 @@ private:
         (void)!write(pid_out, &job, sizeof job);
         (void)!write(go[1], "g", 1);
         int status = 0;
-        while (waitpid(job, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(job, &status, 0) < 0 && errno == EINTR) {}
         if (WIFSIGNALED(status)) {
             signal(WTERMSIG(status), SIG_DFL);
             raise(WTERMSIG(status));
@@ -228,7 +228,9 @@ bool eventually(Ready ready) {
     return true;
 }
 
-inline bool line_mode(const termios& t) { return (t.c_lflag & (ICANON | ECHO | ISIG)) == (ICANON | ECHO | ISIG); }
+inline bool line_mode(const termios& t) {
+    return (t.c_lflag & (ICANON | ECHO | ISIG)) == (ICANON | ECHO | ISIG);
+}
 
 inline std::string visible(const std::string& s) {
     std::string out;

@@ -18,8 +18,8 @@ namespace {
 using namespace vorlix::app::probe_run;
 
 TEST(TerminalTakeOver, EverySignalThatEndsTheProcessRestoresFirst) {
-    const int signals[] = {SIGHUP,  SIGINT,  SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
-                           SIGSEGV, SIGBUS,  SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
+    const int signals[] = {SIGHUP,  SIGINT, SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
+                           SIGSEGV, SIGBUS, SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
     for (int sig : signals) {
         SCOPED_TRACE(std::string("signal ") + strsignal(sig));
         const ProbeRun run = run_probe("wait", "xterm-256color", sig);

@@ -33,28 +33,47 @@ TEST(TerminalTakeOver, EntersAndLeavesTheAlternateScreenOnEveryWayOut) {
         End end;
     };
     std::vector<Case> cases = {
-        {"quit", "xterm-256color",
+        {"quit",
+         "xterm-256color",
          {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "DONE icanon=1 echo=1 isig=1"},
-         {"Failed to"}, End::Success},
-        // Line mode and echo are on after the program, whatever they were.
-        {"echo-off", "xterm-256color", {ENTER_ALTERNATE, LEAVE_ALTERNATE, "DONE icanon=1 echo=1 isig=1"}, {},
+         {"Failed to"},
          End::Success},
-        {"throw", "xterm-256color", {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom"},
-         {"DONE"}, End::Abort},
-        {"thread-throw", "xterm-256color",
-         {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE, "REPORT: boom on a worker"}, {"DONE"}, End::Abort},
+        // Line mode and echo are on after the program, whatever they were.
+        {"echo-off",
+         "xterm-256color",
+         {ENTER_ALTERNATE, LEAVE_ALTERNATE, "DONE icanon=1 echo=1 isig=1"},
+         {},
+         End::Success},
+        {"throw",
+         "xterm-256color",
+         {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom"},
+         {"DONE"},
+         End::Abort},
+        {"thread-throw",
+         "xterm-256color",
+         {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE, "REPORT: boom on a worker"},
+         {"DONE"},
+         End::Abort},
         {"segv", "xterm-256color", {ENTER_ALTERNATE, "probe", LEAVE_ALTERNATE}, {"DONE"}, End::Crash},
-        {"restore-only", "xterm-256color", {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE},
-         {"DONE", "Failed to"}, End::Failure},
-        {"thread-throw", "vt100", {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom on a worker"},
-         {"DONE"}, End::Abort},
+        {"restore-only",
+         "xterm-256color",
+         {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE},
+         {"DONE", "Failed to"},
+         End::Failure},
+        {"thread-throw",
+         "vt100",
+         {ENTER_ALTERNATE, "probe", SHOW_CURSOR, LEAVE_ALTERNATE, "REPORT: boom on a worker"},
+         {"DONE"},
+         End::Abort},
     };
     // The same sequences whatever the description says, or with none.
     for (const char* term : {"vorlix-no-such-terminal", "", "vt100", "dumb", "linux", "xterm-mono"}) {
-        cases.push_back({"quit", term,
+        cases.push_back({"quit",
+                         term,
                          {ENTER_ALTERNATE, HIDE_CURSOR, "probe", SHOW_CURSOR, LEAVE_ALTERNATE,
                           "DONE icanon=1 echo=1 isig=1"},
-                         {"Failed to", "SETUP FAILED"}, End::Success});
+                         {"Failed to", "SETUP FAILED"},
+                         End::Success});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode + " on " + (c.term.empty() ? "no TERM" : c.term));
