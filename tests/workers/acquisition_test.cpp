@@ -73,24 +73,6 @@ ScanRun run_scan(vorlix::config::Config config, const ScanRequest& request) {
 
 const ScanRequest DEFAULT_REQUEST{240'000'000, 800'000'000, 2001, 1};
 
-const std::vector<std::string> SETUP_COMMANDS = {"version",
-                                                 "info",
-                                                 "help",
-                                                 "leveloffset",
-                                                 "vbat",
-                                                 "usart_cfg",
-                                                 "threads",
-                                                 "marker",
-                                                 "repeat 1",
-                                                 "zero 174",
-                                                 "zero",
-                                                 "pause",
-                                                 "mode low input",
-                                                 "sweep start 240000000",
-                                                 "sweep stop 800000000",
-                                                 "sweep",
-                                                 "scan 240000000 800000000 290 101"};
-
 class SingleScanOverLink : public testing::TestWithParam<Link> {};
 
 }  // namespace

@@ -98,27 +98,10 @@ std::vector<Sample> max_of(const std::vector<std::vector<Sample>>& sweeps) {
     return out;
 }
 
-const std::vector<std::string> SETUP = {"version",
-                                        "info",
-                                        "help",
-                                        "leveloffset",
-                                        "vbat",
-                                        "usart_cfg",
-                                        "threads",
-                                        "marker",
-                                        "repeat 1",
-                                        "zero 174",
-                                        "zero",
-                                        "pause",
-                                        "mode low input",
-                                        "sweep start 240000000",
-                                        "sweep stop 800000000",
-                                        "sweep",
-                                        "scan 240000000 800000000 290 101"};
 const std::string SCANRAW = "scanraw 240000000 800000000 451";
 
 std::vector<std::string> setup_then(std::size_t sweeps, bool resume = true) {
-    std::vector<std::string> out = SETUP;
+    std::vector<std::string> out = SETUP_COMMANDS;
     out.insert(out.end(), sweeps, SCANRAW);
     if (resume) out.push_back("resume");
     return out;
@@ -312,7 +295,7 @@ std::vector<LiveFault> live_faults() {
          .error = "raw-level offset readback is 128 dB after requesting 174 dB",
          .status = "Configuring scan",
          .sweeps = 0,
-         .commands = {SETUP.begin(), SETUP.begin() + 11}},
+         .commands = {SETUP_COMMANDS.begin(), SETUP_COMMANDS.begin() + 11}},
         {.name = "rejected sweep set-up still resumes",
          .fault = [](auto& o) { o.faults.reject_command = "pause"; },
          .phase = ScanPhase::Failed,

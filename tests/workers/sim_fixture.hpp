@@ -32,6 +32,26 @@ using vorlix::test::Link;
 using vorlix::test::start_sim;
 
 // A simulator with the default instrument changed by `adjust` (a model, a fault).
+// What a worker sends before its first sweep of a 240 to 800 MHz request
+// on the simulated instrument, in order.
+inline const std::vector<std::string> SETUP_COMMANDS = {"version",
+                                                        "info",
+                                                        "help",
+                                                        "leveloffset",
+                                                        "vbat",
+                                                        "usart_cfg",
+                                                        "threads",
+                                                        "marker",
+                                                        "repeat 1",
+                                                        "zero 174",
+                                                        "zero",
+                                                        "pause",
+                                                        "mode low input",
+                                                        "sweep start 240000000",
+                                                        "sweep stop 800000000",
+                                                        "sweep",
+                                                        "scan 240000000 800000000 290 101"};
+
 inline std::unique_ptr<sim::Server> start_sim_with(Link link,
                                                    const std::function<void(sim::Options&)>& adjust) {
     sim::Options options;
