@@ -176,6 +176,12 @@ void average_tiles(const float* levels, const std::size_t* slots, std::size_t m,
     average_tiles_plain(levels, slots, m, axis, divisor, out, tiles);
 }
 
+// Points of the average built at a time: whole tiles, few enough to stay in
+// the first-level cache until they are appended, and not a multiple of
+// 4 KiB, so that the copy's loads do not keep meeting the page offsets of
+// the stores just before them.
+constexpr std::size_t STRETCH_POINTS = 50 * TILE_POINTS;
+
 // The points (frequencies[i], levels[i]) as a counted range, read once each
 // when a sweep is built from it; no zero fill precedes them. It offers what
 // that construction uses.
@@ -391,11 +397,17 @@ void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep&
     const std::vector<double>& axis = history.frequencies();
     const std::size_t k = axis.size();
     const double divisor = static_cast<double>(m);
-    // Every point is written below, so a buffer with room enough is kept as
-    // it is; too small a one goes before the new storage is made.
-    if (out.capacity() < k) out = Sweep();
-    out.resize(k);
-    Sample* points = out.data();
+    // A buffer with room enough is written where it is, with only a grown
+    // size cleared first. Too small a one goes before the new storage is
+    // made, which is filled by appending a stretch at a time from a small
+    // buffer, so that it is written once and never cleared.
+    const bool room = out.capacity() >= k;
+    if (room) {
+        out.resize(k);
+    } else {
+        out = Sweep();
+        out.reserve(k);
+    }
     // Each point's sum is taken in history order, oldest of the window first,
     // from -0. The tiles are read front to back; a window whose entries all
     // cover a tile, and all keep their levels in the block, sums it in vectors.
@@ -407,14 +419,22 @@ void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep&
         shortest = history.wide_[slot] ? 0 : std::min(shortest, history.points(first + s));
     }
     const std::size_t whole = shortest / TILE_POINTS * TILE_POINTS;
-    average_tiles(history.levels_.get(), slots.data(), m, axis.data(), divisor, points, whole / TILE_POINTS);
-    for (std::size_t i = whole; i < k; ++i) {
-        double sum = -0.0;
-        // A shorter sweep than the newest adds nothing past its end.
-        for (std::size_t s = first; s < history.size(); ++s) {
-            if (i < history.points(s)) sum += history.level(s, i);
+    std::array<Sample, STRETCH_POINTS> stretch;
+    for (std::size_t base = 0; base < k; base += STRETCH_POINTS) {
+        const std::size_t end = std::min(k, base + STRETCH_POINTS);
+        const std::size_t tiled = std::max(base, std::min(end, whole));
+        Sample* to = room ? out.data() + base : stretch.data();
+        average_tiles(history.levels_.get() + base / TILE_POINTS * TILE_VALUES, slots.data(), m,
+                      axis.data() + base, divisor, to, (tiled - base) / TILE_POINTS);
+        for (std::size_t i = tiled; i < end; ++i) {
+            double sum = -0.0;
+            // A shorter sweep than the newest adds nothing past its end.
+            for (std::size_t s = first; s < history.size(); ++s) {
+                if (i < history.points(s)) sum += history.level(s, i);
+            }
+            to[i - base] = Sample{axis[i], sum / divisor};
         }
-        points[i] = Sample{axis[i], sum / divisor};
+        if (!room) out.insert(out.end(), to, to + (end - base));
     }
 }
 

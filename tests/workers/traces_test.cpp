@@ -1,5 +1,6 @@
 #include "workers/traces.hpp"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <math.h>
@@ -353,8 +354,10 @@ TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) {
     // Sweeps whose levels are all counts of 1/32 dB less a whole offset, as
     // the instrument reports them, mixed with sweeps where one level needs
     // more than a float: at the first point, either side of a tile boundary,
-    // in the last whole tile and in the partial one past it.
-    constexpr std::size_t points = 3 * SweepHistory::TILE_POINTS + 5;
+    // in the last whole tile and in the partial one past it. Enough points
+    // that an average is built in several stretches.
+    constexpr std::size_t tiles = 103;
+    constexpr std::size_t points = tiles * SweepHistory::TILE_POINTS + 5;
     const struct {
         std::size_t point;
         double level;
@@ -362,13 +365,14 @@ TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) {
         {0, 0.1},
         {SweepHistory::TILE_POINTS - 1, 1e300},
         {SweepHistory::TILE_POINTS, -5e-324},
-        {3 * SweepHistory::TILE_POINTS - 1, -90.0 + std::ldexp(1.0, -30)},
+        {tiles * SweepHistory::TILE_POINTS - 1, -90.0 + std::ldexp(1.0, -30)},
         {points - 1, -1e300},
         {points - 3, std::numeric_limits<double>::max()},
     };
     std::mt19937_64 random(7);
     LiveShared r;
     ReferenceTraces reference;
+    std::array<Sweep, TRACE_MODE_COUNT> reused;  // the same buffers rebuilt after every sweep
     for (std::size_t s = 0; s < 40; ++s) {
         std::vector<double> levels(points);
         const double offset = double(random() % 2048);
@@ -383,6 +387,12 @@ TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) {
         apply_sweep(r, sweep);
         reference.apply(sweep);
         const LiveShared copied = r;
+        for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
+            const TraceMode mode = *trace_mode_from_index(m);
+            ASSERT_TRUE(trace_points_into(r, mode, reused[m]));
+            ASSERT_EQ(bits_of(reused[m]), bits_of(reference.visible(mode)))
+                << "sweep " << s << ", " << trace_mode_label(mode) << ", reused buffer";
+        }
         const LiveShared* both[] = {&r, &copied};
         for (const LiveShared* record : both) {
             for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
