@@ -71,7 +71,7 @@ BENCHMARK(BM_LiveSweepUpdate)->Unit(benchmark::kMillisecond);
 
 // The traffic the update cannot avoid: the new sweep and the stored
 // frequencies read once, the four traces read and written once, the new
-// levels written once into the history.
+// levels written once into the history, which keeps them as floats.
 void BM_LiveSweepUpdate_floor(benchmark::State& state) {
     const auto source = sweep_of(LARGEST_SWEEP, 0.5);
     const std::vector<double> axis = [&] {
@@ -81,7 +81,7 @@ void BM_LiveSweepUpdate_floor(benchmark::State& state) {
     }();
     std::vector<double> traces[4];
     for (auto& t : traces) t.assign(LARGEST_SWEEP, -90.0);
-    std::vector<double> slot(LARGEST_SWEEP);
+    std::vector<float> slot(LARGEST_SWEEP);
     for (auto _ : state) {
         state.PauseTiming();
         auto sweep = source;
@@ -91,7 +91,7 @@ void BM_LiveSweepUpdate_floor(benchmark::State& state) {
         double* t1 = traces[1].data();
         double* t2 = traces[2].data();
         double* t3 = traces[3].data();
-        double* out = slot.data();
+        float* out = slot.data();
         const double* f = axis.data();
         bool differs = false;
         for (std::size_t i = 0; i < LARGEST_SWEEP; ++i) {
@@ -101,7 +101,7 @@ void BM_LiveSweepUpdate_floor(benchmark::State& state) {
             t1[i] += level;
             t2[i] += level;
             t3[i] += level;
-            out[i] = level;
+            out[i] = float(level);
         }
         benchmark::DoNotOptimize(differs);
         benchmark::ClobberMemory();
@@ -124,16 +124,17 @@ void BM_TracePoints(benchmark::State& state) {
 }
 BENCHMARK(BM_TracePoints)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
 
-// Average 16 against reading the sixteen stored level arrays once; a hold
-// trace against copying a sweep of the same size into a new buffer.
+// Average 16 against reading the sixteen stored level arrays once, floats
+// as the history keeps them; a hold trace against copying a sweep of the
+// same size into a new buffer.
 void BM_TracePoints_floor(benchmark::State& state) {
     if (state.range(0) == 1) {
-        std::vector<std::vector<std::uint64_t>> levels(workers::HISTORY_CAPACITY);
-        for (std::size_t s = 0; s < levels.size(); ++s) levels[s].assign(LARGEST_SWEEP, s);
+        std::vector<std::vector<std::uint32_t>> levels(workers::HISTORY_CAPACITY);
+        for (std::size_t s = 0; s < levels.size(); ++s) levels[s].assign(LARGEST_SWEEP, std::uint32_t(s));
         for (auto _ : state) {
-            std::uint64_t seen = 0;
+            std::uint32_t seen = 0;
             for (const auto& sweep : levels) {
-                for (const std::uint64_t bits : sweep) seen ^= bits;
+                for (const std::uint32_t bits : sweep) seen ^= bits;
             }
             benchmark::DoNotOptimize(seen);
         }

@@ -1,7 +1,8 @@
 #include "workers/live.hpp"
 
+#include <bit>
 #include <cmath>
-#include <limits>
+#include <cstdint>
 #include <utility>
 
 #include <fmt/format.h>
@@ -116,6 +117,32 @@ std::expected<void, std::string> capture(std::optional<ShellConnection>& shell, 
     return finish(shared, config.output, sweep);
 }
 
+// Zero in `non_finite` exactly when every value is finite, since x - x is
+// +0 for a finite x and NaN for any other; zero in `moved` when every
+// frequency has the expected bits, which only a sweep with a zero of the
+// other sign has without being equal. Integer ORs, so the loop runs in
+// vectors.
+struct SweepFlags {
+    std::uint64_t non_finite;
+    std::uint64_t moved;
+};
+
+template <bool COMPARE>
+SweepFlags sweep_flags(const Sample* points, const double* expected, std::size_t k) {
+    std::uint64_t non_finite = 0;
+    std::uint64_t moved = 0;
+    for (std::size_t i = 0; i < k; ++i) {
+        const double frequency = points[i].frequency_mhz;
+        const double level = points[i].level_dbm;
+        non_finite |=
+            std::bit_cast<std::uint64_t>(frequency - frequency) | std::bit_cast<std::uint64_t>(level - level);
+        if constexpr (COMPARE) {
+            moved |= std::bit_cast<std::uint64_t>(frequency) ^ std::bit_cast<std::uint64_t>(expected[i]);
+        }
+    }
+    return SweepFlags{non_finite, moved};
+}
+
 }  // namespace
 
 std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHistory& history) {
@@ -127,14 +154,10 @@ std::optional<std::string> check_live_sweep(const Sweep& sweep, const SweepHisto
     // sweep is searched again for the point to name.
     const Sample* points = sweep.data();
     const double* expected = stored.data();
-    constexpr double largest = std::numeric_limits<double>::max();
-    unsigned non_finite = 0;
-    unsigned moved = 0;
-    for (std::size_t i = 0; i < k; ++i) {
-        non_finite |= static_cast<unsigned>(!(std::fabs(points[i].frequency_mhz) <= largest)) |
-                      static_cast<unsigned>(!(std::fabs(points[i].level_dbm) <= largest));
-        if (compare) moved |= static_cast<unsigned>(points[i].frequency_mhz != expected[i]);
-    }
+    const SweepFlags flags =
+        compare ? sweep_flags<true>(points, expected, k) : sweep_flags<false>(points, expected, k);
+    const std::uint64_t non_finite = flags.non_finite;
+    const std::uint64_t moved = flags.moved;
     if (non_finite != 0) {
         for (std::size_t i = 0; i < k; ++i) {
             if (!std::isfinite(points[i].frequency_mhz) || !std::isfinite(points[i].level_dbm)) {

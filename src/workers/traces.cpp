@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include <fmt/format.h>
@@ -41,6 +42,145 @@ inline void fold_level(double& max_hold, double& max_decay, double& min_hold, do
     const double risen = min_decay + DECAY_STEP_DB;
     min_decay = risen < level ? risen : level;
 }
+
+// Writes `level` into the block as a float and says whether the float does
+// not hold it exactly: a level past the float range becomes an infinity and
+// a NaN never equals itself, so neither counts as held.
+inline unsigned store_level(float& stored, double level) {
+    const float narrow = static_cast<float>(level);
+    stored = narrow;
+    return static_cast<unsigned>(static_cast<double>(narrow) != level);
+}
+
+// Whether any frequency differed from the stored one, by its bits, and
+// whether any level needs more than a float.
+struct Folded {
+    std::uint64_t moved;
+    unsigned inexact;
+};
+
+constexpr std::size_t TILE_POINTS = SweepHistory::TILE_POINTS;
+constexpr std::size_t TILE_VALUES = SweepHistory::TILE_VALUES;
+
+// The first `tiles` whole tiles of a sweep on the stored frequencies, in one
+// pass without branches, the new entry's levels going to `levels`, its first
+// stretch in the block. No two of the pointers overlap; each function that
+// runs this loop says so of its own parameters, or the compiler would not
+// keep the stretches in vectors.
+[[gnu::always_inline]] inline Folded fold_tiles_inline(
+    const Sample* __restrict points, const double* __restrict stored, double* __restrict max_hold,
+    double* __restrict max_decay, double* __restrict min_hold, double* __restrict min_decay,
+    float* __restrict levels, std::size_t tiles) {
+    std::uint64_t moved = 0;
+    unsigned inexact = 0;
+    for (std::size_t t = 0; t < tiles; ++t) {
+        float* tile = levels + t * TILE_VALUES;
+        for (std::size_t j = 0; j < TILE_POINTS; ++j) {
+            const std::size_t i = t * TILE_POINTS + j;
+            const double level = points[i].level_dbm;
+            inexact |= store_level(tile[j], level);
+            moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
+                     std::bit_cast<std::uint64_t>(stored[i]);
+            fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
+        }
+    }
+    return Folded{moved, inexact};
+}
+
+// Four lanes, in which a tile's stretch of one entry is summed: written as
+// vectors because the compiler does not find them in the loop over the
+// window. Each lane's operations are the ones a single point would take.
+using FloatLanes = float __attribute__((vector_size(4 * sizeof(float))));
+using DoubleLanes = double __attribute__((vector_size(4 * sizeof(double))));
+constexpr std::size_t LANE_GROUPS = TILE_POINTS / 4;
+
+// The mean of the window over the first `tiles` whole tiles; `slots` holds
+// each entry's offset within a tile, oldest first.
+[[gnu::always_inline]] inline void average_tiles_inline(const float* __restrict levels,
+                                                        const std::size_t* __restrict slots, std::size_t m,
+                                                        const double* __restrict axis, double divisor,
+                                                        Sample* __restrict out, std::size_t tiles) {
+    for (std::size_t t = 0; t < tiles; ++t) {
+        const float* tile = levels + t * TILE_VALUES;
+        DoubleLanes sums[LANE_GROUPS];
+        for (DoubleLanes& sum : sums) sum = DoubleLanes{-0.0, -0.0, -0.0, -0.0};
+        for (std::size_t s = 0; s < m; ++s) {
+            const float* from = tile + slots[s];
+            for (std::size_t g = 0; g < LANE_GROUPS; ++g) {
+                FloatLanes narrow;
+                std::memcpy(&narrow, from + 4 * g, sizeof narrow);
+                sums[g] += __builtin_convertvector(narrow, DoubleLanes);
+            }
+        }
+        for (std::size_t g = 0; g < LANE_GROUPS; ++g) {
+            const DoubleLanes mean = sums[g] / divisor;
+            for (std::size_t l = 0; l < 4; ++l) {
+                const std::size_t i = t * TILE_POINTS + 4 * g + l;
+                out[i] = Sample{axis[i], mean[l]};
+            }
+        }
+    }
+}
+
+Folded fold_tiles_plain(const Sample* __restrict points, const double* __restrict stored,
+                        double* __restrict max_hold, double* __restrict max_decay,
+                        double* __restrict min_hold, double* __restrict min_decay, float* __restrict levels,
+                        std::size_t tiles) {
+    return fold_tiles_inline(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
+}
+
+void average_tiles_plain(const float* __restrict levels, const std::size_t* __restrict slots, std::size_t m,
+                         const double* __restrict axis, double divisor, Sample* __restrict out,
+                         std::size_t tiles) {
+    average_tiles_inline(levels, slots, m, axis, divisor, out, tiles);
+}
+
+#if defined(__x86_64__)
+// The same with vectors twice as wide, for processors that have them: the
+// same correctly rounded operations in the same order, so the same bits.
+[[gnu::target("avx2")]] Folded fold_tiles_wide(const Sample* __restrict points,
+                                               const double* __restrict stored, double* __restrict max_hold,
+                                               double* __restrict max_decay, double* __restrict min_hold,
+                                               double* __restrict min_decay, float* __restrict levels,
+                                               std::size_t tiles) {
+    return fold_tiles_inline(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
+}
+
+[[gnu::target("avx2")]] void average_tiles_wide(const float* __restrict levels,
+                                                const std::size_t* __restrict slots, std::size_t m,
+                                                const double* __restrict axis, double divisor,
+                                                Sample* __restrict out, std::size_t tiles) {
+    average_tiles_inline(levels, slots, m, axis, divisor, out, tiles);
+}
+
+bool wide_vectors() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+#endif
+
+Folded fold_tiles(const Sample* points, const double* stored, double* max_hold, double* max_decay,
+                  double* min_hold, double* min_decay, float* levels, std::size_t tiles) {
+#if defined(__x86_64__)
+    if (wide_vectors())
+        return fold_tiles_wide(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
+#endif
+    return fold_tiles_plain(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
+}
+
+void average_tiles(const float* levels, const std::size_t* slots, std::size_t m, const double* axis,
+                   double divisor, Sample* out, std::size_t tiles) {
+#if defined(__x86_64__)
+    if (wide_vectors()) return average_tiles_wide(levels, slots, m, axis, divisor, out, tiles);
+#endif
+    average_tiles_plain(levels, slots, m, axis, divisor, out, tiles);
+}
+
+// Points of the average built at a time: whole tiles, few enough to stay in
+// the first-level cache until they are appended, and not a multiple of
+// 4 KiB, so that the copy's loads do not keep meeting the page offsets of
+// the stores just before them.
+constexpr std::size_t STRETCH_POINTS = 50 * TILE_POINTS;
 
 // The points (frequencies[i], levels[i]) as a counted range, read once each
 // when a sweep is built from it; no zero fill precedes them. It offers what
@@ -89,11 +229,15 @@ SweepHistory::SweepHistory(const SweepHistory& other)
       first_(other.first_),
       count_(other.count_) {
     // Only the stored levels are copied; the rest of the block is unset.
-    if (tiles_ != 0) levels_ = std::make_unique_for_overwrite<double[]>(tiles_ * TILE_VALUES);
+    if (tiles_ != 0) levels_ = std::make_unique_for_overwrite<float[]>(tiles_ * TILE_VALUES);
     for (std::size_t index = 0; index < count_; ++index) {
         const std::size_t slot = slot_of(index);
         for (std::size_t i = 0; i < points_[slot]; ++i)
             levels_[value_at(slot, i)] = other.levels_[value_at(slot, i)];
+        if (other.wide_[slot]) {
+            wide_[slot] = std::make_unique_for_overwrite<double[]>(points_[slot]);
+            std::copy_n(other.wide_[slot].get(), points_[slot], wide_[slot].get());
+        }
     }
 }
 
@@ -104,7 +248,10 @@ SweepHistory& SweepHistory::operator=(const SweepHistory& other) {
 
 void SweepHistory::push_back(const Sweep& sweep) {
     const std::size_t slot = take_slot(sweep.size());
-    for (std::size_t i = 0; i < sweep.size(); ++i) levels_[value_at(slot, i)] = sweep[i].level_dbm;
+    unsigned inexact = 0;
+    for (std::size_t i = 0; i < sweep.size(); ++i)
+        inexact |= store_level(levels_[value_at(slot, i)], sweep[i].level_dbm);
+    keep_levels(slot, sweep.data(), inexact != 0);
     frequencies_.resize(sweep.size());
     for (std::size_t i = 0; i < sweep.size(); ++i) frequencies_[i] = sweep[i].frequency_mhz;
 }
@@ -114,7 +261,7 @@ std::size_t SweepHistory::take_slot(std::size_t points) {
     if (tiles > tiles_) {
         // Only a caller that skips the sweep check grows a block that holds
         // sweeps already; every entry moves over as it is.
-        auto grown = std::make_unique_for_overwrite<double[]>(tiles * TILE_VALUES);
+        auto grown = std::make_unique_for_overwrite<float[]>(tiles * TILE_VALUES);
         for (std::size_t index = 0; index < count_; ++index) {
             const std::size_t from = slot_of(index);
             for (std::size_t i = 0; i < points_[from]; ++i)
@@ -131,6 +278,15 @@ std::size_t SweepHistory::take_slot(std::size_t points) {
     const std::size_t slot = slot_of(count_ - 1);
     points_[slot] = points;
     return slot;
+}
+
+void SweepHistory::keep_levels(std::size_t slot, const Sample* points, bool inexact) {
+    if (!inexact) {
+        wide_[slot].reset();
+        return;
+    }
+    wide_[slot] = std::make_unique_for_overwrite<double[]>(points_[slot]);
+    for (std::size_t i = 0; i < points_[slot]; ++i) wide_[slot][i] = points[i].level_dbm;
 }
 
 Sweep SweepHistory::sweep_at(std::size_t index) const {
@@ -165,35 +321,26 @@ void apply_sweep(LiveShared& record, const Sweep& sweep) {
         double* max_decay = record.max_decay.data();
         double* min_hold = record.min_hold.data();
         double* min_decay = record.min_decay.data();
-        double* stored_levels = history.levels_.get() + slot * SweepHistory::TILE_POINTS;
+        float* levels = history.levels_.get();
         const double* stored = axis.data();
-        std::uint64_t moved = regular ? 0 : 1;
-        // Whole tiles, each a fixed stretch the compiler unrolls into vector
-        // instructions; the last partial tile and any mismatch point by point.
-        constexpr std::size_t w = SweepHistory::TILE_POINTS;
-        const std::size_t whole = regular ? n / w * w : 0;
-        for (std::size_t base = 0; base < whole; base += w) {
-            double* tile = stored_levels + base / w * SweepHistory::TILE_VALUES;
-            for (std::size_t j = 0; j < w; ++j) {
-                const std::size_t i = base + j;
-                const double level = points[i].level_dbm;
-                tile[j] = level;
-                moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
-                         std::bit_cast<std::uint64_t>(stored[i]);
-                fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
-            }
-        }
+        // Whole tiles in vectors; the last partial tile and any mismatch
+        // point by point.
+        const std::size_t whole = regular ? n / TILE_POINTS * TILE_POINTS : 0;
+        Folded folded = fold_tiles(points, stored, max_hold, max_decay, min_hold, min_decay,
+                                   levels + slot * TILE_POINTS, whole / TILE_POINTS);
+        folded.moved |= regular ? 0 : 1;
         for (std::size_t i = whole; i < k; ++i) {
             const double level = points[i].level_dbm;
-            history.levels_[SweepHistory::value_at(slot, i)] = level;
+            folded.inexact |= store_level(levels[SweepHistory::value_at(slot, i)], level);
             if (i >= n) continue;
             if (regular) {
-                moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
-                         std::bit_cast<std::uint64_t>(stored[i]);
+                folded.moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
+                                std::bit_cast<std::uint64_t>(stored[i]);
             }
             fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
         }
-        if (moved != 0) {
+        history.keep_levels(slot, points, folded.inexact != 0);
+        if (folded.moved != 0) {
             axis.resize(k);
             for (std::size_t i = 0; i < k; ++i) axis[i] = points[i].frequency_mhz;
         }
@@ -250,40 +397,44 @@ void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep&
     const std::vector<double>& axis = history.frequencies();
     const std::size_t k = axis.size();
     const double divisor = static_cast<double>(m);
-    // Every point is written below, so a buffer with room enough is kept as
-    // it is; too small a one goes before the new storage is made.
-    if (out.capacity() < k) out = Sweep();
-    out.resize(k);
-    Sample* points = out.data();
+    // A buffer with room enough is written where it is, with only a grown
+    // size cleared first. Too small a one goes before the new storage is
+    // made, which is filled by appending a stretch at a time from a small
+    // buffer, so that it is written once and never cleared.
+    const bool room = out.capacity() >= k;
+    if (room) {
+        out.resize(k);
+    } else {
+        out = Sweep();
+        out.reserve(k);
+    }
     // Each point's sum is taken in history order, oldest of the window first,
     // from -0. The tiles are read front to back; a window whose entries all
-    // cover a tile sums it as one fixed stretch.
-    constexpr std::size_t w = SweepHistory::TILE_POINTS;
+    // cover a tile, and all keep their levels in the block, sums it in vectors.
     std::array<std::size_t, HISTORY_CAPACITY> slots{};
     std::size_t shortest = k;
     for (std::size_t s = 0; s < m; ++s) {
-        slots[s] = history.slot_of(first + s) * w;
-        shortest = std::min(shortest, history.points(first + s));
+        const std::size_t slot = history.slot_of(first + s);
+        slots[s] = slot * TILE_POINTS;
+        shortest = history.wide_[slot] ? 0 : std::min(shortest, history.points(first + s));
     }
-    const std::size_t whole = shortest / w * w;
-    const double* tiles = history.levels_.get();
-    for (std::size_t base = 0; base < whole; base += w) {
-        const double* tile = tiles + base / w * SweepHistory::TILE_VALUES;
-        std::array<double, w> sums;
-        sums.fill(-0.0);
-        for (std::size_t s = 0; s < m; ++s) {
-            const double* from = tile + slots[s];
-            for (std::size_t j = 0; j < w; ++j) sums[j] += from[j];
+    const std::size_t whole = shortest / TILE_POINTS * TILE_POINTS;
+    std::array<Sample, STRETCH_POINTS> stretch;
+    for (std::size_t base = 0; base < k; base += STRETCH_POINTS) {
+        const std::size_t end = std::min(k, base + STRETCH_POINTS);
+        const std::size_t tiled = std::max(base, std::min(end, whole));
+        Sample* to = room ? out.data() + base : stretch.data();
+        average_tiles(history.levels_.get() + base / TILE_POINTS * TILE_VALUES, slots.data(), m,
+                      axis.data() + base, divisor, to, (tiled - base) / TILE_POINTS);
+        for (std::size_t i = tiled; i < end; ++i) {
+            double sum = -0.0;
+            // A shorter sweep than the newest adds nothing past its end.
+            for (std::size_t s = first; s < history.size(); ++s) {
+                if (i < history.points(s)) sum += history.level(s, i);
+            }
+            to[i - base] = Sample{axis[i], sum / divisor};
         }
-        for (std::size_t j = 0; j < w; ++j) points[base + j] = Sample{axis[base + j], sums[j] / divisor};
-    }
-    for (std::size_t i = whole; i < k; ++i) {
-        double sum = -0.0;
-        // A shorter sweep than the newest adds nothing past its end.
-        for (std::size_t s = first; s < history.size(); ++s) {
-            if (i < history.points(s)) sum += history.level(s, i);
-        }
-        points[i] = Sample{axis[i], sum / divisor};
+        if (!room) out.insert(out.end(), to, to + (end - base));
     }
 }
 

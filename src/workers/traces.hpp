@@ -43,9 +43,15 @@ struct LiveShared;
 // only its levels. Those live in one block, in tiles of TILE_POINTS points
 // holding that stretch of every entry side by side, so that averaging reads
 // the block front to back and a new sweep reuses the oldest entry's place.
+//
+// The block holds floats: every level the instrument reports is a count of
+// 1/32 dB less a whole offset, which a float holds exactly, so the block is
+// half the size and averaging reads half as much. An entry with any level a
+// float does not hold exactly keeps all its levels as doubles beside the
+// block instead, so every level reads back as the very value stored.
 class SweepHistory {
 public:
-    static constexpr std::size_t TILE_POINTS = 8;
+    static constexpr std::size_t TILE_POINTS = 16;
     static constexpr std::size_t TILE_VALUES = TILE_POINTS * HISTORY_CAPACITY;
 
     SweepHistory() = default;
@@ -63,9 +69,7 @@ public:
 
     // Points of entry `index`, 0 being the oldest, and one of its levels.
     std::size_t points(std::size_t index) const { return points_[slot_of(index)]; }
-    double level(std::size_t index, std::size_t point) const {
-        return levels_[value_at(slot_of(index), point)];
-    }
+    double level(std::size_t index, std::size_t point) const { return level_in(slot_of(index), point); }
     // The newest sweep's frequencies; empty while the history is.
     const std::vector<double>& frequencies() const { return frequencies_; }
 
@@ -82,12 +86,21 @@ private:
     static std::size_t value_at(std::size_t slot, std::size_t point) {
         return point / TILE_POINTS * TILE_VALUES + slot * TILE_POINTS + point % TILE_POINTS;
     }
+    double level_in(std::size_t slot, std::size_t point) const {
+        return wide_[slot] ? wide_[slot][point] : static_cast<double>(levels_[value_at(slot, point)]);
+    }
     // The slot a new sweep of `points` points goes into, a free one or the
     // oldest when full, with the block grown to hold it.
     std::size_t take_slot(std::size_t points);
+    // Settles how the levels just written into the block for `slot` are
+    // kept: as they are when `inexact` is false, else also whole as doubles.
+    void keep_levels(std::size_t slot, const Sample* points, bool inexact);
     Sweep sweep_at(std::size_t index) const;
 
-    std::unique_ptr<double[]> levels_;
+    std::unique_ptr<float[]> levels_;
+    // Per slot, the levels of an entry that the block cannot hold exactly;
+    // empty for every other slot.
+    std::array<std::unique_ptr<double[]>, HISTORY_CAPACITY> wide_;
     std::size_t tiles_ = 0;
     std::array<std::size_t, HISTORY_CAPACITY> points_{};
     std::vector<double> frequencies_;

@@ -361,10 +361,26 @@ TEST(LiveSweepCheck, RejectsWhatCannotJoinTheHistory) {
          true,
          "live sweep frequency changed at point 2: expected 241 MHz, got 241.000001 MHz"},
         {"same grid", {{240, 0}, {240.5, 0}, {241, 0}}, true, std::nullopt},
+        {"level NaN",
+         {{240, 1}, {240.5, nan}, {241, 1}},
+         true,
+         "live sweep contains a non-finite value at point 1"},
+        {"extreme finite levels",
+         {{240, std::numeric_limits<double>::max()},
+          {240.5, std::numeric_limits<double>::lowest()},
+          {241, std::numeric_limits<double>::denorm_min()}},
+         true,
+         std::nullopt},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(check_live_sweep(c.sweep, c.with_history ? stored : SweepHistory{}), c.message) << c.name;
     }
+    // A zero of either sign is the same frequency, on either side.
+    SweepHistory at_zero;
+    at_zero.push_back({{0.0, -50}, {-0.0, -51}});
+    EXPECT_EQ(check_live_sweep({{-0.0, -1}, {0.0, -1}}, at_zero), std::nullopt);
+    EXPECT_EQ(check_live_sweep({{-0.0, -1}, {1.0, -1}}, at_zero),
+              "live sweep frequency changed at point 1: expected -0 MHz, got 1 MHz");
 }
 
 namespace {

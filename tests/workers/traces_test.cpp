@@ -1,5 +1,6 @@
 #include "workers/traces.hpp"
 
+#include <array>
 #include <bit>
 #include <cmath>
 #include <math.h>
@@ -347,4 +348,68 @@ TEST(Traces, HistoryKeepsSweepsOfOtherLengthsWhole) {
     EXPECT_EQ(levels_of(average_sweeps(history, 3)),
               (std::vector<double>{7.0 / 3, 14.0 / 3, 11, 44.0 / 3, 55.0 / 3, 22, 77.0 / 3, 88.0 / 3, 33,
                                    110.0 / 3, 121.0 / 3, 12.0 / 3, 13.0 / 3}));
+}
+
+TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) {
+    // Sweeps whose levels are all counts of 1/32 dB less a whole offset, as
+    // the instrument reports them, mixed with sweeps where one level needs
+    // more than a float: at the first point, either side of a tile boundary,
+    // in the last whole tile and in the partial one past it. Enough points
+    // that an average is built in several stretches.
+    constexpr std::size_t tiles = 103;
+    constexpr std::size_t points = tiles * SweepHistory::TILE_POINTS + 5;
+    const struct {
+        std::size_t point;
+        double level;
+    } inexact[] = {
+        {0, 0.1},
+        {SweepHistory::TILE_POINTS - 1, 1e300},
+        {SweepHistory::TILE_POINTS, -5e-324},
+        {tiles * SweepHistory::TILE_POINTS - 1, -90.0 + std::ldexp(1.0, -30)},
+        {points - 1, -1e300},
+        {points - 3, std::numeric_limits<double>::max()},
+    };
+    std::mt19937_64 random(7);
+    LiveShared r;
+    ReferenceTraces reference;
+    std::array<Sweep, TRACE_MODE_COUNT> reused;  // the same buffers rebuilt after every sweep
+    for (std::size_t s = 0; s < 40; ++s) {
+        std::vector<double> levels(points);
+        const double offset = double(random() % 2048);
+        for (double& level : levels) level = double(random() % 65536) / 32.0 - offset;
+        // Every third sweep up to the 30th has one such level; the exact
+        // sweeps after those push the last of them out of the window.
+        if (s % 3 == 1 && s < 30) {
+            const auto& odd = inexact[s / 3 % std::size(inexact)];
+            levels[odd.point] = odd.level;
+        }
+        const Sweep sweep = sweep_of(levels);
+        apply_sweep(r, sweep);
+        reference.apply(sweep);
+        const LiveShared copied = r;
+        for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
+            const TraceMode mode = *trace_mode_from_index(m);
+            ASSERT_TRUE(trace_points_into(r, mode, reused[m]));
+            ASSERT_EQ(bits_of(reused[m]), bits_of(reference.visible(mode)))
+                << "sweep " << s << ", " << trace_mode_label(mode) << ", reused buffer";
+        }
+        const LiveShared* both[] = {&r, &copied};
+        for (const LiveShared* record : both) {
+            for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
+                const TraceMode mode = *trace_mode_from_index(m);
+                auto now = trace_points(*record, mode);
+                ASSERT_TRUE(now.has_value());
+                ASSERT_EQ(bits_of(*now), bits_of(reference.visible(mode)))
+                    << "sweep " << s << ", " << trace_mode_label(mode) << (record == &r ? "" : ", copied");
+            }
+            for (std::size_t e = 0; e < record->history.size(); ++e) {
+                const Sweep& kept = reference.history[reference.history.size() - record->history.size() + e];
+                for (std::size_t i = 0; i < points; ++i) {
+                    ASSERT_EQ(std::bit_cast<std::uint64_t>(record->history.level(e, i)),
+                              std::bit_cast<std::uint64_t>(kept[i].level_dbm))
+                        << "sweep " << s << ", entry " << e << ", point " << i;
+                }
+            }
+        }
+    }
 }
