@@ -211,11 +211,16 @@ bool wide_vectors() {
 // caps points), so they convert as signed values, a single instruction where
 // unsigned is not. A bad block is searched for its first bad record, which is
 // the first of the frame since every block before it was sound.
+// A buffer that already holds as many samples is written in place; any other
+// is refilled by appending, since a vector cannot grow without initialising.
 template <class Mhz>
 std::expected<void, RawScanError> decode_blocks(const std::uint8_t* records, std::int32_t points,
                                                 double offset, std::vector<Sample>& samples, const Mhz& mhz) {
-    samples.clear();
-    samples.reserve(static_cast<std::size_t>(points));
+    const bool in_place = samples.size() == static_cast<std::size_t>(points);
+    if (!in_place) {
+        samples.clear();
+        samples.reserve(static_cast<std::size_t>(points));
+    }
     Sample block[BLOCK_POINTS];
     auto* decode = &decode_block<Divide, Mhz>;
 #if defined(__x86_64__)
@@ -226,7 +231,8 @@ std::expected<void, RawScanError> decode_blocks(const std::uint8_t* records, std
     for (std::int32_t first = 0; first < points; first += BLOCK_POINTS) {
         const std::int32_t count = std::min(BLOCK_POINTS, points - first);
         const std::uint8_t* record = records + static_cast<std::size_t>(first) * SCANRAW_RECORD_LEN;
-        if (!decode(record, first, count, offset, mhz, block)) {
+        Sample* out = in_place ? samples.data() + first : block;
+        if (!decode(record, first, count, offset, mhz, out)) {
             for (std::int32_t j = 0;; ++j, record += SCANRAW_RECORD_LEN) {
                 if (record[0] != SCANRAW_ALIGNMENT) {
                     return std::unexpected(
@@ -234,7 +240,9 @@ std::expected<void, RawScanError> decode_blocks(const std::uint8_t* records, std
                 }
             }
         }
-        samples.insert(samples.end(), block, block + count);
+        if (!in_place) {
+            samples.insert(samples.end(), block, block + count);
+        }
     }
     return {};
 }

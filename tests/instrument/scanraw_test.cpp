@@ -327,6 +327,10 @@ TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
         const auto result = decode_scanraw(frame, request, 0, FrequencyAxis::Inclusive);
         ASSERT_FALSE(result.has_value());
         EXPECT_EQ(result.error(), (RawScanError::Alignment{c.first, c.named})) << result.error().debug();
+        std::vector<Sample> held(request.points);
+        const auto in_place = decode_scanraw_into(frame, request, 0, FrequencyAxis::Inclusive, held);
+        ASSERT_FALSE(in_place.has_value());
+        EXPECT_EQ(in_place.error(), (RawScanError::Alignment{c.first, c.named})) << in_place.error().debug();
     }
 }
 
