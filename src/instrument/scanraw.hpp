@@ -60,6 +60,13 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
                                                       const ScanRequest& request, std::uint16_t zero_offset,
                                                       FrequencyAxis axis, std::vector<Sample>& samples);
 
+// The quotients dividend / divisor as the frame decoder computes them on its
+// wide path, for a divisor fixed for the frame, into the start of
+// `quotients`; false, with nothing written, where the processor lacks that
+// path or `quotients` is the shorter. There for the test that they are the
+// division's own bits.
+bool scanraw_wide_quotients(std::span<const double> dividends, double divisor, std::span<double> quotients);
+
 // Receives (frame bytes so far, the opening brace included; frame length).
 using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;
 

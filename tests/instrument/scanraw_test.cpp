@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <cstdint>
+#include <iterator>
+#include <random>
 #include <span>
 #include <string>
 #include <vector>
@@ -324,6 +327,97 @@ TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
         const auto result = decode_scanraw(frame, request, 0, FrequencyAxis::Inclusive);
         ASSERT_FALSE(result.has_value());
         EXPECT_EQ(result.error(), (RawScanError::Alignment{c.first, c.named})) << result.error().debug();
+        std::vector<Sample> held(request.points);
+        const auto in_place = decode_scanraw_into(frame, request, 0, FrequencyAxis::Inclusive, held);
+        ASSERT_FALSE(in_place.has_value());
+        EXPECT_EQ(in_place.error(), (RawScanError::Alignment{c.first, c.named})) << in_place.error().debug();
+    }
+}
+
+}  // namespace
+}  // namespace vorlix::instrument
+
+namespace vorlix::instrument {
+namespace {
+
+// The dividends the decoder divides: integral hertz below 2^53, any double
+// hertz up to the top of the 64-bit range, and span times index up to about
+// 2^84. Half of them are whole numbers, with a magnitude spread over every
+// binade; the others any double below 2^85.
+std::vector<double> random_dividends(std::size_t count, std::uint64_t seed) {
+    std::mt19937_64 random(seed);
+    std::vector<double> dividends;
+    dividends.reserve(count);
+    while (dividends.size() < count) {
+        const auto bits = static_cast<unsigned>(random() % 54);
+        const std::uint64_t whole = bits == 0 ? 0 : random() >> (64 - bits);
+        dividends.push_back(static_cast<double>(whole));
+        const std::uint64_t mantissa = random() >> 11;
+        const int exponent = static_cast<int>(random() % 86) - 52;
+        dividends.push_back(std::ldexp(static_cast<double>(mantissa | (std::uint64_t{1} << 52)), exponent));
+    }
+    return dividends;
+}
+
+// The decoder's wide path divides by a reciprocal and two fused
+// multiply-adds; its quotients must be those of the division, bit for bit,
+// for the divisor 10^6 and every last index the request range allows.
+TEST(ScanrawDecode, WideQuotientsAreTheDivisionsOwn) {
+    const double last_index = static_cast<double>(base::MAX_SCAN_POINTS - 1);
+    const double divisors[] = {1'000'000.0, 1.0, 2.0, 3.0, 7.0, 200.0, 999'999.0, last_index};
+    constexpr double two_53 = 9007199254740992.0;
+    constexpr double two_64 = 18446744073709551616.0;
+    std::vector<double> edges = {0.0,
+                                 1.0,
+                                 3.0,
+                                 999'999.0,
+                                 1'000'001.0,
+                                 8589934591.0,
+                                 8589934593.0,
+                                 17179869183.0,
+                                 17179869185.0,
+                                 two_53 - 1,
+                                 (two_53 - 1) * 3,
+                                 (two_53 - 1) * 1'000'000,
+                                 (two_53 - 1) * last_index,
+                                 two_64 - 2048,
+                                 two_64,
+                                 (two_64 - 2048) * last_index,
+                                 two_64 * last_index,
+                                 5'400'000'000.0 * last_index,
+                                 1'000'000.0 * 1'000'000.0 + 1};
+    for (int power = 0; power <= 85; ++power) {
+        edges.push_back(std::ldexp(1.0, power));
+        edges.push_back(std::nextafter(std::ldexp(1.0, power), 0.0));
+        edges.push_back(std::nextafter(std::ldexp(1.0, power), two_64 * two_64));
+    }
+    std::vector<double> quotients(edges.size());
+    if (!scanraw_wide_quotients(edges, 1.0, quotients)) {
+        GTEST_SKIP() << "this processor has no wide path";
+    }
+    for (std::size_t d = 0; d < std::size(divisors); ++d) {
+        const double divisor = divisors[d];
+        SCOPED_TRACE(divisor);
+        std::vector<double> dividends = edges;
+        for (double multiple : {1.0, 2.0, 12345.0, 4503599627.0}) {
+            dividends.push_back(divisor * multiple);
+            dividends.push_back(std::nextafter(divisor * multiple, 0.0));
+            dividends.push_back(divisor * multiple + 1);
+        }
+        const auto random = random_dividends(2'000'000, 0x5ca9 + d);
+        dividends.insert(dividends.end(), random.begin(), random.end());
+        quotients.assign(dividends.size(), -1.0);
+        ASSERT_TRUE(scanraw_wide_quotients(dividends, divisor, quotients));
+        std::size_t wrong = 0;
+        for (std::size_t i = 0; i < dividends.size(); ++i) {
+            const double expected = dividends[i] / divisor;
+            if (std::bit_cast<std::uint64_t>(quotients[i]) != std::bit_cast<std::uint64_t>(expected) &&
+                ++wrong <= 5) {
+                ADD_FAILURE() << std::hexfloat << dividends[i] << " / " << divisor << " gave " << quotients[i]
+                              << ", not " << expected;
+            }
+        }
+        EXPECT_EQ(wrong, 0u);
     }
 }
 
