@@ -65,7 +65,7 @@ std::string RawScanError::display() const {
             },
             [](const MissingEnd&) { return std::string("raw scan is missing its closing brace"); },
         },
-        value_);
+        value());
 }
 
 std::string RawScanError::debug() const {
@@ -83,7 +83,7 @@ std::string RawScanError::debug() const {
             },
             [](const MissingEnd&) { return std::string("MissingEnd"); },
         },
-        value_);
+        value());
 }
 
 // ---- TransportError --------------------------------------------------------
@@ -107,7 +107,7 @@ std::string TransportError::display() const {
                           },
                           [](const Protocol& e) { return e.error.display(); },
                       },
-                      value_);
+                      value());
 }
 
 std::string TransportError::debug() const {
@@ -122,7 +122,7 @@ std::string TransportError::debug() const {
             },
             [](const Protocol& e) { return debug_wrap("Protocol", e.error.debug()); },
         },
-        value_);
+        value());
 }
 
 std::optional<ErrorRef> TransportError::source() const {

@@ -27,6 +27,7 @@
 #include <string>
 #include <variant>
 
+#include "base/cases.hpp"
 #include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "config/error.hpp"
@@ -70,8 +71,7 @@ private:
     std::string description_;
 };
 
-class RawScanError {
-public:
+struct RawScanErrorCases {
     struct InvalidRequest {
         std::string message;
         bool operator==(const InvalidRequest&) const = default;
@@ -93,27 +93,17 @@ public:
         bool operator==(const MissingEnd&) const = default;
     };
     using Value = std::variant<InvalidRequest, MissingStart, Length, Alignment, MissingEnd>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    RawScanError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class RawScanError : public base::Cases<RawScanErrorCases> {
+public:
+    using Cases::Cases;
 
     std::string display() const;
     std::string debug() const;
-    bool operator==(const RawScanError&) const = default;
-
-private:
-    Value value_;
 };
 
-class TransportError {
-public:
+struct TransportErrorCases {
     struct Io {
         base::IoError error;
         bool operator==(const Io&) const = default;
@@ -135,26 +125,18 @@ public:
         bool operator==(const Protocol&) const = default;
     };
     using Value = std::variant<Io, ResponseTooLong, InvalidCommand, CommandRejected, Protocol>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    TransportError(V&& v) : value_(std::forward<V>(v)) {}
+class TransportError : public base::Cases<TransportErrorCases> {
+public:
+    using Cases::Cases;
 
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
     // The I/O error of an `Io` error, else null.
     const base::IoError* io_error() const;
 
     std::string display() const;
     std::string debug() const;
     std::optional<ErrorRef> source() const;
-    bool operator==(const TransportError&) const = default;
-
-private:
-    Value value_;
 };
 
 // Identification's outcome when the replies do not settle the identity.
