@@ -10,9 +10,10 @@
 //              Length { expected: 8, actual: 7 },
 //   source()   the underlying cause, or nothing.
 //
-// A variant is a small struct nested in its error type; each error holds
-// one of them (read through value() or get_if<Case>()) and converts implicitly
-// from any of them, so
+// A variant is a small struct nested in its error type (through the type's
+// `...Cases` struct and base::Cases); each error holds one of them (read
+// through value() or get_if<Case>()) and converts implicitly from any of
+// them, so
 //   return std::unexpected(TransportError::ResponseTooLong{limit});
 // works, and callers branch with `err.get_if<TransportError::Io>()`.
 //
@@ -156,8 +157,7 @@ private:
     Kind kind_;
 };
 
-class OpenError {
-public:
+struct OpenErrorCases {
     struct Config {
         config::ConfigError error;
         bool operator==(const Config&) const = default;
@@ -171,29 +171,19 @@ public:
         bool operator==(const Serial&) const = default;
     };
     using Value = std::variant<Config, Tcp, Serial>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    OpenError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class OpenError : public base::Cases<OpenErrorCases> {
+public:
+    using Cases::Cases;
 
     std::string display() const;
     std::string debug() const;
     // Config passes straight to the ConfigError's own cause.
     std::optional<ErrorRef> source() const;
-    bool operator==(const OpenError&) const = default;
-
-private:
-    Value value_;
 };
 
-class AcquisitionError {
-public:
+struct AcquisitionErrorCases {
     struct Transport {
         TransportError error;
         bool operator==(const Transport&) const = default;
@@ -251,28 +241,19 @@ public:
     };
     using Value = std::variant<Transport, Protocol, MissingIdentity, Device, UnexpectedModel, MissingCommand,
                                MissingZeroReadback, ZeroReadbackMismatch, SweepReadbackMismatch, Recovery>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    AcquisitionError(V&& v) : value_(std::forward<V>(v)) {}
+class AcquisitionError : public base::Cases<AcquisitionErrorCases> {
+public:
+    using Cases::Cases;
     // The two errors that a failing run wraps most often.
-    AcquisitionError(TransportError error) : value_(Transport{std::move(error)}) {}
-    AcquisitionError(RawScanError error) : value_(Protocol{std::move(error)}) {}
-    AcquisitionError(IdentityError error) : value_(Device{error}) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+    AcquisitionError(TransportError error) : Cases(Transport{std::move(error)}) {}
+    AcquisitionError(RawScanError error) : Cases(Protocol{std::move(error)}) {}
+    AcquisitionError(IdentityError error) : Cases(Device{error}) {}
 
     std::string display() const;
     std::string debug() const;
     std::optional<ErrorRef> source() const;
-    bool operator==(const AcquisitionError&) const = default;
-
-private:
-    Value value_;
 };
 
 }  // namespace vorlix::instrument
