@@ -74,7 +74,7 @@ std::string ConfigError::display() const {
             [](const Serialize& e) { return "cannot serialize configuration: " + e.error.display(); },
             [](const Validation& e) { return "invalid configuration: " + e.message; },
         },
-        value_);
+        value());
 }
 
 std::string ConfigError::debug() const {
@@ -85,7 +85,7 @@ std::string ConfigError::debug() const {
             [](const Serialize& e) { return base::debug_wrap("Serialize", e.error.debug()); },
             [](const Validation& e) { return base::debug_wrap("Validation", base::debug_quote(e.message)); },
         },
-        value_);
+        value());
 }
 
 std::optional<base::ErrorRef> ConfigError::source() const {
@@ -96,7 +96,7 @@ std::optional<base::ErrorRef> ConfigError::source() const {
             [](const Serialize& e) -> std::optional<base::ErrorRef> { return base::ErrorRef(e.error); },
             [](const Validation&) -> std::optional<base::ErrorRef> { return std::nullopt; },
         },
-        value_);
+        value());
 }
 
 }  // namespace vorlix::config

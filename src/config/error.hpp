@@ -7,10 +7,10 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <variant>
 #include <vector>
 
+#include "base/cases.hpp"
 #include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 
@@ -67,8 +67,7 @@ private:
     std::string message_;
 };
 
-class ConfigError {
-public:
+struct ConfigErrorCases {
     struct Io {
         base::IoError error;
         bool operator==(const Io&) const = default;
@@ -86,16 +85,11 @@ public:
         bool operator==(const Validation&) const = default;
     };
     using Value = std::variant<Io, Parse, Serialize, Validation>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    ConfigError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class ConfigError : public base::Cases<ConfigErrorCases> {
+public:
+    using Cases::Cases;
 
     // "configuration I/O: {}", "invalid configuration: {}" (Parse and
     // Validation alike), "cannot serialize configuration: {}".
@@ -106,11 +100,6 @@ public:
     // The wrapped cause: the I/O error for Io, the TOML error for Parse and
     // Serialize; nothing for Validation.
     std::optional<base::ErrorRef> source() const;
-
-    bool operator==(const ConfigError&) const = default;
-
-private:
-    Value value_;
 };
 
 }  // namespace vorlix::config

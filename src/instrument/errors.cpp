@@ -65,7 +65,7 @@ std::string RawScanError::display() const {
             },
             [](const MissingEnd&) { return std::string("raw scan is missing its closing brace"); },
         },
-        value_);
+        value());
 }
 
 std::string RawScanError::debug() const {
@@ -83,7 +83,7 @@ std::string RawScanError::debug() const {
             },
             [](const MissingEnd&) { return std::string("MissingEnd"); },
         },
-        value_);
+        value());
 }
 
 // ---- TransportError --------------------------------------------------------
@@ -107,7 +107,7 @@ std::string TransportError::display() const {
                           },
                           [](const Protocol& e) { return e.error.display(); },
                       },
-                      value_);
+                      value());
 }
 
 std::string TransportError::debug() const {
@@ -122,7 +122,7 @@ std::string TransportError::debug() const {
             },
             [](const Protocol& e) { return debug_wrap("Protocol", e.error.debug()); },
         },
-        value_);
+        value());
 }
 
 std::optional<ErrorRef> TransportError::source() const {
@@ -164,7 +164,7 @@ std::string OpenError::display() const {
                           [](const Tcp& e) { return "TCP connection: " + e.error.display(); },
                           [](const Serial& e) { return "serial connection: " + e.error.display(); },
                       },
-                      value_);
+                      value());
 }
 
 std::string OpenError::debug() const {
@@ -173,7 +173,7 @@ std::string OpenError::debug() const {
                           [](const Tcp& e) { return debug_wrap("Tcp", e.error.debug()); },
                           [](const Serial& e) { return debug_wrap("Serial", e.error.debug()); },
                       },
-                      value_);
+                      value());
 }
 
 std::optional<ErrorRef> OpenError::source() const {
@@ -182,7 +182,7 @@ std::optional<ErrorRef> OpenError::source() const {
                           [](const Tcp& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
                           [](const Serial& e) -> std::optional<ErrorRef> { return ErrorRef(e.error); },
                       },
-                      value_);
+                      value());
 }
 
 // ---- AcquisitionError ------------------------------------------------------
@@ -245,7 +245,7 @@ std::string AcquisitionError::display() const {
                 return e.primary->display() + "; additionally, resume failed: " + e.recovery.display();
             },
         },
-        value_);
+        value());
 }
 
 std::string AcquisitionError::debug() const {
@@ -280,7 +280,7 @@ std::string AcquisitionError::debug() const {
                        " }";
             },
         },
-        value_);
+        value());
 }
 
 std::optional<ErrorRef> AcquisitionError::source() const {

@@ -10,9 +10,10 @@
 //              Length { expected: 8, actual: 7 },
 //   source()   the underlying cause, or nothing.
 //
-// A variant is a small struct nested in its error type; each error holds
-// one of them (read through value() or get_if<Case>()) and converts implicitly
-// from any of them, so
+// A variant is a small struct nested in its error type (through the type's
+// `...Cases` struct and base::Cases); each error holds one of them (read
+// through value() or get_if<Case>()) and converts implicitly from any of
+// them, so
 //   return std::unexpected(TransportError::ResponseTooLong{limit});
 // works, and callers branch with `err.get_if<TransportError::Io>()`.
 //
@@ -27,6 +28,7 @@
 #include <string>
 #include <variant>
 
+#include "base/cases.hpp"
 #include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "config/error.hpp"
@@ -70,8 +72,7 @@ private:
     std::string description_;
 };
 
-class RawScanError {
-public:
+struct RawScanErrorCases {
     struct InvalidRequest {
         std::string message;
         bool operator==(const InvalidRequest&) const = default;
@@ -93,27 +94,17 @@ public:
         bool operator==(const MissingEnd&) const = default;
     };
     using Value = std::variant<InvalidRequest, MissingStart, Length, Alignment, MissingEnd>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    RawScanError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class RawScanError : public base::Cases<RawScanErrorCases> {
+public:
+    using Cases::Cases;
 
     std::string display() const;
     std::string debug() const;
-    bool operator==(const RawScanError&) const = default;
-
-private:
-    Value value_;
 };
 
-class TransportError {
-public:
+struct TransportErrorCases {
     struct Io {
         base::IoError error;
         bool operator==(const Io&) const = default;
@@ -135,26 +126,18 @@ public:
         bool operator==(const Protocol&) const = default;
     };
     using Value = std::variant<Io, ResponseTooLong, InvalidCommand, CommandRejected, Protocol>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    TransportError(V&& v) : value_(std::forward<V>(v)) {}
+class TransportError : public base::Cases<TransportErrorCases> {
+public:
+    using Cases::Cases;
 
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
     // The I/O error of an `Io` error, else null.
     const base::IoError* io_error() const;
 
     std::string display() const;
     std::string debug() const;
     std::optional<ErrorRef> source() const;
-    bool operator==(const TransportError&) const = default;
-
-private:
-    Value value_;
 };
 
 // Identification's outcome when the replies do not settle the identity.
@@ -174,8 +157,7 @@ private:
     Kind kind_;
 };
 
-class OpenError {
-public:
+struct OpenErrorCases {
     struct Config {
         config::ConfigError error;
         bool operator==(const Config&) const = default;
@@ -189,29 +171,19 @@ public:
         bool operator==(const Serial&) const = default;
     };
     using Value = std::variant<Config, Tcp, Serial>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    OpenError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class OpenError : public base::Cases<OpenErrorCases> {
+public:
+    using Cases::Cases;
 
     std::string display() const;
     std::string debug() const;
     // Config passes straight to the ConfigError's own cause.
     std::optional<ErrorRef> source() const;
-    bool operator==(const OpenError&) const = default;
-
-private:
-    Value value_;
 };
 
-class AcquisitionError {
-public:
+struct AcquisitionErrorCases {
     struct Transport {
         TransportError error;
         bool operator==(const Transport&) const = default;
@@ -269,28 +241,19 @@ public:
     };
     using Value = std::variant<Transport, Protocol, MissingIdentity, Device, UnexpectedModel, MissingCommand,
                                MissingZeroReadback, ZeroReadbackMismatch, SweepReadbackMismatch, Recovery>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    AcquisitionError(V&& v) : value_(std::forward<V>(v)) {}
+class AcquisitionError : public base::Cases<AcquisitionErrorCases> {
+public:
+    using Cases::Cases;
     // The two errors that a failing run wraps most often.
-    AcquisitionError(TransportError error) : value_(Transport{std::move(error)}) {}
-    AcquisitionError(RawScanError error) : value_(Protocol{std::move(error)}) {}
-    AcquisitionError(IdentityError error) : value_(Device{error}) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+    AcquisitionError(TransportError error) : Cases(Transport{std::move(error)}) {}
+    AcquisitionError(RawScanError error) : Cases(Protocol{std::move(error)}) {}
+    AcquisitionError(IdentityError error) : Cases(Device{error}) {}
 
     std::string display() const;
     std::string debug() const;
     std::optional<ErrorRef> source() const;
-    bool operator==(const AcquisitionError&) const = default;
-
-private:
-    Value value_;
 };
 
 }  // namespace vorlix::instrument

@@ -1,39 +1,10 @@
 #include "tui/keys.hpp"
 
-#include <array>
-#include <utility>
-
 #include "tui/core/utf8.hpp"
 
 namespace vorlix::tui {
 
 namespace {
-
-constexpr std::array<std::pair<int, KeyCode>, 23> FUNCTION_KEYS{{
-    {curses_key::DOWN, KeyCode::Down},
-    {curses_key::UP, KeyCode::Up},
-    {curses_key::LEFT, KeyCode::Left},
-    {curses_key::RIGHT, KeyCode::Right},
-    {curses_key::HOME, KeyCode::Home},
-    {curses_key::BACKSPACE, KeyCode::Backspace},
-    {curses_key::DELETE_CHAR, KeyCode::Delete},
-    {curses_key::INSERT_CHAR, KeyCode::Insert},
-    {curses_key::PAGE_DOWN, KeyCode::PageDown},
-    {curses_key::PAGE_UP, KeyCode::PageUp},
-    {curses_key::ENTER, KeyCode::Enter},
-    {curses_key::BACK_TAB, KeyCode::BackTab},
-    {curses_key::END, KeyCode::End},
-    {curses_key::SHIFT_DOWN, KeyCode::Down},
-    {curses_key::SHIFT_UP, KeyCode::Up},
-    {curses_key::SHIFT_DELETE, KeyCode::Delete},
-    {curses_key::SHIFT_END, KeyCode::End},
-    {curses_key::SHIFT_HOME, KeyCode::Home},
-    {curses_key::SHIFT_INSERT, KeyCode::Insert},
-    {curses_key::SHIFT_LEFT, KeyCode::Left},
-    {curses_key::SHIFT_PAGE_DOWN, KeyCode::PageDown},
-    {curses_key::SHIFT_PAGE_UP, KeyCode::PageUp},
-    {curses_key::SHIFT_RIGHT, KeyCode::Right},
-}};
 
 std::optional<Event> translate_character(std::uint32_t c) {
     switch (c) {
@@ -136,42 +107,6 @@ std::optional<Event> translate_read(ReadStatus status, std::uint32_t value) {
     switch (status) {
         case ReadStatus::Nothing: return std::nullopt;
         case ReadStatus::Character: return translate_character(value);
-        case ReadStatus::FunctionKey: break;
-    }
-    const int code = static_cast<int>(value);
-    if (code == curses_key::RESIZE) return ResizeEvent{};
-    for (const auto& [curses, key] : FUNCTION_KEYS) {
-        if (curses == code) return KeyEvent::key(key);
-    }
-    if (code > curses_key::F0 && code <= curses_key::F0 + 63) {
-        return KeyEvent::function(static_cast<std::uint8_t>(code - curses_key::F0));
-    }
-    return std::nullopt;
-}
-
-std::optional<KeyEvent> key_from_extended_name(std::string_view name) {
-    // Names are the capability name followed by a modifier digit (3 Alt,
-    // 5 Ctrl, ...); the digit is dropped since modifiers do not count.
-    static constexpr std::array<std::pair<std::string_view, KeyCode>, 10> names{{
-        {"kLFT", KeyCode::Left},
-        {"kRIT", KeyCode::Right},
-        {"kUP", KeyCode::Up},
-        {"kDN", KeyCode::Down},
-        {"kHOM", KeyCode::Home},
-        {"kEND", KeyCode::End},
-        {"kDC", KeyCode::Delete},
-        {"kIC", KeyCode::Insert},
-        {"kPRV", KeyCode::PageUp},
-        {"kNXT", KeyCode::PageDown},
-    }};
-    for (const auto& [prefix, key] : names) {
-        if (!name.starts_with(prefix)) continue;
-        std::string_view rest = name.substr(prefix.size());
-        if (rest.empty()) return KeyEvent::key(key);
-        for (char c : rest) {
-            if (c < '0' || c > '9') return std::nullopt;
-        }
-        return KeyEvent::key(key);
     }
     return std::nullopt;
 }

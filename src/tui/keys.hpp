@@ -61,50 +61,13 @@ struct InterruptEvent {
 
 using Event = std::variant<KeyEvent, ResizeEvent, InterruptEvent>;
 
-// What one wide-character read of the terminal library returned: a
-// character, a function-key code, or nothing (time-out).
-enum class ReadStatus : std::uint8_t { Character, FunctionKey, Nothing };
-
-// The terminal library's function-key codes that we translate. These values
-// are part of its stable interface; the backend checks them against the
-// library's own definitions at compile time.
-namespace curses_key {
-inline constexpr int DOWN = 0402;
-inline constexpr int UP = 0403;
-inline constexpr int LEFT = 0404;
-inline constexpr int RIGHT = 0405;
-inline constexpr int HOME = 0406;
-inline constexpr int BACKSPACE = 0407;
-inline constexpr int F0 = 0410;  // F(n) is F0 + n, n up to 63
-inline constexpr int DELETE_CHAR = 0512;
-inline constexpr int INSERT_CHAR = 0513;
-inline constexpr int PAGE_DOWN = 0522;
-inline constexpr int PAGE_UP = 0523;
-inline constexpr int ENTER = 0527;
-inline constexpr int BACK_TAB = 0541;
-inline constexpr int END = 0550;
-inline constexpr int RESIZE = 0632;
-// Shifted keys, which the terminal description may give their own codes.
-inline constexpr int SHIFT_DOWN = 0520;  // "scroll forward"
-inline constexpr int SHIFT_UP = 0521;    // "scroll backward"
-inline constexpr int SHIFT_DELETE = 0577;
-inline constexpr int SHIFT_END = 0602;
-inline constexpr int SHIFT_HOME = 0607;
-inline constexpr int SHIFT_INSERT = 0610;
-inline constexpr int SHIFT_LEFT = 0611;
-inline constexpr int SHIFT_PAGE_DOWN = 0614;
-inline constexpr int SHIFT_PAGE_UP = 0616;
-inline constexpr int SHIFT_RIGHT = 0622;
-}  // namespace curses_key
+// What one read of the terminal returned: a character, or nothing (time-out).
+enum class ReadStatus : std::uint8_t { Character, Nothing };
 
 // Translates one read. Control characters count as their bare key (Ctrl+Q
 // is "q"), since modifiers are never looked at; codes that no screen can use
 // give nothing.
 std::optional<Event> translate_read(ReadStatus status, std::uint32_t value);
-
-// A function key the library knows only by its terminal-description name,
-// such as "kLFT5" (Ctrl+Left) or "kDN3": the bare key of that name.
-std::optional<KeyEvent> key_from_extended_name(std::string_view name);
 
 // What the characters read right after an Esc make of it.
 enum class EscapeStatus : std::uint8_t {

@@ -30,69 +30,7 @@ TEST(Keys, CharactersAndControlCodes) {
     for (const Case& c : cases) {
         EXPECT_EQ(key_text(translate_read(ReadStatus::Character, c.value)), c.key) << c.value;
     }
-}
-
-TEST(Keys, FunctionKeyCodes) {
-    struct Case {
-        int code;
-        std::string key;
-    };
-    const Case cases[] = {
-        {curses_key::UP, "Up"},
-        {curses_key::DOWN, "Down"},
-        {curses_key::LEFT, "Left"},
-        {curses_key::RIGHT, "Right"},
-        {curses_key::HOME, "Home"},
-        {curses_key::END, "End"},
-        {curses_key::PAGE_UP, "PageUp"},
-        {curses_key::PAGE_DOWN, "PageDown"},
-        {curses_key::BACKSPACE, "Backspace"},
-        {curses_key::DELETE_CHAR, "Delete"},
-        {curses_key::INSERT_CHAR, "Insert"},
-        {curses_key::ENTER, "Enter"},
-        {curses_key::BACK_TAB, "BackTab"},
-        {curses_key::SHIFT_LEFT, "Left"},
-        {curses_key::SHIFT_RIGHT, "Right"},
-        {curses_key::SHIFT_UP, "Up"},
-        {curses_key::SHIFT_DOWN, "Down"},
-        {curses_key::SHIFT_HOME, "Home"},
-        {curses_key::SHIFT_END, "End"},
-        {curses_key::SHIFT_DELETE, "Delete"},
-        {curses_key::SHIFT_INSERT, "Insert"},
-        {curses_key::SHIFT_PAGE_UP, "PageUp"},
-        {curses_key::SHIFT_PAGE_DOWN, "PageDown"},
-        {curses_key::F0 + 5, "F(5)"},
-        {curses_key::F0 + 63, "F(63)"},
-        {curses_key::F0 + 64, "nothing"},
-        {curses_key::RESIZE, "resize"},
-        {0777, "nothing"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(key_text(translate_read(ReadStatus::FunctionKey, static_cast<std::uint32_t>(c.code))),
-                  c.key)
-            << c.code;
-    }
     EXPECT_EQ(key_text(translate_read(ReadStatus::Nothing, 'q')), "nothing");
-}
-
-TEST(Keys, ModifiedKeysByNameAreTheBareKey) {
-    struct Case {
-        std::string_view name;
-        std::optional<KeyCode> code;
-    };
-    const Case cases[] = {
-        {"kLFT5", KeyCode::Left},  {"kRIT3", KeyCode::Right},  {"kUP", KeyCode::Up},
-        {"kDN7", KeyCode::Down},   {"kHOM5", KeyCode::Home},   {"kEND2", KeyCode::End},
-        {"kDC5", KeyCode::Delete}, {"kPRV5", KeyCode::PageUp}, {"kNXT3", KeyCode::PageDown},
-        {"kLFTX", std::nullopt},   {"kxIN", std::nullopt},     {"", std::nullopt},
-    };
-    for (const Case& c : cases) {
-        const auto key = key_from_extended_name(c.name);
-        ASSERT_EQ(key.has_value(), c.code.has_value()) << c.name;
-        if (key) {
-            EXPECT_EQ(key->code, *c.code) << c.name;
-        }
-    }
 }
 
 std::string parse_text(const EscapeParse& p) {

@@ -60,7 +60,7 @@ std::string AppError::display() const {
                           [](const Logger& e) { return "logging: " + e.error.display(); },
                           [](const Terminal& e) { return "terminal: " + e.report.display(); },
                       },
-                      value_);
+                      value());
 }
 
 std::string AppError::debug() const {
@@ -79,7 +79,7 @@ std::string AppError::debug() const {
                           [](const Logger& e) { return debug_wrap("Logger", e.error.debug()); },
                           [](const Terminal& e) { return debug_wrap("Terminal", e.report.debug()); },
                       },
-                      value_);
+                      value());
 }
 
 std::optional<base::ErrorRef> AppError::source() const {
@@ -101,7 +101,7 @@ std::optional<base::ErrorRef> AppError::source() const {
                 return ErrorRef::captured(e.report.message(), base::debug_quote(e.report.message()));
             },
         },
-        value_);
+        value());
 }
 
 }  // namespace vorlix::app

@@ -11,11 +11,11 @@
 #include <optional>
 #include <source_location>
 #include <string>
-#include <type_traits>
 #include <variant>
 
 #include "app/services/logger.hpp"
 #include "app/services/ports.hpp"
+#include "base/cases.hpp"
 #include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "config/error.hpp"
@@ -47,8 +47,7 @@ private:
     std::uint32_t line_ = 0;
 };
 
-class AppError {
-public:
+struct AppErrorCases {
     struct Usage {
         std::string text;
         bool operator==(const Usage&) const = default;
@@ -91,17 +90,11 @@ public:
         bool operator==(const Terminal&) const = default;
     };
     using Value = std::variant<Usage, Config, Port, Connection, Io, Csv, Acquisition, Live, Logger, Terminal>;
+};
 
-    // AppError{AppError::Usage{"…"}}, or implicitly from any variant.
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    AppError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class AppError : public base::Cases<AppErrorCases> {
+public:
+    using Cases::Cases;
 
     // "serial connection: {}", "I/O: {}", "cannot load CSV {path}: {}",
     // "live capture: {}", "logging: {}", "terminal: {}"; Usage shows its
@@ -114,11 +107,6 @@ public:
     // the payload's own cause for Config, Connection and Acquisition,
     // nothing for Usage and Live.
     std::optional<base::ErrorRef> source() const;
-
-    bool operator==(const AppError&) const = default;
-
-private:
-    Value value_;
 };
 
 }  // namespace vorlix::app

@@ -142,7 +142,7 @@ std::string LoggerError::display() const {
             },
             [](const AlreadyInstalled&) { return std::string("a logger is already installed"); },
         },
-        value_);
+        value());
 }
 
 std::string LoggerError::debug() const {
@@ -157,7 +157,7 @@ std::string LoggerError::debug() const {
             [&](const Open& e) { return with_path("Open", e.path, e.source); },
             [](const AlreadyInstalled&) { return std::string("AlreadyInstalled"); },
         },
-        value_);
+        value());
 }
 
 std::optional<base::ErrorRef> LoggerError::source() const {

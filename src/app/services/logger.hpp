@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <variant>
 #include <vector>
 
+#include "base/cases.hpp"
 #include "base/error_ref.hpp"
 #include "base/io_error.hpp"
 #include "base/log.hpp"
@@ -26,8 +26,7 @@ namespace vorlix::app {
 enum class LevelFilter : std::uint8_t { Off = 0, Error = 1, Warn = 2, Info = 3, Debug = 4, Trace = 5 };
 
 // Why the logger could not start.
-class LoggerError {
-public:
+struct LoggerErrorCases {
     struct Parse {
         std::string details;
         bool operator==(const Parse&) const = default;
@@ -46,16 +45,11 @@ public:
         bool operator==(const AlreadyInstalled&) const = default;
     };
     using Value = std::variant<Parse, Directory, Open, AlreadyInstalled>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    LoggerError(V&& v) : value_(std::forward<V>(v)) {}
-
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
+class LoggerError : public base::Cases<LoggerErrorCases> {
+public:
+    using Cases::Cases;
 
     std::string display() const;
     // Parse("…"), Directory { path: "…", source: Os { … } }, Open { … },
@@ -63,11 +57,6 @@ public:
     std::string debug() const;
     // The I/O failure behind Directory and Open.
     std::optional<base::ErrorRef> source() const;
-
-    bool operator==(const LoggerError&) const = default;
-
-private:
-    Value value_;
 };
 
 // One entry of a filter: records of `module` (and of its submodules), or of

@@ -19,7 +19,7 @@ std::string UiError::display() const {
             [](const Application& e) { return e.display; },
             [](const NoReturnData&) { return std::string("the completed scan has no available samples"); },
         },
-        value_);
+        value());
 }
 
 std::string UiError::debug() const {
@@ -33,7 +33,7 @@ std::string UiError::debug() const {
                           [](const Application& e) { return base::debug_wrap("Application", e.debug); },
                           [](const NoReturnData&) { return std::string("NoReturnData"); },
                       },
-                      value_);
+                      value());
 }
 
 }  // namespace vorlix::app

@@ -4,14 +4,13 @@
 
 #include <cstdint>
 #include <string>
-#include <type_traits>
-#include <utility>
 #include <variant>
+
+#include "base/cases.hpp"
 
 namespace vorlix::app {
 
-class UiError {
-public:
+struct UiErrorCases {
     struct MenuSelection {
         bool operator==(const MenuSelection&) const = default;
     };
@@ -38,10 +37,11 @@ public:
     };
     using Value =
         std::variant<MenuSelection, UninitializedItemList, NoPortSelected, Application, NoReturnData>;
+};
 
-    template <class V>
-        requires std::is_constructible_v<Value, V&&>
-    UiError(V&& v) : value_(std::forward<V>(v)) {}
+class UiError : public base::Cases<UiErrorCases> {
+public:
+    using Cases::Cases;
 
     // Wraps an application error (anything with display() and debug(), in
     // practice `AppError`).
@@ -50,23 +50,12 @@ public:
         return Application{error.display(), error.debug()};
     }
 
-    template <class V>
-    const V* get_if() const {
-        return std::get_if<V>(&value_);
-    }
-    const Value& value() const { return value_; }
-
     // "selected menu item is unavailable", "widget Port is not initialized
     // (src/ui/view:230)", the wrapped error's own text, ...
     std::string display() const;
     // MenuSelection, UninitializedItemList("Port", 230, "src/ui/view"),
     // Application(<the wrapped error's debug form>), ...
     std::string debug() const;
-
-    bool operator==(const UiError&) const = default;
-
-private:
-    Value value_;
 };
 
 }  // namespace vorlix::app
