@@ -7,6 +7,7 @@
 #include <limits>
 #include <vector>
 
+#include "base/cpu_features.hpp"
 #include "instrument/profile.hpp"
 #include "instrument/scanraw.hpp"
 
@@ -194,10 +195,7 @@ template <class Mhz>
     return decode_block<FusedDivide>(record, first, count, offset, mhz, out);
 }
 
-bool wide_vectors() {
-    static const bool has = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return has;
-}
+bool wide_vectors() { return base::has_avx2_fma(); }
 
 [[gnu::target("avx2,fma")]] void wide_quotients(const double* dividends, std::size_t count,
                                                 const Divisor& divisor, double* quotients) {

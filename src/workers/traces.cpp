@@ -11,6 +11,7 @@
 
 #include <fmt/format.h>
 
+#include "base/cpu_features.hpp"
 #include "workers/shared.hpp"
 
 namespace vorlix::workers {
@@ -153,10 +154,7 @@ void average_tiles_plain(const float* __restrict levels, const std::size_t* __re
     average_tiles_inline(levels, slots, m, axis, divisor, out, tiles);
 }
 
-bool wide_vectors() {
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
-}
+bool wide_vectors() { return base::has_avx2(); }
 #endif
 
 Folded fold_tiles(const Sample* points, const double* stored, double* max_hold, double* max_decay,

@@ -1,0 +1,21 @@
+#pragma once
+// What the processor offers beyond the baseline the program is built for, asked
+// once, so the loops with wider copies can choose them at run time.
+
+namespace vorlix::base {
+
+#if defined(__x86_64__)
+// 256-bit integer and floating-point vectors.
+inline bool has_avx2() {
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+// The same with fused multiply-add.
+inline bool has_avx2_fma() {
+    static const bool has = has_avx2() && __builtin_cpu_supports("fma");
+    return has;
+}
+#endif
+
+}  // namespace vorlix::base
