@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scanraw_frames.hpp"
@@ -221,9 +223,36 @@ TEST(ScanrawDecode, ProgressPercent) {
 namespace vorlix::instrument {
 namespace {
 
+const char* path_name(DecodePath path) {
+    switch (path) {
+        case DecodePath::Portable: return "portable";
+        case DecodePath::Avx2: return "avx2";
+        default: return "avx512";
+    }
+}
+
+// Buffers that hold `points` samples each, one for every offset from a cache
+// line at which the allocator starts them (a multiple of 16 bytes), so that
+// each way the decoder lines up its writes is taken. Allocations of varied
+// sizes between them move the offset on.
+std::vector<std::vector<Sample>> buffers_at_each_line_offset(std::size_t points) {
+    std::vector<std::vector<Sample>> chosen(4);
+    std::vector<std::vector<char>> spacers;
+    std::vector<std::vector<Sample>> others;
+    for (std::size_t attempt = 0; attempt < 256; ++attempt) {
+        spacers.emplace_back(16 * (attempt % 7) + 1);
+        std::vector<Sample> buffer(points, Sample{-1.0, -1.0});
+        auto& slot = chosen[reinterpret_cast<std::uintptr_t>(buffer.data()) % 64 / 16];
+        (slot.empty() ? slot : others.emplace_back()) = std::move(buffer);
+    }
+    std::erase_if(chosen, [](const std::vector<Sample>& b) { return b.empty(); });
+    return chosen;
+}
+
 // Every record of a frame longer than the decoder's blocks, on each way of
-// computing frequencies, decodes as the record decoder has it; decoding into
-// a buffer that held another sweep gives the same samples.
+// computing frequencies and each of the decoder's paths, decodes as the
+// record decoder has it; decoding into a buffer that held another sweep, at
+// any offset from a cache line, gives the same samples.
 TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
     const struct {
         const char* name;
@@ -239,6 +268,8 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
     std::vector<std::uint16_t> raws(1531);
     for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = static_cast<std::uint16_t>(i * 7919 % 65536);
     const auto frame = testing_frames::frame_of(raws);
+    auto aligned = buffers_at_each_line_offset(raws.size());
+    EXPECT_EQ(aligned.size(), 4u) << "the allocator gave fewer offsets from a cache line";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto samples = decode_scanraw(frame, c.request, 174, c.axis);
@@ -250,10 +281,20 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
             ASSERT_TRUE(one.has_value());
             ASSERT_EQ((*samples)[i], *one) << i;
         }
-        for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
-            std::vector<Sample> reused(held, Sample{-1.0, -1.0});
-            ASSERT_TRUE(decode_scanraw_into(frame, c.request, 174, c.axis, reused).has_value());
-            EXPECT_EQ(reused, *samples) << held;
+        for (const DecodePath path : scanraw_decode_paths()) {
+            SCOPED_TRACE(path_name(path));
+            for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
+                std::vector<Sample> reused(held, Sample{-1.0, -1.0});
+                ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, reused).has_value());
+                EXPECT_EQ(reused, *samples) << held;
+            }
+            for (auto& buffer : aligned) {
+                std::fill(buffer.begin(), buffer.end(), Sample{-1.0, -1.0});
+                const void* storage = buffer.data();
+                ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, buffer).has_value());
+                EXPECT_EQ(buffer.data(), storage);
+                EXPECT_EQ(buffer, *samples) << reinterpret_cast<std::uintptr_t>(storage) % 64;
+            }
         }
     }
 }
@@ -263,6 +304,17 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
 
 namespace vorlix::instrument {
 namespace {
+
+// Each frequency axis on each of the decoder's paths this processor has.
+std::vector<std::pair<FrequencyAxis, DecodePath>> axes_and_paths() {
+    std::vector<std::pair<FrequencyAxis, DecodePath>> pairs;
+    for (const DecodePath path : scanraw_decode_paths()) {
+        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+            pairs.emplace_back(axis, path);
+        }
+    }
+    return pairs;
+}
 
 // Whole frames at the edges of the request range decode exactly as each of
 // their records does alone: the fewest and the most points, spans that leave
@@ -290,10 +342,11 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
         const std::span<const std::uint8_t> part(frame.data(), request.points * 3 + 1);
         std::vector<std::uint8_t> framed(part.begin(), part.end());
         framed.push_back('}');
-        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
-            SCOPED_TRACE(::testing::Message() << request.start_hz << " " << request.stop_hz << " "
-                                              << request.points << " axis " << static_cast<int>(axis));
-            ASSERT_TRUE(decode_scanraw_into(framed, request, 2047, axis, samples).has_value());
+        for (const auto& [axis, path] : axes_and_paths()) {
+            SCOPED_TRACE(::testing::Message()
+                         << request.start_hz << " " << request.stop_hz << " " << request.points << " axis "
+                         << static_cast<int>(axis) << " " << path_name(path));
+            ASSERT_TRUE(decode_scanraw_on(path, framed, request, 2047, axis, samples).has_value());
             ASSERT_EQ(samples.size(), request.points);
             for (std::size_t i = 0; i < samples.size(); ++i) {
                 const auto one = decode_scanraw_sample(
@@ -309,28 +362,41 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
     }
 }
 
-// The first bad alignment byte is named wherever it lies: past the first
-// block, and in a last block shorter than the others.
+// The first bad alignment byte is named wherever it lies, on every path and
+// buffer: among the points before a buffer's first cache line, inside and
+// at the edges of a vector run and of a block, past the first block, and in
+// a last block shorter than the others.
 TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
     const ScanRequest request{0, 1'000'000, 1'001, 1};
     const struct {
         std::size_t first;
         std::size_t second;
         std::uint8_t named;
-    } cases[] = {{513, 900, '{'}, {1'000, 1'000, 'y'}, {199, 200, '{'},
-                 {200, 201, '{'}, {256, 257, '{'},     {255, 998, '{'}};
+    } cases[] = {{0, 1, '{'},     {1, 2, '{'},     {2, 900, '{'},   {3, 4, '{'},        {15, 16, '{'},
+                 {16, 17, '{'},   {199, 200, '{'}, {200, 201, '{'}, {207, 208, '{'},    {208, 209, '{'},
+                 {255, 998, '{'}, {256, 257, '{'}, {513, 900, '{'}, {1'000, 1'000, 'y'}};
+    auto aligned = buffers_at_each_line_offset(request.points);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         auto frame = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));
         frame[1 + 3 * c.first] = '{';
         frame[1 + 3 * c.second] = 'y';
+        const RawScanError named = RawScanError::Alignment{c.first, c.named};
         const auto result = decode_scanraw(frame, request, 0, FrequencyAxis::Inclusive);
         ASSERT_FALSE(result.has_value());
-        EXPECT_EQ(result.error(), (RawScanError::Alignment{c.first, c.named})) << result.error().debug();
-        std::vector<Sample> held(request.points);
-        const auto in_place = decode_scanraw_into(frame, request, 0, FrequencyAxis::Inclusive, held);
-        ASSERT_FALSE(in_place.has_value());
-        EXPECT_EQ(in_place.error(), (RawScanError::Alignment{c.first, c.named})) << in_place.error().debug();
+        EXPECT_EQ(result.error(), named) << result.error().debug();
+        for (const auto& [axis, path] : axes_and_paths()) {
+            SCOPED_TRACE(path_name(path));
+            std::vector<Sample> fresh;
+            const auto appended = decode_scanraw_on(path, frame, request, 0, axis, fresh);
+            ASSERT_FALSE(appended.has_value());
+            EXPECT_EQ(appended.error(), named) << appended.error().debug();
+            for (auto& buffer : aligned) {
+                const auto in_place = decode_scanraw_on(path, frame, request, 0, axis, buffer);
+                ASSERT_FALSE(in_place.has_value());
+                EXPECT_EQ(in_place.error(), named) << in_place.error().debug();
+            }
+        }
     }
 }
 
