@@ -80,6 +80,10 @@ std::vector<DecodePath> scanraw_decode_paths();
 std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,
                                                     FrequencyAxis axis, std::vector<Sample>& samples);
+// The same into exactly the request's points, wherever they lie.
+std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+                                                    const ScanRequest& request, std::uint16_t zero_offset,
+                                                    FrequencyAxis axis, std::span<Sample> samples);
 
 // Receives (frame bytes so far, the opening brace included; frame length).
 using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;

@@ -528,20 +528,20 @@ bool decode_span(DecodePath path, const std::uint8_t* record, std::int32_t first
 // blocks starting at cache lines: the vector stores then never split a line,
 // which costs more than the rest of the work. Any other buffer is refilled by
 // appending, since a vector cannot grow without initialising.
+// Exactly one of `in_place` (room for all the points) and `appended` is set.
 template <class Mhz, class Axis = NoWideAxis>
 std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint8_t* records,
-                                                std::int32_t points, double offset,
-                                                std::vector<Sample>& samples, const Mhz& mhz,
+                                                std::int32_t points, double offset, Sample* in_place,
+                                                std::vector<Sample>* appended, const Mhz& mhz,
                                                 const Axis& axis = {}) {
-    const bool in_place = samples.size() == static_cast<std::size_t>(points);
     std::int32_t lead = 0;
     if (in_place) {
         constexpr std::size_t LINE = 64;
-        const std::size_t past_line = reinterpret_cast<std::uintptr_t>(samples.data()) % LINE;
+        const std::size_t past_line = reinterpret_cast<std::uintptr_t>(in_place) % LINE;
         lead = std::min(points, static_cast<std::int32_t>((LINE - past_line) % LINE / sizeof(Sample)));
     } else {
-        samples.clear();
-        samples.reserve(static_cast<std::size_t>(points));
+        appended->clear();
+        appended->reserve(static_cast<std::size_t>(points));
     }
     alignas(64) Sample block[BLOCK_POINTS];
     // The first span reaches the first cache line; it is empty for a buffer
@@ -549,7 +549,7 @@ std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint
     for (std::int32_t first = 0, count = lead; first < points;
          first += count, count = std::min(BLOCK_POINTS, points - first)) {
         const std::uint8_t* record = records + static_cast<std::size_t>(first) * SCANRAW_RECORD_LEN;
-        Sample* out = in_place ? samples.data() + first : block;
+        Sample* out = in_place ? in_place + first : block;
         if (!decode_span(path, record, first, count, offset, mhz, axis, out)) {
             for (std::int32_t j = 0;; ++j, record += SCANRAW_RECORD_LEN) {
                 if (record[0] != SCANRAW_ALIGNMENT) {
@@ -559,10 +559,51 @@ std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint
             }
         }
         if (!in_place) {
-            samples.insert(samples.end(), block, block + count);
+            appended->insert(appended->end(), block, block + count);
         }
     }
     return {};
+}
+
+// The frame checked whole, then decoded as `decode_blocks` does it.
+std::expected<void, RawScanError> decode_frame(DecodePath path, std::span<const std::uint8_t> frame,
+                                               const ScanRequest& request, std::uint16_t zero_offset,
+                                               FrequencyAxis axis, Sample* in_place,
+                                               std::vector<Sample>* appended) {
+    if (!path_available(path)) path = DecodePath::Portable;
+    if (auto checked = check_request(request, zero_offset); !checked) {
+        return std::unexpected(std::move(checked.error()));
+    }
+    const std::size_t expected = static_cast<std::size_t>(request.points) * SCANRAW_RECORD_LEN + 2;
+    if (frame.empty() || frame.front() != SCANRAW_START) {
+        return std::unexpected(RawScanError::MissingStart{});
+    }
+    if (frame.size() != expected) {
+        return std::unexpected(RawScanError::Length{expected, frame.size()});
+    }
+    if (frame.back() != SCANRAW_END) {
+        return std::unexpected(RawScanError::MissingEnd{});
+    }
+
+    const FrequencyMap map(request, axis);
+    const double offset = static_cast<double>(zero_offset);
+    const auto points = static_cast<std::int32_t>(request.points);
+    const std::uint8_t* records = frame.data() + 1;
+    if (map.firmware() && map.fast_path_exact(request.points)) {
+        return decode_blocks(
+            path, records, points, offset, in_place, appended,
+            [&map](std::int32_t i, auto division) { return map.firmware_mhz_fast(i, division); },
+            map.firmware_fast_wide());
+    }
+    if (map.firmware()) {
+        return decode_blocks(
+            path, records, points, offset, in_place, appended,
+            [&map](std::int32_t i, auto division) { return map.mhz(static_cast<std::size_t>(i), division); });
+    }
+    return decode_blocks(
+        path, records, points, offset, in_place, appended,
+        [&map](std::int32_t i, auto division) { return map.inclusive_mhz(static_cast<double>(i), division); },
+        map.inclusive_wide());
 }
 
 }  // namespace
@@ -639,40 +680,18 @@ std::vector<DecodePath> scanraw_decode_paths() {
 std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,
                                                     FrequencyAxis axis, std::vector<Sample>& samples) {
-    if (!path_available(path)) path = DecodePath::Portable;
-    if (auto checked = check_request(request, zero_offset); !checked) {
-        return std::unexpected(std::move(checked.error()));
-    }
-    const std::size_t expected = static_cast<std::size_t>(request.points) * SCANRAW_RECORD_LEN + 2;
-    if (frame.empty() || frame.front() != SCANRAW_START) {
-        return std::unexpected(RawScanError::MissingStart{});
-    }
-    if (frame.size() != expected) {
-        return std::unexpected(RawScanError::Length{expected, frame.size()});
-    }
-    if (frame.back() != SCANRAW_END) {
-        return std::unexpected(RawScanError::MissingEnd{});
-    }
+    const bool room = samples.size() == request.points;
+    return decode_frame(path, frame, request, zero_offset, axis, room ? samples.data() : nullptr,
+                        room ? nullptr : &samples);
+}
 
-    const FrequencyMap map(request, axis);
-    const double offset = static_cast<double>(zero_offset);
-    const auto points = static_cast<std::int32_t>(request.points);
-    const std::uint8_t* records = frame.data() + 1;
-    if (map.firmware() && map.fast_path_exact(request.points)) {
-        return decode_blocks(
-            path, records, points, offset, samples,
-            [&map](std::int32_t i, auto division) { return map.firmware_mhz_fast(i, division); },
-            map.firmware_fast_wide());
+std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+                                                    const ScanRequest& request, std::uint16_t zero_offset,
+                                                    FrequencyAxis axis, std::span<Sample> samples) {
+    if (samples.size() != request.points) {
+        return std::unexpected(RawScanError::InvalidRequest{"the samples must hold the request's points"});
     }
-    if (map.firmware()) {
-        return decode_blocks(path, records, points, offset, samples, [&map](std::int32_t i, auto division) {
-            return map.mhz(static_cast<std::size_t>(i), division);
-        });
-    }
-    return decode_blocks(
-        path, records, points, offset, samples,
-        [&map](std::int32_t i, auto division) { return map.inclusive_mhz(static_cast<double>(i), division); },
-        map.inclusive_wide());
+    return decode_frame(path, frame, request, zero_offset, axis, samples.data(), nullptr);
 }
 
 }  // namespace vorlix::instrument
