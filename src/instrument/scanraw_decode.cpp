@@ -166,10 +166,10 @@ std::expected<void, RawScanError> check_request(const ScanRequest& request, std:
     return {};
 }
 
-// Points per block: its samples stay in L1 until they are appended, so the
-// sweep's storage is written once, and never zero-filled first. Not a power
-// of two: a 4 KiB block would keep every copy's loads at the page offsets of
-// the stores just before them, which the processor takes as a dependency.
+// Points per block: a growing sweep takes a block at a time, whose zeros and
+// then samples are written while its lines are in the first-level cache. A
+// multiple of the longest vector run, and of the four samples in a cache
+// line.
 constexpr std::int32_t BLOCK_POINTS = 208;
 
 // One block into `out`, in three loops simple enough to vectorise: the
@@ -524,32 +524,30 @@ bool decode_span(DecodePath path, const std::uint8_t* record, std::int32_t first
 // caps points), so they convert as signed values, a single instruction where
 // unsigned is not. A bad block is searched for its first bad record, which is
 // the first of the frame since every block before it was sound.
-// A buffer that already holds as many samples is written in place, its
-// blocks starting at cache lines: the vector stores then never split a line,
-// which costs more than the rest of the work. Any other buffer is refilled by
-// appending, since a vector cannot grow without initialising.
-// Exactly one of `in_place` (room for all the points) and `appended` is set.
+// A buffer that already holds as many samples is written in place; any other
+// grows a block at a time, each zero-filled first, since a vector cannot grow
+// without initialising. Exactly one of `in_place` (room for all the points)
+// and `appended` is set. The blocks start at cache lines: the vector stores
+// then never split a line, which costs more than the rest of the work.
 template <class Mhz, class Axis = NoWideAxis>
 std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint8_t* records,
                                                 std::int32_t points, double offset, Sample* in_place,
                                                 std::vector<Sample>* appended, const Mhz& mhz,
                                                 const Axis& axis = {}) {
-    std::int32_t lead = 0;
-    if (in_place) {
-        constexpr std::size_t LINE = 64;
-        const std::size_t past_line = reinterpret_cast<std::uintptr_t>(in_place) % LINE;
-        lead = std::min(points, static_cast<std::int32_t>((LINE - past_line) % LINE / sizeof(Sample)));
-    } else {
+    if (!in_place) {
         appended->clear();
         appended->reserve(static_cast<std::size_t>(points));
     }
-    alignas(64) Sample block[BLOCK_POINTS];
-    // The first span reaches the first cache line; it is empty for a buffer
-    // refilled by appending.
+    constexpr std::size_t LINE = 64;
+    const std::size_t past_line =
+        reinterpret_cast<std::uintptr_t>(in_place ? in_place : appended->data()) % LINE;
+    const auto lead = std::min(points, static_cast<std::int32_t>((LINE - past_line) % LINE / sizeof(Sample)));
+    // The first span reaches the first cache line.
     for (std::int32_t first = 0, count = lead; first < points;
          first += count, count = std::min(BLOCK_POINTS, points - first)) {
         const std::uint8_t* record = records + static_cast<std::size_t>(first) * SCANRAW_RECORD_LEN;
-        Sample* out = in_place ? in_place + first : block;
+        if (!in_place) appended->resize(appended->size() + static_cast<std::size_t>(count));
+        Sample* out = in_place ? in_place + first : appended->data() + first;
         if (!decode_span(path, record, first, count, offset, mhz, axis, out)) {
             for (std::int32_t j = 0;; ++j, record += SCANRAW_RECORD_LEN) {
                 if (record[0] != SCANRAW_ALIGNMENT) {
@@ -557,9 +555,6 @@ std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint
                         RawScanError::Alignment{static_cast<std::size_t>(first + j), record[0]});
                 }
             }
-        }
-        if (!in_place) {
-            appended->insert(appended->end(), block, block + count);
         }
     }
     return {};
