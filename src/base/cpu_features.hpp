@@ -16,6 +16,14 @@ inline bool has_avx2_fma() {
     static const bool has = has_avx2() && __builtin_cpu_supports("fma");
     return has;
 }
+
+// 512-bit vectors with byte and word operations and byte permutations,
+// besides all of the above.
+inline bool has_avx512_vbmi() {
+    static const bool has = has_avx2_fma() && __builtin_cpu_supports("avx512f") &&
+                            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    return has;
+}
 #endif
 
 }  // namespace vorlix::base

@@ -67,6 +67,24 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
 // division's own bits.
 bool scanraw_wide_quotients(std::span<const double> dividends, double divisor, std::span<double> quotients);
 
+// The frame decoder's loops: the portable one and those on vector units,
+// which give the same samples bit for bit. The decoder runs the widest this
+// processor has; the others are there so that tests can run each.
+enum class DecodePath : std::uint8_t { Portable, Avx2, Avx512 };
+
+// The paths this processor can run, the portable one first.
+std::vector<DecodePath> scanraw_decode_paths();
+
+// `decode_scanraw_into` on `path`, or on the portable one where this
+// processor cannot run it.
+std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+                                                    const ScanRequest& request, std::uint16_t zero_offset,
+                                                    FrequencyAxis axis, std::vector<Sample>& samples);
+// The same into exactly the request's points, wherever they lie.
+std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+                                                    const ScanRequest& request, std::uint16_t zero_offset,
+                                                    FrequencyAxis axis, std::span<Sample> samples);
+
 // Receives (frame bytes so far, the opening brace included; frame length).
 using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <random>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "scanraw_frames.hpp"
@@ -221,9 +223,32 @@ TEST(ScanrawDecode, ProgressPercent) {
 namespace vorlix::instrument {
 namespace {
 
+const char* path_name(DecodePath path) {
+    switch (path) {
+        case DecodePath::Portable: return "portable";
+        case DecodePath::Avx2: return "avx2";
+        default: return "avx512";
+    }
+}
+
+// Room for `points` samples at each of four successive 16-byte steps from
+// where a buffer starts, so that each way the decoder lines up its writes
+// with the cache lines is taken.
+struct ShiftedSamples {
+    explicit ShiftedSamples(std::size_t count) : points(count), storage(count + 4) {}
+    std::span<Sample> at(std::size_t shift) {
+        std::fill(storage.begin(), storage.end(), Sample{-1.0, -1.0});
+        return std::span<Sample>(storage).subspan(shift, points);
+    }
+    std::size_t points;
+    std::vector<Sample> storage;
+};
+
 // Every record of a frame longer than the decoder's blocks, on each way of
-// computing frequencies, decodes as the record decoder has it; decoding into
-// a buffer that held another sweep gives the same samples.
+// computing frequencies and each of the decoder's paths, decodes as the
+// record decoder has it; decoding into a buffer that held another sweep, at
+// any offset from a cache line, gives the same samples and writes nothing
+// past them.
 TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
     const struct {
         const char* name;
@@ -239,6 +264,7 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
     std::vector<std::uint16_t> raws(1531);
     for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = static_cast<std::uint16_t>(i * 7919 % 65536);
     const auto frame = testing_frames::frame_of(raws);
+    ShiftedSamples shifted(raws.size());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto samples = decode_scanraw(frame, c.request, 174, c.axis);
@@ -250,10 +276,19 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
             ASSERT_TRUE(one.has_value());
             ASSERT_EQ((*samples)[i], *one) << i;
         }
-        for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
-            std::vector<Sample> reused(held, Sample{-1.0, -1.0});
-            ASSERT_TRUE(decode_scanraw_into(frame, c.request, 174, c.axis, reused).has_value());
-            EXPECT_EQ(reused, *samples) << held;
+        for (const DecodePath path : scanraw_decode_paths()) {
+            SCOPED_TRACE(path_name(path));
+            for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
+                std::vector<Sample> reused(held, Sample{-1.0, -1.0});
+                ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, reused).has_value());
+                EXPECT_EQ(reused, *samples) << held;
+            }
+            for (std::size_t shift = 0; shift < 4; ++shift) {
+                const std::span<Sample> placed = shifted.at(shift);
+                ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, placed).has_value());
+                EXPECT_TRUE(std::equal(placed.begin(), placed.end(), samples->begin())) << shift;
+                EXPECT_EQ(shifted.storage[shift + placed.size()], (Sample{-1.0, -1.0})) << shift;
+            }
         }
     }
 }
@@ -263,6 +298,17 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
 
 namespace vorlix::instrument {
 namespace {
+
+// Each frequency axis on each of the decoder's paths this processor has.
+std::vector<std::pair<FrequencyAxis, DecodePath>> axes_and_paths() {
+    std::vector<std::pair<FrequencyAxis, DecodePath>> pairs;
+    for (const DecodePath path : scanraw_decode_paths()) {
+        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+            pairs.emplace_back(axis, path);
+        }
+    }
+    return pairs;
+}
 
 // Whole frames at the edges of the request range decode exactly as each of
 // their records does alone: the fewest and the most points, spans that leave
@@ -290,10 +336,11 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
         const std::span<const std::uint8_t> part(frame.data(), request.points * 3 + 1);
         std::vector<std::uint8_t> framed(part.begin(), part.end());
         framed.push_back('}');
-        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
-            SCOPED_TRACE(::testing::Message() << request.start_hz << " " << request.stop_hz << " "
-                                              << request.points << " axis " << static_cast<int>(axis));
-            ASSERT_TRUE(decode_scanraw_into(framed, request, 2047, axis, samples).has_value());
+        for (const auto& [axis, path] : axes_and_paths()) {
+            SCOPED_TRACE(::testing::Message()
+                         << request.start_hz << " " << request.stop_hz << " " << request.points << " axis "
+                         << static_cast<int>(axis) << " " << path_name(path));
+            ASSERT_TRUE(decode_scanraw_on(path, framed, request, 2047, axis, samples).has_value());
             ASSERT_EQ(samples.size(), request.points);
             for (std::size_t i = 0; i < samples.size(); ++i) {
                 const auto one = decode_scanraw_sample(
@@ -309,28 +356,41 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
     }
 }
 
-// The first bad alignment byte is named wherever it lies: past the first
-// block, and in a last block shorter than the others.
+// The first bad alignment byte is named wherever it lies, on every path and
+// buffer: among the points before a buffer's first cache line, inside and
+// at the edges of a vector run and of a block, past the first block, and in
+// a last block shorter than the others.
 TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
     const ScanRequest request{0, 1'000'000, 1'001, 1};
     const struct {
         std::size_t first;
         std::size_t second;
         std::uint8_t named;
-    } cases[] = {{513, 900, '{'}, {1'000, 1'000, 'y'}, {199, 200, '{'},
-                 {200, 201, '{'}, {256, 257, '{'},     {255, 998, '{'}};
+    } cases[] = {{0, 1, '{'},     {1, 2, '{'},     {2, 900, '{'},   {3, 4, '{'},        {15, 16, '{'},
+                 {16, 17, '{'},   {199, 200, '{'}, {200, 201, '{'}, {207, 208, '{'},    {208, 209, '{'},
+                 {255, 998, '{'}, {256, 257, '{'}, {513, 900, '{'}, {1'000, 1'000, 'y'}};
+    ShiftedSamples shifted(request.points);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.first);
         auto frame = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));
         frame[1 + 3 * c.first] = '{';
         frame[1 + 3 * c.second] = 'y';
+        const RawScanError named = RawScanError::Alignment{c.first, c.named};
         const auto result = decode_scanraw(frame, request, 0, FrequencyAxis::Inclusive);
         ASSERT_FALSE(result.has_value());
-        EXPECT_EQ(result.error(), (RawScanError::Alignment{c.first, c.named})) << result.error().debug();
-        std::vector<Sample> held(request.points);
-        const auto in_place = decode_scanraw_into(frame, request, 0, FrequencyAxis::Inclusive, held);
-        ASSERT_FALSE(in_place.has_value());
-        EXPECT_EQ(in_place.error(), (RawScanError::Alignment{c.first, c.named})) << in_place.error().debug();
+        EXPECT_EQ(result.error(), named) << result.error().debug();
+        for (const auto& [axis, path] : axes_and_paths()) {
+            SCOPED_TRACE(path_name(path));
+            std::vector<Sample> fresh;
+            const auto appended = decode_scanraw_on(path, frame, request, 0, axis, fresh);
+            ASSERT_FALSE(appended.has_value());
+            EXPECT_EQ(appended.error(), named) << appended.error().debug();
+            for (std::size_t shift = 0; shift < 4; ++shift) {
+                const auto in_place = decode_scanraw_on(path, frame, request, 0, axis, shifted.at(shift));
+                ASSERT_FALSE(in_place.has_value());
+                EXPECT_EQ(in_place.error(), named) << in_place.error().debug();
+            }
+        }
     }
 }
 
