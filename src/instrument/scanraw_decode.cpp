@@ -169,8 +169,9 @@ std::expected<void, RawScanError> check_request(const ScanRequest& request, std:
 // Points per block: a growing sweep takes a block at a time, whose zeros and
 // then samples are written while its lines are in the first-level cache. A
 // multiple of the longest vector run, and of the four samples in a cache
-// line.
-constexpr std::int32_t BLOCK_POINTS = 208;
+// line; at under 2 KiB, the stores that bring in one block's lines still
+// overlap the work on the block before.
+constexpr std::int32_t BLOCK_POINTS = 112;
 
 // One block into `out`, in three loops simple enough to vectorise: the
 // frequencies, the alignment bytes and raw levels, and the samples; false
