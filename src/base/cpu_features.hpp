@@ -16,6 +16,12 @@ inline bool has_avx2_fma() {
     static const bool has = has_avx2() && __builtin_cpu_supports("fma");
     return has;
 }
+
+// 512-bit vectors with their masks, the foundation set only.
+inline bool has_avx512f() {
+    static const bool has = has_avx2() && __builtin_cpu_supports("avx512f");
+    return has;
+}
 #endif
 
 }  // namespace vorlix::base
