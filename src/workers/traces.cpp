@@ -286,10 +286,13 @@ void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep&
         shortest = history.wide_[slot] ? 0 : std::min(shortest, history.points(first + s));
     }
     const std::size_t whole = shortest / TILE_POINTS * TILE_POINTS;
+    // The caller's buffer is written in one pass: each pass may leave the
+    // lines at its ends part written and must wait for streamed stores.
     const bool stream = room && k >= STREAM_POINTS;
+    const std::size_t step = room ? k : STRETCH_POINTS;
     std::array<Sample, STRETCH_POINTS> stretch;
-    for (std::size_t base = 0; base < k; base += STRETCH_POINTS) {
-        const std::size_t end = std::min(k, base + STRETCH_POINTS);
+    for (std::size_t base = 0; base < k; base += step) {
+        const std::size_t end = std::min(k, base + step);
         const std::size_t tiled = std::max(base, std::min(end, whole));
         Sample* to = room ? out.data() + base : stretch.data();
         average_tiles(history.levels_.get() + base / TILE_POINTS * TILE_VALUES, slots.data(), m,
