@@ -149,6 +149,26 @@ void BM_TracePoints_floor(benchmark::State& state) {
 }
 BENCHMARK(BM_TracePoints_floor)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
 
+// The same built into one buffer reused from the last build, as the screen
+// does after every sweep; its floor is the same as for a fresh buffer.
+void BM_TracePointsInto(benchmark::State& state) {
+    const workers::LiveHandle shared = full_history();
+    const auto mode = *workers::trace_mode_from_index(std::size_t(state.range(0)));
+    workers::Sweep points;
+    shared->with_lock([&](workers::LiveShared& r) { workers::trace_points_into(r, mode, points); });
+    for (auto _ : state) {
+        shared->with_lock([&](workers::LiveShared& r) { workers::trace_points_into(r, mode, points); });
+        benchmark::DoNotOptimize(points.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(std::string(workers::trace_mode_label(mode)));
+    count_points(state);
+}
+BENCHMARK(BM_TracePointsInto)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+
+void BM_TracePointsInto_floor(benchmark::State& state) { BM_TracePoints_floor(state); }
+BENCHMARK(BM_TracePointsInto_floor)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+
 void BM_WholeSingleScan(benchmark::State& state) {
     auto server = sim::Server::start_tcp({});
     const fs::path dir = scratch_dir();

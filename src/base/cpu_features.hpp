@@ -17,11 +17,17 @@ inline bool has_avx2_fma() {
     return has;
 }
 
-// 512-bit vectors with byte and word operations and byte permutations,
-// besides all of the above.
+// 512-bit vectors with their masks, the foundation set only.
+inline bool has_avx512f() {
+    static const bool has = has_avx2() && __builtin_cpu_supports("avx512f");
+    return has;
+}
+
+// The same with byte and word operations, byte permutations and fused
+// multiply-add.
 inline bool has_avx512_vbmi() {
-    static const bool has = has_avx2_fma() && __builtin_cpu_supports("avx512f") &&
-                            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    static const bool has = has_avx2_fma() && has_avx512f() && __builtin_cpu_supports("avx512bw") &&
+                            __builtin_cpu_supports("avx512vbmi");
     return has;
 }
 #endif

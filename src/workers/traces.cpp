@@ -6,13 +6,13 @@
 #include <cstdio>
 #include <cstddef>
 #include <cstdlib>
-#include <cstring>
 #include <iterator>
+#include <new>
 
 #include <fmt/format.h>
 
-#include "base/cpu_features.hpp"
 #include "workers/shared.hpp"
+#include "workers/trace_tiles.hpp"
 
 namespace vorlix::workers {
 
@@ -31,154 +31,12 @@ const std::vector<double>& stored_trace(const LiveShared& record, TraceMode mode
     }
 }
 
-// One point of the four running traces. Plain compares give what fmax and
-// fmin give here: an accepted level is never NaN, a NaN trace value yields
-// the level, and of two equal values the level is kept.
-inline void fold_level(double& max_hold, double& max_decay, double& min_hold, double& min_decay,
-                       double level) {
-    max_hold = max_hold > level ? max_hold : level;
-    min_hold = min_hold < level ? min_hold : level;
-    const double fallen = max_decay - DECAY_STEP_DB;
-    max_decay = fallen > level ? fallen : level;
-    const double risen = min_decay + DECAY_STEP_DB;
-    min_decay = risen < level ? risen : level;
-}
-
-// Writes `level` into the block as a float and says whether the float does
-// not hold it exactly: a level past the float range becomes an infinity and
-// a NaN never equals itself, so neither counts as held.
-inline unsigned store_level(float& stored, double level) {
-    const float narrow = static_cast<float>(level);
-    stored = narrow;
-    return static_cast<unsigned>(static_cast<double>(narrow) != level);
-}
-
-// Whether any frequency differed from the stored one, by its bits, and
-// whether any level needs more than a float.
-struct Folded {
-    std::uint64_t moved;
-    unsigned inexact;
-};
-
-constexpr std::size_t TILE_POINTS = SweepHistory::TILE_POINTS;
-constexpr std::size_t TILE_VALUES = SweepHistory::TILE_VALUES;
-
-// The first `tiles` whole tiles of a sweep on the stored frequencies, in one
-// pass without branches, the new entry's levels going to `levels`, its first
-// stretch in the block. No two of the pointers overlap; each function that
-// runs this loop says so of its own parameters, or the compiler would not
-// keep the stretches in vectors.
-[[gnu::always_inline]] inline Folded fold_tiles_inline(
-    const Sample* __restrict points, const double* __restrict stored, double* __restrict max_hold,
-    double* __restrict max_decay, double* __restrict min_hold, double* __restrict min_decay,
-    float* __restrict levels, std::size_t tiles) {
-    std::uint64_t moved = 0;
-    unsigned inexact = 0;
-    for (std::size_t t = 0; t < tiles; ++t) {
-        float* tile = levels + t * TILE_VALUES;
-        for (std::size_t j = 0; j < TILE_POINTS; ++j) {
-            const std::size_t i = t * TILE_POINTS + j;
-            const double level = points[i].level_dbm;
-            inexact |= store_level(tile[j], level);
-            moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
-                     std::bit_cast<std::uint64_t>(stored[i]);
-            fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
-        }
-    }
-    return Folded{moved, inexact};
-}
-
-// Four lanes, in which a tile's stretch of one entry is summed: written as
-// vectors because the compiler does not find them in the loop over the
-// window. Each lane's operations are the ones a single point would take.
-using FloatLanes = float __attribute__((vector_size(4 * sizeof(float))));
-using DoubleLanes = double __attribute__((vector_size(4 * sizeof(double))));
-constexpr std::size_t LANE_GROUPS = TILE_POINTS / 4;
-
-// The mean of the window over the first `tiles` whole tiles; `slots` holds
-// each entry's offset within a tile, oldest first.
-[[gnu::always_inline]] inline void average_tiles_inline(const float* __restrict levels,
-                                                        const std::size_t* __restrict slots, std::size_t m,
-                                                        const double* __restrict axis, double divisor,
-                                                        Sample* __restrict out, std::size_t tiles) {
-    for (std::size_t t = 0; t < tiles; ++t) {
-        const float* tile = levels + t * TILE_VALUES;
-        DoubleLanes sums[LANE_GROUPS];
-        for (DoubleLanes& sum : sums) sum = DoubleLanes{-0.0, -0.0, -0.0, -0.0};
-        for (std::size_t s = 0; s < m; ++s) {
-            const float* from = tile + slots[s];
-            for (std::size_t g = 0; g < LANE_GROUPS; ++g) {
-                FloatLanes narrow;
-                std::memcpy(&narrow, from + 4 * g, sizeof narrow);
-                sums[g] += __builtin_convertvector(narrow, DoubleLanes);
-            }
-        }
-        for (std::size_t g = 0; g < LANE_GROUPS; ++g) {
-            const DoubleLanes mean = sums[g] / divisor;
-            for (std::size_t l = 0; l < 4; ++l) {
-                const std::size_t i = t * TILE_POINTS + 4 * g + l;
-                out[i] = Sample{axis[i], mean[l]};
-            }
-        }
-    }
-}
-
-Folded fold_tiles_plain(const Sample* __restrict points, const double* __restrict stored,
-                        double* __restrict max_hold, double* __restrict max_decay,
-                        double* __restrict min_hold, double* __restrict min_decay, float* __restrict levels,
-                        std::size_t tiles) {
-    return fold_tiles_inline(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
-}
-
-void average_tiles_plain(const float* __restrict levels, const std::size_t* __restrict slots, std::size_t m,
-                         const double* __restrict axis, double divisor, Sample* __restrict out,
-                         std::size_t tiles) {
-    average_tiles_inline(levels, slots, m, axis, divisor, out, tiles);
-}
-
-#if defined(__x86_64__)
-// The same with vectors twice as wide, for processors that have them: the
-// same correctly rounded operations in the same order, so the same bits.
-[[gnu::target("avx2")]] Folded fold_tiles_wide(const Sample* __restrict points,
-                                               const double* __restrict stored, double* __restrict max_hold,
-                                               double* __restrict max_decay, double* __restrict min_hold,
-                                               double* __restrict min_decay, float* __restrict levels,
-                                               std::size_t tiles) {
-    return fold_tiles_inline(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
-}
-
-[[gnu::target("avx2")]] void average_tiles_wide(const float* __restrict levels,
-                                                const std::size_t* __restrict slots, std::size_t m,
-                                                const double* __restrict axis, double divisor,
-                                                Sample* __restrict out, std::size_t tiles) {
-    average_tiles_inline(levels, slots, m, axis, divisor, out, tiles);
-}
-
-bool wide_vectors() { return base::has_avx2(); }
-#endif
-
-Folded fold_tiles(const Sample* points, const double* stored, double* max_hold, double* max_decay,
-                  double* min_hold, double* min_decay, float* levels, std::size_t tiles) {
-#if defined(__x86_64__)
-    if (wide_vectors())
-        return fold_tiles_wide(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
-#endif
-    return fold_tiles_plain(points, stored, max_hold, max_decay, min_hold, min_decay, levels, tiles);
-}
-
-void average_tiles(const float* levels, const std::size_t* slots, std::size_t m, const double* axis,
-                   double divisor, Sample* out, std::size_t tiles) {
-#if defined(__x86_64__)
-    if (wide_vectors()) return average_tiles_wide(levels, slots, m, axis, divisor, out, tiles);
-#endif
-    average_tiles_plain(levels, slots, m, axis, divisor, out, tiles);
-}
-
-// Points of the average built at a time: whole tiles, few enough to stay in
-// the first-level cache until they are appended, and not a multiple of
-// 4 KiB, so that the copy's loads do not keep meeting the page offsets of
-// the stores just before them.
-constexpr std::size_t STRETCH_POINTS = 50 * TILE_POINTS;
+// Points of the average built at a time: whole tiles, few enough that the
+// stretch stays in the first-level cache until it is appended while the
+// levels it is summed from stream through that cache too, and not a
+// multiple of 4 KiB, so that the copy's loads do not keep meeting the page
+// offsets of the stores just before them.
+constexpr std::size_t STRETCH_POINTS = 8 * TILE_POINTS;
 
 // The points (frequencies[i], levels[i]) as a counted range, read once each
 // when a sweep is built from it; no zero fill precedes them. It offers what
@@ -220,6 +78,17 @@ std::optional<TraceMode> trace_mode_from_index(std::size_t index) {
     return static_cast<TraceMode>(index);
 }
 
+constexpr std::align_val_t LEVELS_ALIGNMENT{TILE_POINTS * sizeof(float)};
+
+void SweepHistory::LevelsDelete::operator()(float* block) const {
+    ::operator delete[](block, LEVELS_ALIGNMENT);
+}
+
+SweepHistory::Levels SweepHistory::make_levels(std::size_t tiles) {
+    return Levels(
+        static_cast<float*>(::operator new[](sizeof(float) * TILE_VALUES * tiles, LEVELS_ALIGNMENT)));
+}
+
 SweepHistory::SweepHistory(const SweepHistory& other)
     : tiles_(other.tiles_),
       points_(other.points_),
@@ -227,7 +96,7 @@ SweepHistory::SweepHistory(const SweepHistory& other)
       first_(other.first_),
       count_(other.count_) {
     // Only the stored levels are copied; the rest of the block is unset.
-    if (tiles_ != 0) levels_ = std::make_unique_for_overwrite<float[]>(tiles_ * TILE_VALUES);
+    if (tiles_ != 0) levels_ = make_levels(tiles_);
     for (std::size_t index = 0; index < count_; ++index) {
         const std::size_t slot = slot_of(index);
         for (std::size_t i = 0; i < points_[slot]; ++i)
@@ -259,7 +128,7 @@ std::size_t SweepHistory::take_slot(std::size_t points) {
     if (tiles > tiles_) {
         // Only a caller that skips the sweep check grows a block that holds
         // sweeps already; every entry moves over as it is.
-        auto grown = std::make_unique_for_overwrite<float[]>(tiles * TILE_VALUES);
+        Levels grown = make_levels(tiles);
         for (std::size_t index = 0; index < count_; ++index) {
             const std::size_t from = slot_of(index);
             for (std::size_t i = 0; i < points_[from]; ++i)
@@ -417,13 +286,17 @@ void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep&
         shortest = history.wide_[slot] ? 0 : std::min(shortest, history.points(first + s));
     }
     const std::size_t whole = shortest / TILE_POINTS * TILE_POINTS;
+    // The caller's buffer is written in one pass: each pass may leave the
+    // lines at its ends part written and must wait for streamed stores.
+    const bool stream = room && k >= STREAM_POINTS;
+    const std::size_t step = room ? k : STRETCH_POINTS;
     std::array<Sample, STRETCH_POINTS> stretch;
-    for (std::size_t base = 0; base < k; base += STRETCH_POINTS) {
-        const std::size_t end = std::min(k, base + STRETCH_POINTS);
+    for (std::size_t base = 0; base < k; base += step) {
+        const std::size_t end = std::min(k, base + step);
         const std::size_t tiled = std::max(base, std::min(end, whole));
         Sample* to = room ? out.data() + base : stretch.data();
         average_tiles(history.levels_.get() + base / TILE_POINTS * TILE_VALUES, slots.data(), m,
-                      axis.data() + base, divisor, to, (tiled - base) / TILE_POINTS);
+                      axis.data() + base, divisor, to, (tiled - base) / TILE_POINTS, stream);
         for (std::size_t i = tiled; i < end; ++i) {
             double sum = -0.0;
             // A shorter sweep than the newest adds nothing past its end.

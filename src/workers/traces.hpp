@@ -97,7 +97,15 @@ private:
     void keep_levels(std::size_t slot, const Sample* points, bool inexact);
     Sweep sweep_at(std::size_t index) const;
 
-    std::unique_ptr<float[]> levels_;
+    // Each entry's stretch of a tile fills one cache line, which the block
+    // starts on.
+    struct LevelsDelete {
+        void operator()(float* block) const;
+    };
+    using Levels = std::unique_ptr<float[], LevelsDelete>;
+    static Levels make_levels(std::size_t tiles);
+
+    Levels levels_;
     // Per slot, the levels of an entry that the block cannot hold exactly;
     // empty for every other slot.
     std::array<std::unique_ptr<double[]>, HISTORY_CAPACITY> wide_;
@@ -125,6 +133,17 @@ std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode);
 // The same written into `out`, reusing its storage when it is large enough;
 // false, with `out` untouched, before the first accepted sweep.
 bool trace_points_into(const LiveShared& record, TraceMode mode, Sweep& out);
+
+// The vector widths the fold of a sweep and the averages can run with.
+// They give the same bits; the widest the processor has is taken unless a
+// test picks another to compare them.
+enum class VectorPath : std::uint8_t { Portable, Avx2, Avx512 };
+// Those this processor has, narrowest first.
+std::vector<VectorPath> available_vector_paths();
+// The one taken now, and taking `path` from now on for every record; one
+// the processor does not have is ignored.
+VectorPath current_vector_path();
+void use_vector_path(VectorPath path);
 
 // Mean of the `window` newest sweeps (all of them when fewer are stored),
 // summed oldest first. The history must not be empty.

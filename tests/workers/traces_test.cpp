@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "workers/shared.hpp"
+#include "workers/trace_tiles.hpp"
 
 using namespace vorlix::workers;
 using vorlix::instrument::Sample;
@@ -218,6 +219,19 @@ struct ReferenceTraces {
     }
 };
 
+// Runs `body` through each vector path this processor has, which must all
+// give the same bits, then goes back to the widest.
+void through_each_path(void (*body)()) {
+    const std::vector<VectorPath> paths = available_vector_paths();
+    for (const VectorPath path : paths) {
+        use_vector_path(path);
+        SCOPED_TRACE("vector path " + std::to_string(static_cast<int>(path)));
+        body();
+        if (::testing::Test::HasFatalFailure()) break;
+    }
+    use_vector_path(paths.back());
+}
+
 std::vector<std::uint64_t> bits_of(const Sweep& sweep) {
     std::vector<std::uint64_t> out;
     for (const Sample& p : sweep) {
@@ -229,7 +243,9 @@ std::vector<std::uint64_t> bits_of(const Sweep& sweep) {
 
 }  // namespace
 
-TEST(Traces, MatchThePlainComputationBitForBit) {
+namespace {
+
+void match_the_plain_computation() {
     // Levels drawn from a small set so that ties, signed zeros, huge and tiny
     // magnitudes meet at the same point across sweeps; a point count that is
     // not a multiple of any vector width or block.
@@ -287,7 +303,13 @@ TEST(Traces, MatchThePlainComputationBitForBit) {
     }
 }
 
-TEST(Traces, BuiltIntoABufferAsIntoANewOne) {
+}  // namespace
+
+TEST(Traces, MatchThePlainComputationBitForBit) { through_each_path(match_the_plain_computation); }
+
+namespace {
+
+void built_into_a_buffer() {
     LiveShared r;
     Sweep untouched = sweep_of({7, 8});
     for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
@@ -328,6 +350,10 @@ TEST(Traces, BuiltIntoABufferAsIntoANewOne) {
     }
 }
 
+}  // namespace
+
+TEST(Traces, BuiltIntoABufferAsIntoANewOne) { through_each_path(built_into_a_buffer); }
+
 TEST(Traces, HistoryKeepsSweepsOfOtherLengthsWhole) {
     // Only a caller that skips the sweep check stores these; a longer sweep
     // grows the storage and a shorter one adds nothing past its end.
@@ -350,7 +376,9 @@ TEST(Traces, HistoryKeepsSweepsOfOtherLengthsWhole) {
                                    110.0 / 3, 121.0 / 3, 12.0 / 3, 13.0 / 3}));
 }
 
-TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) {
+namespace {
+
+void levels_read_back_as_stored() {
     // Sweeps whose levels are all counts of 1/32 dB less a whole offset, as
     // the instrument reports them, mixed with sweeps where one level needs
     // more than a float: at the first point, either side of a tile boundary,
@@ -413,3 +441,36 @@ TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) {
         }
     }
 }
+
+}  // namespace
+
+TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) { through_each_path(levels_read_back_as_stored); }
+
+namespace {
+
+void large_averages_into_a_buffer() {
+    // Enough points that an average built into a buffer goes past the
+    // caches, and a partial tile at the end.
+    constexpr std::size_t points = STREAM_POINTS + 37;
+    std::mt19937_64 random(5);
+    LiveShared r;
+    ReferenceTraces reference;
+    Sweep reused;
+    for (std::size_t s = 0; s < 4; ++s) {
+        Sweep sweep(points);
+        const double offset = double(random() % 2048);
+        for (std::size_t i = 0; i < points; ++i)
+            sweep[i] = Sample{240.0 + double(i) * 0.001, double(random() % 65536) / 32.0 - offset};
+        apply_sweep(r, sweep);
+        reference.apply(sweep);
+        for (const TraceMode mode : {TraceMode::Average4, TraceMode::Average16}) {
+            ASSERT_TRUE(trace_points_into(r, mode, reused));
+            ASSERT_EQ(bits_of(reused), bits_of(reference.visible(mode)))
+                << "sweep " << s << ", " << trace_mode_label(mode);
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Traces, LargeAveragesIntoABufferMatchBitForBit) { through_each_path(large_averages_into_a_buffer); }
