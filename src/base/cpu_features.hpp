@@ -2,7 +2,23 @@
 // What the processor offers beyond the baseline the program is built for, asked
 // once, so the loops with wider copies can choose them at run time.
 
+#include <cstdint>
+#include <string_view>
+
 namespace vorlix::base {
+
+// The widths a loop with vector copies can run at; each such loop says which
+// of them it has on this processor. They give the same results.
+enum class VectorPath : std::uint8_t { Portable, Avx2, Avx512 };
+
+// "portable", "avx2" or "avx512".
+constexpr std::string_view vector_path_name(VectorPath path) {
+    switch (path) {
+        case VectorPath::Avx2: return "avx2";
+        case VectorPath::Avx512: return "avx512";
+        default: return "portable";
+    }
+}
 
 #if defined(__x86_64__)
 // 256-bit integer and floating-point vectors.

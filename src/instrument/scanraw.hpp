@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/cpu_features.hpp"
 #include "base/limits.hpp"
 #include "config/record.hpp"
 #include "instrument/errors.hpp"
@@ -67,21 +68,21 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
 // division's own bits.
 bool scanraw_wide_quotients(std::span<const double> dividends, double divisor, std::span<double> quotients);
 
-// The frame decoder's loops: the portable one and those on vector units,
-// which give the same samples bit for bit. The decoder runs the widest this
+// The frame decoder's loops, the portable one and those on vector units,
+// give the same samples bit for bit. The decoder runs the widest this
 // processor has; the others are there so that tests can run each.
-enum class DecodePath : std::uint8_t { Portable, Avx2, Avx512 };
+using base::VectorPath;
 
 // The paths this processor can run, the portable one first.
-std::vector<DecodePath> scanraw_decode_paths();
+std::vector<VectorPath> scanraw_decode_paths();
 
 // `decode_scanraw_into` on `path`, or on the portable one where this
 // processor cannot run it.
-std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,
                                                     FrequencyAxis axis, std::vector<Sample>& samples);
 // The same into exactly the request's points, wherever they lie.
-std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,
                                                     FrequencyAxis axis, std::span<Sample> samples);
 

@@ -477,21 +477,21 @@ auto FrequencyMap::firmware_fast_wide() const { return NoWideAxis{}; }
 auto FrequencyMap::inclusive_wide() const { return NoWideAxis{}; }
 #endif
 
-bool path_available(DecodePath path) {
+bool path_available(VectorPath path) {
     switch (path) {
-        case DecodePath::Portable: return true;
+        case VectorPath::Portable: return true;
 #if defined(__x86_64__)
-        case DecodePath::Avx2: return base::has_avx2_fma();
-        case DecodePath::Avx512: return base::has_avx512_vbmi();
+        case VectorPath::Avx2: return base::has_avx2_fma();
+        case VectorPath::Avx512: return base::has_avx512_vbmi();
 #endif
         default: return false;
     }
 }
 
-DecodePath widest_path() {
-    static const DecodePath widest = path_available(DecodePath::Avx512) ? DecodePath::Avx512
-                                     : path_available(DecodePath::Avx2) ? DecodePath::Avx2
-                                                                        : DecodePath::Portable;
+VectorPath widest_path() {
+    static const VectorPath widest = path_available(VectorPath::Avx512) ? VectorPath::Avx512
+                                     : path_available(VectorPath::Avx2) ? VectorPath::Avx2
+                                                                        : VectorPath::Portable;
     return widest;
 }
 
@@ -499,16 +499,16 @@ DecodePath widest_path() {
 // path's vector length, the rest one by one; false when any alignment byte
 // is wrong.
 template <class Mhz, class Axis>
-bool decode_span(DecodePath path, const std::uint8_t* record, std::int32_t first, std::int32_t count,
+bool decode_span(VectorPath path, const std::uint8_t* record, std::int32_t first, std::int32_t count,
                  double offset, const Mhz& mhz, [[maybe_unused]] const Axis& axis, Sample* out) {
 #if defined(__x86_64__)
-    if (path != DecodePath::Portable) {
+    if (path != VectorPath::Portable) {
         std::int32_t done = 0;
         bool sound = true;
         if constexpr (!std::is_same_v<Axis, NoWideAxis>) {
-            const std::int32_t run = path == DecodePath::Avx512 ? 16 : 8;
+            const std::int32_t run = path == VectorPath::Avx512 ? 16 : 8;
             const std::int32_t runs = count / run;
-            sound = path == DecodePath::Avx512 ? decode_runs_avx512(record, first, runs, offset, axis, out)
+            sound = path == VectorPath::Avx512 ? decode_runs_avx512(record, first, runs, offset, axis, out)
                                                : decode_runs_avx2(record, first, runs, offset, axis, out);
             done = runs * run;
         }
@@ -531,7 +531,7 @@ bool decode_span(DecodePath path, const std::uint8_t* record, std::int32_t first
 // and `appended` is set. The blocks start at cache lines: the vector stores
 // then never split a line, which costs more than the rest of the work.
 template <class Mhz, class Axis = NoWideAxis>
-std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint8_t* records,
+std::expected<void, RawScanError> decode_blocks(VectorPath path, const std::uint8_t* records,
                                                 std::int32_t points, double offset, Sample* in_place,
                                                 std::vector<Sample>* appended, const Mhz& mhz,
                                                 const Axis& axis = {}) {
@@ -562,11 +562,11 @@ std::expected<void, RawScanError> decode_blocks(DecodePath path, const std::uint
 }
 
 // The frame checked whole, then decoded as `decode_blocks` does it.
-std::expected<void, RawScanError> decode_frame(DecodePath path, std::span<const std::uint8_t> frame,
+std::expected<void, RawScanError> decode_frame(VectorPath path, std::span<const std::uint8_t> frame,
                                                const ScanRequest& request, std::uint16_t zero_offset,
                                                FrequencyAxis axis, Sample* in_place,
                                                std::vector<Sample>* appended) {
-    if (!path_available(path)) path = DecodePath::Portable;
+    if (!path_available(path)) path = VectorPath::Portable;
     if (auto checked = check_request(request, zero_offset); !checked) {
         return std::unexpected(std::move(checked.error()));
     }
@@ -607,7 +607,7 @@ std::expected<void, RawScanError> decode_frame(DecodePath path, std::span<const 
 bool scanraw_wide_quotients([[maybe_unused]] std::span<const double> dividends,
                             [[maybe_unused]] double divisor, [[maybe_unused]] std::span<double> quotients) {
 #if defined(__x86_64__)
-    if (path_available(DecodePath::Avx2) && quotients.size() >= dividends.size()) {
+    if (path_available(VectorPath::Avx2) && quotients.size() >= dividends.size()) {
         wide_quotients(dividends.data(), dividends.size(), Divisor(divisor), quotients.data());
         return true;
     }
@@ -665,15 +665,15 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
     return decode_scanraw_on(widest_path(), frame, request, zero_offset, axis, samples);
 }
 
-std::vector<DecodePath> scanraw_decode_paths() {
-    std::vector<DecodePath> paths;
-    for (const DecodePath path : {DecodePath::Portable, DecodePath::Avx2, DecodePath::Avx512}) {
+std::vector<VectorPath> scanraw_decode_paths() {
+    std::vector<VectorPath> paths;
+    for (const VectorPath path : {VectorPath::Portable, VectorPath::Avx2, VectorPath::Avx512}) {
         if (path_available(path)) paths.push_back(path);
     }
     return paths;
 }
 
-std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,
                                                     FrequencyAxis axis, std::vector<Sample>& samples) {
     const bool room = samples.size() == request.points;
@@ -681,7 +681,7 @@ std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<c
                         room ? nullptr : &samples);
 }
 
-std::expected<void, RawScanError> decode_scanraw_on(DecodePath path, std::span<const std::uint8_t> frame,
+std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,
                                                     FrequencyAxis axis, std::span<Sample> samples) {
     if (samples.size() != request.points) {

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/cpu_features.hpp"
 #include "instrument/types.hpp"
 
 namespace vorlix::workers {
@@ -137,7 +138,7 @@ bool trace_points_into(const LiveShared& record, TraceMode mode, Sweep& out);
 // The vector widths the fold of a sweep and the averages can run with.
 // They give the same bits; the widest the processor has is taken unless a
 // test picks another to compare them.
-enum class VectorPath : std::uint8_t { Portable, Avx2, Avx512 };
+using base::VectorPath;
 // Those this processor has, narrowest first.
 std::vector<VectorPath> available_vector_paths();
 // The one taken now, and taking `path` from now on for every record; one

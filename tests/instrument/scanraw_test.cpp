@@ -223,14 +223,6 @@ TEST(ScanrawDecode, ProgressPercent) {
 namespace vorlix::instrument {
 namespace {
 
-const char* path_name(DecodePath path) {
-    switch (path) {
-        case DecodePath::Portable: return "portable";
-        case DecodePath::Avx2: return "avx2";
-        default: return "avx512";
-    }
-}
-
 // Room for `points` samples at each of four successive 16-byte steps from
 // where a buffer starts, so that each way the decoder lines up its writes
 // with the cache lines is taken.
@@ -276,8 +268,8 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
             ASSERT_TRUE(one.has_value());
             ASSERT_EQ((*samples)[i], *one) << i;
         }
-        for (const DecodePath path : scanraw_decode_paths()) {
-            SCOPED_TRACE(path_name(path));
+        for (const VectorPath path : scanraw_decode_paths()) {
+            SCOPED_TRACE(base::vector_path_name(path));
             for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
                 std::vector<Sample> reused(held, Sample{-1.0, -1.0});
                 ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, reused).has_value());
@@ -300,9 +292,9 @@ namespace vorlix::instrument {
 namespace {
 
 // Each frequency axis on each of the decoder's paths this processor has.
-std::vector<std::pair<FrequencyAxis, DecodePath>> axes_and_paths() {
-    std::vector<std::pair<FrequencyAxis, DecodePath>> pairs;
-    for (const DecodePath path : scanraw_decode_paths()) {
+std::vector<std::pair<FrequencyAxis, VectorPath>> axes_and_paths() {
+    std::vector<std::pair<FrequencyAxis, VectorPath>> pairs;
+    for (const VectorPath path : scanraw_decode_paths()) {
         for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
             pairs.emplace_back(axis, path);
         }
@@ -339,7 +331,7 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
         for (const auto& [axis, path] : axes_and_paths()) {
             SCOPED_TRACE(::testing::Message()
                          << request.start_hz << " " << request.stop_hz << " " << request.points << " axis "
-                         << static_cast<int>(axis) << " " << path_name(path));
+                         << static_cast<int>(axis) << " " << base::vector_path_name(path));
             ASSERT_TRUE(decode_scanraw_on(path, framed, request, 2047, axis, samples).has_value());
             ASSERT_EQ(samples.size(), request.points);
             for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -380,7 +372,7 @@ TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
         ASSERT_FALSE(result.has_value());
         EXPECT_EQ(result.error(), named) << result.error().debug();
         for (const auto& [axis, path] : axes_and_paths()) {
-            SCOPED_TRACE(path_name(path));
+            SCOPED_TRACE(base::vector_path_name(path));
             std::vector<Sample> fresh;
             const auto appended = decode_scanraw_on(path, frame, request, 0, axis, fresh);
             ASSERT_FALSE(appended.has_value());

@@ -15,14 +15,7 @@ using vorlix::instrument::Sample;
 
 namespace {
 
-std::string path_name(VectorPath path) {
-    switch (path) {
-        case VectorPath::Portable: return "portable";
-        case VectorPath::Avx2: return "avx2";
-        case VectorPath::Avx512: return "avx512";
-    }
-    return "unknown";
-}
+std::string path_name(VectorPath path) { return std::string(vorlix::base::vector_path_name(path)); }
 
 // Goes back to the widest path however a test ends.
 struct WidestAfterwards {
