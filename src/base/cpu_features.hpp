@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 namespace vorlix::base {
 
@@ -18,6 +19,17 @@ constexpr std::string_view vector_path_name(VectorPath path) {
         case VectorPath::Avx512: return "avx512";
         default: return "portable";
     }
+}
+
+// The paths `has` admits, narrowest first and so the widest last; the
+// portable one is always there.
+template <class Has>
+std::vector<VectorPath> vector_paths_where(Has has) {
+    std::vector<VectorPath> paths{VectorPath::Portable};
+    for (const VectorPath path : {VectorPath::Avx2, VectorPath::Avx512}) {
+        if (has(path)) paths.push_back(path);
+    }
+    return paths;
 }
 
 #if defined(__x86_64__)

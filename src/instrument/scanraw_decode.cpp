@@ -489,9 +489,7 @@ bool path_available(VectorPath path) {
 }
 
 VectorPath widest_path() {
-    static const VectorPath widest = path_available(VectorPath::Avx512) ? VectorPath::Avx512
-                                     : path_available(VectorPath::Avx2) ? VectorPath::Avx2
-                                                                        : VectorPath::Portable;
+    static const VectorPath widest = base::vector_paths_where(path_available).back();
     return widest;
 }
 
@@ -665,13 +663,7 @@ std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8
     return decode_scanraw_on(widest_path(), frame, request, zero_offset, axis, samples);
 }
 
-std::vector<VectorPath> scanraw_decode_paths() {
-    std::vector<VectorPath> paths;
-    for (const VectorPath path : {VectorPath::Portable, VectorPath::Avx2, VectorPath::Avx512}) {
-        if (path_available(path)) paths.push_back(path);
-    }
-    return paths;
-}
+std::vector<VectorPath> scanraw_decode_paths() { return base::vector_paths_where(path_available); }
 
 std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
                                                     const ScanRequest& request, std::uint16_t zero_offset,

@@ -1,6 +1,5 @@
 #include "workers/trace_tiles.hpp"
 
-#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -229,37 +228,32 @@ using Double8 = double __attribute__((vector_size(8 * sizeof(double))));
 }
 #endif
 
-VectorPath widest_vector_path() {
+// Whether the processor has what the loops of `path` use.
+bool path_available(VectorPath path) {
+    switch (path) {
+        case VectorPath::Portable: return true;
 #if defined(__x86_64__)
-    if (base::has_avx512f()) return VectorPath::Avx512;
-    if (base::has_avx2()) return VectorPath::Avx2;
+        case VectorPath::Avx2: return base::has_avx2();
+        case VectorPath::Avx512: return base::has_avx512f();
 #endif
-    return VectorPath::Portable;
+        default: return false;
+    }
 }
 
 // The path the loops take; the widest one unless a test chose another.
 std::atomic<VectorPath>& chosen_path() {
-    static std::atomic<VectorPath> chosen{widest_vector_path()};
+    static std::atomic<VectorPath> chosen{base::vector_paths_where(path_available).back()};
     return chosen;
 }
 
 }  // namespace
 
-std::vector<VectorPath> available_vector_paths() {
-    std::vector<VectorPath> paths{VectorPath::Portable};
-#if defined(__x86_64__)
-    if (base::has_avx2()) paths.push_back(VectorPath::Avx2);
-    if (base::has_avx512f()) paths.push_back(VectorPath::Avx512);
-#endif
-    return paths;
-}
+std::vector<VectorPath> available_vector_paths() { return base::vector_paths_where(path_available); }
 
 VectorPath current_vector_path() { return chosen_path().load(std::memory_order_relaxed); }
 
 void use_vector_path(VectorPath path) {
-    const std::vector<VectorPath> paths = available_vector_paths();
-    if (std::find(paths.begin(), paths.end(), path) != paths.end())
-        chosen_path().store(path, std::memory_order_relaxed);
+    if (path_available(path)) chosen_path().store(path, std::memory_order_relaxed);
 }
 
 Folded fold_tiles(const Sample* points, const double* stored, double* max_hold, double* max_decay,

@@ -225,7 +225,7 @@ void through_each_path(void (*body)()) {
     const std::vector<VectorPath> paths = available_vector_paths();
     for (const VectorPath path : paths) {
         use_vector_path(path);
-        SCOPED_TRACE("vector path " + std::to_string(static_cast<int>(path)));
+        SCOPED_TRACE(vorlix::base::vector_path_name(path));
         body();
         if (::testing::Test::HasFatalFailure()) break;
     }
