@@ -1,7 +1,8 @@
 #pragma once
 // The user interface's heartbeat on the main thread. Each turn copies what
-// the worker posted into the state, draws one frame, and waits a short time
-// for a key. The loop never waits for a worker: a single scan may still be
+// the worker posted into the state, draws a frame if anything it shows
+// changed (otherwise the screen keeps the one it has), and waits a short
+// time for a key. The loop never waits for a worker: a single scan may still be
 // running when the process ends, and a live capture is left only once its
 // worker has reported the end of the capture the user asked to stop.
 

@@ -7,7 +7,8 @@
 // Drawing only reads the state and the worker records (each value copied
 // under a short lock of its own, never held while drawing). It does change
 // what the frame owns: the lists' scroll offsets, the cached progress
-// gauge's ratio and the plot's memo of what it worked out from the samples.
+// gauge's ratio, the plot's memo of what it worked out from the samples,
+// and the inputs of the frame last drawn.
 
 #include <expected>
 #include <string>
@@ -27,8 +28,10 @@ struct UiState;
 // UninitializedItemList; the Plot screen without a plot gives NoReturnData.
 std::expected<void, UiError> render_ui(UiState& state, tui::Buffer& buf);
 
-// The same into a terminal's frame; a chart screen whose frame would be
-// the one on screen again keeps that one and draws nothing.
+// The same into a terminal's frame. A screen whose frame would be the one
+// on screen again (the same inputs, nothing cleared since) keeps that one
+// and draws nothing, so an event-loop turn in which nothing changed sends
+// nothing.
 std::expected<void, UiError> render_ui(UiState& state, tui::Frame& frame);
 
 // The key-help text of the two menus for the current column and editor.

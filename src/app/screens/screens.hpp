@@ -3,7 +3,7 @@
 
 #include <expected>
 
-#include "app/state/chart_frame.hpp"
+#include "app/state/frame_inputs.hpp"
 #include "app/state/ui_error.hpp"
 #include "tui/core/buffer.hpp"
 

@@ -15,7 +15,8 @@
 #include <vector>
 
 #include "app/services/ports.hpp"
-#include "app/state/chart_frame.hpp"
+#include "app/state/cached_widgets.hpp"
+#include "app/state/frame_inputs.hpp"
 #include "app/state/number_input.hpp"
 #include "app/state/plot_view.hpp"
 #include "app/state/ui_error.hpp"
@@ -38,24 +39,6 @@ enum class Screen : std::uint8_t {
 // The selection of one menu list; `offset`, the first row shown, is kept
 // by the drawing so the selection stays visible.
 using ListState = tui::ListState;
-
-// A cached menu list: its items as shown, and the look that
-// build_menu_lists gives it for the current column (box title, and whether
-// it is the active, white, list).
-struct MenuListWidget {
-    std::vector<std::string> items;
-    std::string title;
-    bool active = false;
-    bool operator==(const MenuListWidget&) const = default;
-};
-
-// The cached progress gauge of the Acquiring screen; the drawing updates
-// its ratio from the worker's progress.
-struct ProgressGauge {
-    std::string label = "Progress:";
-    double ratio = 0.0;
-    bool operator==(const ProgressGauge&) const = default;
-};
 
 enum class ColumnDirection : std::uint8_t { Left, Right };
 
@@ -80,7 +63,7 @@ struct UiState {
     NumberInput points;
     NumberInput repeat;
     std::optional<PlotView> plot;
-    std::optional<ChartFrameMemo> chart_frame;  // kept by the drawing
+    std::optional<FrameMemo> frame_memo;  // kept by the drawing
     std::optional<std::pair<instrument::ScanRequest, config::Config>> last_scan;
     workers::AcquisitionHandle acquisition;
     workers::LiveHandle live;

@@ -15,6 +15,7 @@
 #include "config/record.hpp"
 #include "tui/core/buffer.hpp"
 #include "workers/temp_dir.hpp"
+#include "workers/traces.hpp"
 
 namespace vorlix::app::test {
 
@@ -58,6 +59,11 @@ struct RecordingLauncher {
                               }};
     }
 };
+
+// The worker's side of a live sweep: folded into the record's history.
+inline void fold(UiState& s, const workers::Sweep& sweep) {
+    s.live->with_lock([&](workers::LiveShared& r) { workers::apply_sweep(r, sweep); });
+}
 
 // The symbols of one row, trailing blanks included.
 inline std::string row_text(const tui::Buffer& b, std::uint16_t y) {
