@@ -50,7 +50,6 @@ const tui::DataCells& chart_cells(PlotView& view, tui::Rect graph, std::array<do
             tui::PointSource(view.samples.vector(), &Sample::frequency_mhz, &Sample::level_dbm), graph,
             x_bounds, y_bounds);
         memo.cells_version = view.samples.version();
-        ++memo.computations;
     }
     return memo.cells;
 }
@@ -62,7 +61,6 @@ const std::optional<Peak>& memo_visible_peak(PlotView& view) {
         memo.peak = visible_peak(view);
         memo.peak_version = view.samples.version();
         memo.peak_window = window;
-        ++memo.computations;
     }
     return memo.peak;
 }

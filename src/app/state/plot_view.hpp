@@ -118,7 +118,6 @@ struct PlotMemo {
     std::optional<Peak> peak;
     std::uint64_t peak_version = 0;
     std::array<double, 2> peak_window{0.0, 0.0};
-    std::size_t computations = 0;  // cells and peaks worked out, for tests and benches
 };
 
 struct PlotView {
