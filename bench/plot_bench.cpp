@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/screens/render.hpp"
+#include "app/services/ports.hpp"
 #include "app/state/ui_state.hpp"
 #include "tui/backend/test_backend.hpp"
 #include "tui/core/buffer.hpp"

@@ -8,6 +8,8 @@
 
 #include "app/services/app_error.hpp"
 #include "app/services/write_back.hpp"
+#include "app/state/ui_error.hpp"
+#include "app/state/ui_state.hpp"
 #include "base/stream_text.hpp"
 #include "config/validate.hpp"
 #include "instrument/errors.hpp"

@@ -6,13 +6,14 @@
 #include <expected>
 #include <functional>
 
-#include "app/state/ui_state.hpp"
 #include "base/io_error.hpp"
 #include "config/record.hpp"
 #include "instrument/types.hpp"
 #include "workers/shared.hpp"
 
 namespace vorlix::app {
+
+struct UiState;
 
 // How workers are started. The program uses detached threads; tests put a
 // recorder in their place so the key handling runs without an instrument.

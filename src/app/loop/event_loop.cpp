@@ -12,8 +12,11 @@
 #include "app/loop/keys_dispatch.hpp"
 #include "app/screens/render.hpp"
 #include "app/state/plot_view.hpp"
+#include "app/state/ui_state.hpp"
 #include "base/log.hpp"
 #include "scan_csv/writer.hpp"
+#include "tui/backend/backend.hpp"
+#include "tui/terminal.hpp"
 #include "workers/shared.hpp"
 #include "workers/traces.hpp"
 

@@ -6,17 +6,25 @@
 // running when the process ends, and a live capture is left only once its
 // worker has reported the end of the capture the user asked to stop.
 
+#include <cstdint>
 #include <expected>
 #include <filesystem>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "app/loop/confirm.hpp"
 #include "app/services/app_error.hpp"
-#include "app/state/ui_state.hpp"
-#include "tui/backend/backend.hpp"
-#include "tui/terminal.hpp"
+#include "workers/traces.hpp"
+
+namespace vorlix::tui {
+class EventSource;
+class Terminal;
+}  // namespace vorlix::tui
 
 namespace vorlix::app {
+
+struct UiState;
 
 // The first half of a turn: the completed or failed single scan, a new
 // live sweep or trace, the end or failure of a live capture.

@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "app/state/plot_view.hpp"
+#include "app/state/ui_error.hpp"
+#include "app/state/ui_state.hpp"
 #include "workers/shared.hpp"
 #include "workers/traces.hpp"
 

@@ -8,10 +8,12 @@
 #include <string_view>
 
 #include "app/loop/confirm.hpp"
-#include "app/state/ui_state.hpp"
 #include "tui/keys.hpp"
+#include "workers/traces.hpp"
 
 namespace vorlix::app {
+
+struct UiState;
 
 // Dispatches one key event to the current screen.
 void handle_key(UiState& state, const tui::KeyEvent& key, const WorkerLauncher& launch);

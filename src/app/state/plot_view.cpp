@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "app/state/ui_state.hpp"
+#include "config/record.hpp"
 #include "base/text.hpp"
+#include "tui/keys.hpp"
 
 namespace vorlix::app {
 namespace {

@@ -11,10 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "config/record.hpp"
 #include "instrument/types.hpp"
-#include "tui/keys.hpp"
 #include "tui/widgets/chart.hpp"
+
+namespace vorlix::tui {
+struct KeyEvent;
+}
 
 namespace vorlix::app {
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "app/services/ports.hpp"
 #include "app/state/menu_lists.hpp"
+#include "app/state/ui_error.hpp"
 #include "base/limits.hpp"
 
 namespace vorlix::app {

@@ -14,18 +14,20 @@
 #include <utility>
 #include <vector>
 
-#include "app/services/ports.hpp"
 #include "app/state/cached_widgets.hpp"
 #include "app/state/frame_inputs.hpp"
 #include "app/state/number_input.hpp"
 #include "app/state/plot_view.hpp"
-#include "app/state/ui_error.hpp"
 #include "config/record.hpp"
 #include "instrument/types.hpp"
 #include "tui/widgets/list.hpp"
 #include "workers/shared.hpp"
 
 namespace vorlix::app {
+
+struct PortEntry;
+using PortList = std::vector<PortEntry>;
+class UiError;
 
 enum class Screen : std::uint8_t {
     PortSelection = 0,

@@ -10,6 +10,7 @@
 
 #include "app/loop/confirm.hpp"
 #include "app/loop/event_loop.hpp"
+#include "app/services/ports.hpp"
 #include "app/state/menu_lists.hpp"
 #include "app/state/ui_state.hpp"
 #include "config/record.hpp"

@@ -11,6 +11,7 @@
 #include "app/screens/render.hpp"
 #include "event_loop_fixture.hpp"
 #include "tui/backend/test_backend.hpp"
+#include "tui/terminal.hpp"
 #include "tui/buffer_assert.hpp"
 #include "workers/traces.hpp"
 

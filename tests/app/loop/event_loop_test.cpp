@@ -13,6 +13,7 @@
 #include "event_loop_fixture.hpp"
 #include "scan_csv/reader.hpp"
 #include "tui/backend/test_backend.hpp"
+#include "tui/terminal.hpp"
 #include "workers/traces.hpp"
 
 namespace vorlix::app {

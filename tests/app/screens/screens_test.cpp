@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/screens/peak_marker.hpp"
+#include "app/services/ports.hpp"
 #include "app/state/menu_lists.hpp"
 #include "app/state/ui_state.hpp"
 #include "tui/backend/test_backend.hpp"

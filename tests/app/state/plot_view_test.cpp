@@ -7,7 +7,9 @@
 #include <optional>
 #include <vector>
 
+#include "app/services/ports.hpp"
 #include "app/state/ui_state.hpp"
+#include "tui/keys.hpp"
 
 namespace vorlix::app {
 namespace {

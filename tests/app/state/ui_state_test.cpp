@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/build_info.hpp"
+#include "app/services/ports.hpp"
 #include "app/state/menu_lists.hpp"
 
 namespace vorlix::app {
