@@ -95,8 +95,6 @@ public:
     const Sample& front() const { return samples_.front(); }
     const Sample& back() const { return samples_.back(); }
 
-    friend bool operator==(const PlotSamples& a, const std::vector<Sample>& b) { return a.samples_ == b; }
-
 private:
     static std::uint64_t next_version();
 

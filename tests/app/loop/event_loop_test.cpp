@@ -68,7 +68,7 @@ TEST_F(LoopTest, AcquiringFollowsTheWorkersOutcome) {
         if (c.screen == Screen::Plot) {
             ASSERT_TRUE(s.plot.has_value());
             EXPECT_EQ(s.plot->title, "Saved ./scan_1.csv");
-            EXPECT_EQ(s.plot->samples, *c.samples);
+            EXPECT_EQ(s.plot->samples.vector(), *c.samples);
             // The samples were taken, not copied.
             EXPECT_FALSE(s.acquisition->with_lock(
                 [](workers::AcquisitionShared& r) { return r.samples.has_value(); }));
@@ -144,7 +144,7 @@ TEST_F(LoopTest, AnEndRequestSavesTheNewestTraceFromTheSamplesOnShow) {
     auto written = scan_csv::read_scan_csv(*path);
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ(*written, newest);
-    EXPECT_EQ(s.plot->samples, newest);
+    EXPECT_EQ(s.plot->samples.vector(), newest);
     EXPECT_EQ(s.plot->samples.data(), storage);
 }
 
