@@ -6,27 +6,6 @@ namespace vorlix::tui {
 
 namespace {
 
-std::optional<Event> translate_character(std::uint32_t c) {
-    switch (c) {
-        // Raw input without newline translation delivers Enter as CR; a lone
-        // LF is Ctrl+J and falls through to the bare letter below.
-        case '\r': return KeyEvent::key(KeyCode::Enter);
-        case 0x1b: return KeyEvent::key(KeyCode::Esc);
-        case 0x7f:
-        case 0x08: return KeyEvent::key(KeyCode::Backspace);
-        case '\t': return KeyEvent::key(KeyCode::Tab);
-        case 0x00: return KeyEvent::character(U' ');  // Ctrl+Space
-        default: break;
-    }
-    // The rest of C0 is Ctrl with a letter or with one of @[\]^_; the user
-    // meant the bare key.
-    if (c >= 0x01 && c <= 0x1a) return KeyEvent::character(U'a' + (c - 1));
-    if (c >= 0x1c && c <= 0x1f) return KeyEvent::character(U'\\' + (c - 0x1c));
-    if (c >= 0x80 && c <= 0x9f) return std::nullopt;  // C1 controls
-    if (!is_scalar_value(c)) return std::nullopt;
-    return KeyEvent::character(static_cast<char32_t>(c));
-}
-
 bool is_parameter(char32_t c) { return c >= 0x30 && c <= 0x3f; }
 bool is_intermediate(char32_t c) { return c >= 0x20 && c <= 0x2f; }
 bool is_final(char32_t c) { return c >= 0x40 && c <= 0x7e; }
@@ -103,12 +82,25 @@ EscapeParse parse_escape_sequence(std::u32string_view after_esc) {
     return of_key(letter_key(final_char));
 }
 
-std::optional<Event> translate_read(ReadStatus status, std::uint32_t value) {
-    switch (status) {
-        case ReadStatus::Nothing: return std::nullopt;
-        case ReadStatus::Character: return translate_character(value);
+std::optional<Event> translate_read(std::uint32_t c) {
+    switch (c) {
+        // Raw input without newline translation delivers Enter as CR; a lone
+        // LF is Ctrl+J and falls through to the bare letter below.
+        case '\r': return KeyEvent::key(KeyCode::Enter);
+        case 0x1b: return KeyEvent::key(KeyCode::Esc);
+        case 0x7f:
+        case 0x08: return KeyEvent::key(KeyCode::Backspace);
+        case '\t': return KeyEvent::key(KeyCode::Tab);
+        case 0x00: return KeyEvent::character(U' ');  // Ctrl+Space
+        default: break;
     }
-    return std::nullopt;
+    // The rest of C0 is Ctrl with a letter or with one of @[\]^_; the user
+    // meant the bare key.
+    if (c >= 0x01 && c <= 0x1a) return KeyEvent::character(U'a' + (c - 1));
+    if (c >= 0x1c && c <= 0x1f) return KeyEvent::character(U'\\' + (c - 0x1c));
+    if (c >= 0x80 && c <= 0x9f) return std::nullopt;  // C1 controls
+    if (!is_scalar_value(c)) return std::nullopt;
+    return KeyEvent::character(static_cast<char32_t>(c));
 }
 
 std::string describe(const KeyEvent& key) {
@@ -119,7 +111,6 @@ std::string describe(const KeyEvent& key) {
             append_utf8(out, key.ch);
             out += "')";
             break;
-        case KeyCode::F: out = "F(" + std::to_string(key.f) + ")"; break;
         case KeyCode::Enter: out = "Enter"; break;
         case KeyCode::Esc: out = "Esc"; break;
         case KeyCode::Backspace: out = "Backspace"; break;
@@ -134,7 +125,6 @@ std::string describe(const KeyEvent& key) {
         case KeyCode::PageUp: out = "PageUp"; break;
         case KeyCode::PageDown: out = "PageDown"; break;
         case KeyCode::Tab: out = "Tab"; break;
-        case KeyCode::BackTab: out = "BackTab"; break;
     }
     if (key.kind == KeyKind::Repeat) out += " (repeat)";
     if (key.kind == KeyKind::Release) out += " (release)";

@@ -28,21 +28,17 @@ enum class KeyCode : std::uint8_t {
     PageUp,
     PageDown,
     Tab,
-    BackTab,
-    F,  // a function key; its number is in `f`
 };
 
 enum class KeyKind : std::uint8_t { Press, Repeat, Release };
 
 struct KeyEvent {
     KeyCode code = KeyCode::Char;
-    char32_t ch = 0;     // the character of a Char key, else 0
-    std::uint8_t f = 0;  // the number of an F key, else 0
+    char32_t ch = 0;  // the character of a Char key, else 0
     KeyKind kind = KeyKind::Press;
 
-    static constexpr KeyEvent key(KeyCode code) { return KeyEvent{code, 0, 0, KeyKind::Press}; }
-    static constexpr KeyEvent character(char32_t c) { return KeyEvent{KeyCode::Char, c, 0, KeyKind::Press}; }
-    static constexpr KeyEvent function(std::uint8_t n) { return KeyEvent{KeyCode::F, 0, n, KeyKind::Press}; }
+    static constexpr KeyEvent key(KeyCode code) { return KeyEvent{code, 0, KeyKind::Press}; }
+    static constexpr KeyEvent character(char32_t c) { return KeyEvent{KeyCode::Char, c, KeyKind::Press}; }
 
     constexpr bool is_char(char32_t c) const { return code == KeyCode::Char && ch == c; }
     bool operator==(const KeyEvent&) const = default;
@@ -61,13 +57,10 @@ struct InterruptEvent {
 
 using Event = std::variant<KeyEvent, ResizeEvent, InterruptEvent>;
 
-// What one read of the terminal returned: a character, or nothing (time-out).
-enum class ReadStatus : std::uint8_t { Character, Nothing };
-
-// Translates one read. Control characters count as their bare key (Ctrl+Q
-// is "q"), since modifiers are never looked at; codes that no screen can use
-// give nothing.
-std::optional<Event> translate_read(ReadStatus status, std::uint32_t value);
+// Translates one character read from the terminal. Control characters count
+// as their bare key (Ctrl+Q is "q"), since modifiers are never looked at;
+// codes that no screen can use give nothing.
+std::optional<Event> translate_read(std::uint32_t value);
 
 // What the characters read right after an Esc make of it.
 enum class EscapeStatus : std::uint8_t {
@@ -95,7 +88,7 @@ inline constexpr std::size_t MAX_ESCAPE_SEQUENCE = 32;
 // key. Any other sequence is swallowed whole.
 EscapeParse parse_escape_sequence(std::u32string_view after_esc);
 
-// A short readable name for test output and logs: "Char('q')", "Left", "F(5)".
+// A short readable name for test output and logs: "Char('q')", "Left".
 std::string describe(const KeyEvent& key);
 
 }  // namespace vorlix::tui

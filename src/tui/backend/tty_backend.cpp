@@ -241,7 +241,7 @@ std::optional<char32_t> TtyBackend::take_char(bool wait) {
 IoResult<std::optional<Event>> TtyBackend::next_key() {
     const std::optional<char32_t> first = take_char(false);
     if (!first) return std::nullopt;
-    if (*first != 0x1b) return translate_read(ReadStatus::Character, *first);
+    if (*first != 0x1b) return translate_read(*first);
 
     // Esc with more input following at once: an Alt combination, or an
     // escape sequence. Those of keys no screen uses are swallowed whole so
@@ -258,7 +258,7 @@ IoResult<std::optional<Event>> TtyBackend::next_key() {
         if (!c) return std::nullopt;
         sequence.push_back(*c);
     }
-    if (auto e = translate_read(ReadStatus::Character, *next)) return e;
+    if (auto e = translate_read(*next)) return e;
     return KeyEvent::key(KeyCode::Esc);
 }
 
