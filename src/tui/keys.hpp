@@ -67,7 +67,7 @@ enum class EscapeStatus : std::uint8_t {
     Key,           // a whole escape sequence of a key screens use
     Swallow,       // a whole or broken sequence of anything else: dropped
     Incomplete,    // the start of a sequence; its next character is needed
-    NotASequence,  // Esc and an ordinary key, as an Alt combination sends
+    NotASequence,  // Esc on its own, and then an ordinary key
 };
 
 struct EscapeParse {
@@ -87,6 +87,26 @@ inline constexpr std::size_t MAX_ESCAPE_SEQUENCE = 32;
 // PageUp "[5~", PageDown "[6~". Modifier parameters ("[1;5C") give the bare
 // key. Any other sequence is swallowed whole.
 EscapeParse parse_escape_sequence(std::u32string_view after_esc);
+
+// Where more input comes from while a key is read whose bytes were cut
+// across reads of the terminal.
+class InputSource {
+public:
+    virtual ~InputSource() = default;
+    // Appends to `into` what the terminal sends within `timeout_ms`; false
+    // when nothing came in that time. A failed read counts as nothing: the
+    // next wait for input reports it.
+    virtual bool read_more(std::string& into, int timeout_ms) = 0;
+};
+
+// Takes the next key from the front of `input` (not empty), waiting through
+// `source` a short delay for the rest of a character or of an escape
+// sequence cut across reads; nothing when the bytes taken make no key a
+// screen uses. An Esc that nothing continuing a sequence follows within the
+// delay is Esc, and what follows it is the next key: so Esc and another key
+// in one write are both seen, and an Alt combination, which a terminal sends
+// the same way, acts as Esc and then the bare key.
+std::optional<Event> take_key(std::string& input, InputSource& source);
 
 // A short readable name for test output and logs: "Char('q')", "Left".
 std::string describe(const KeyEvent& key);
