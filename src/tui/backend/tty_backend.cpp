@@ -60,7 +60,9 @@ IoResult<> TtyBackend::draw(std::span<const CellUpdate> updates) {
             append_number(out_, u.x + 1u);
             out_ += 'H';
         }
-        append_style(Style{cell.fg, cell.bg, cell.modifier});
+        // Without colours, the attributes meant to stand in for them.
+        const Modifier modifier = colors_ < 8 ? cell.modifier | cell.monochrome : cell.modifier;
+        append_style(Style{cell.fg, cell.bg, modifier});
         append_symbol(out_, cell.symbol);
         // A wide symbol moves the cursor two cells, but the cell after it is
         // never sent on its own: the next update always places the cursor.
@@ -73,7 +75,12 @@ void TtyBackend::append_style(const Style& style) {
     if (style_ && *style_ == style) return;
     style_ = style;
     out_ += "\x1b[0";
-    const Modifier m = style.modifier;
+    Modifier m = style.modifier;
+    // Eight colours have no dark grey, and the usual stand-in for a bright
+    // colour, the dim one in bold, would be black: unreadable on the dark
+    // background most terminals have. Dimmed grey is the nearest readable.
+    const bool dark_gray = colors_ >= 8 && colors_ < 16 && style.fg == Color::DarkGray;
+    if (dark_gray) m |= Modifier::Dim;
     bool bold = has_modifier(m, Modifier::Bold);
     std::string attributes;
     if (has_modifier(m, Modifier::Dim)) attributes += ";2";
@@ -87,7 +94,7 @@ void TtyBackend::append_style(const Style& style) {
         // No colours to tell a highlighted background by: show it reversed.
         if (style.bg.index()) reverse = !reverse;
     } else {
-        append_color(style.fg, false, bold);
+        append_color(dark_gray ? Color::Gray : style.fg, false, bold);
         bool unused = false;
         append_color(style.bg, true, unused);
     }
