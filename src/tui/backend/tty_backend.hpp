@@ -28,10 +28,11 @@ int described_colors(int fd);
 class TtyBackend final : public Backend, public EventSource, private InputSource {
 public:
     // Draws on and reads from `fd`; `wake_fd` is the read end of a
-    // non-blocking wake-up pipe (-1 for none). Neither is closed here. `colors` is what
-    // the terminal shows: 256, 16, 8 (bright colours become bold dim ones),
-    // or fewer (no colours; a background becomes reverse video, so a
-    // selection stays visible).
+    // non-blocking wake-up pipe (-1 for none). Neither is closed here.
+    // `colors` is what the terminal shows: 256, 16, 8 (bright colours become
+    // bold dim ones, dark grey dimmed grey), or fewer (no colours: a
+    // background becomes reverse video, so a selection stays visible, and
+    // the attributes a cell holds in place of its colours are shown).
     TtyBackend(int fd, int wake_fd, int colors) : fd_(fd), wake_fd_(wake_fd), colors_(colors) {}
 
     IoResult<> draw(std::span<const CellUpdate> updates) override;
