@@ -132,10 +132,11 @@ std::optional<Event> translate_read(std::uint32_t c) {
 }
 
 std::optional<Event> take_key(std::string& input, InputSource& source) {
-    const base::DecodedChar first = *peek_char(input, 0, source);
-    if (first.code_point != ESC) {
-        input.erase(0, first.length);
-        return translate_read(first.code_point);
+    const std::optional<base::DecodedChar> first = peek_char(input, 0, source);
+    if (!first) return std::nullopt;
+    if (first->code_point != ESC) {
+        input.erase(0, first->length);
+        return translate_read(first->code_point);
     }
     // What follows at once decides between an escape sequence and Esc on
     // its own. A sequence of a key no screen uses is swallowed whole, so

@@ -99,7 +99,7 @@ public:
     virtual bool read_more(std::string& into, int timeout_ms) = 0;
 };
 
-// Takes the next key from the front of `input` (not empty), waiting through
+// Takes the next key from the front of `input`, waiting through
 // `source` a short delay for the rest of a character or of an escape
 // sequence cut across reads; nothing when the bytes taken make no key a
 // screen uses. An Esc that nothing continuing a sequence follows within the
