@@ -28,21 +28,17 @@ enum class KeyCode : std::uint8_t {
     PageUp,
     PageDown,
     Tab,
-    BackTab,
-    F,  // a function key; its number is in `f`
 };
 
 enum class KeyKind : std::uint8_t { Press, Repeat, Release };
 
 struct KeyEvent {
     KeyCode code = KeyCode::Char;
-    char32_t ch = 0;     // the character of a Char key, else 0
-    std::uint8_t f = 0;  // the number of an F key, else 0
+    char32_t ch = 0;  // the character of a Char key, else 0
     KeyKind kind = KeyKind::Press;
 
-    static constexpr KeyEvent key(KeyCode code) { return KeyEvent{code, 0, 0, KeyKind::Press}; }
-    static constexpr KeyEvent character(char32_t c) { return KeyEvent{KeyCode::Char, c, 0, KeyKind::Press}; }
-    static constexpr KeyEvent function(std::uint8_t n) { return KeyEvent{KeyCode::F, 0, n, KeyKind::Press}; }
+    static constexpr KeyEvent key(KeyCode code) { return KeyEvent{code, 0, KeyKind::Press}; }
+    static constexpr KeyEvent character(char32_t c) { return KeyEvent{KeyCode::Char, c, KeyKind::Press}; }
 
     constexpr bool is_char(char32_t c) const { return code == KeyCode::Char && ch == c; }
     bool operator==(const KeyEvent&) const = default;
@@ -61,20 +57,17 @@ struct InterruptEvent {
 
 using Event = std::variant<KeyEvent, ResizeEvent, InterruptEvent>;
 
-// What one read of the terminal returned: a character, or nothing (time-out).
-enum class ReadStatus : std::uint8_t { Character, Nothing };
-
-// Translates one read. Control characters count as their bare key (Ctrl+Q
-// is "q"), since modifiers are never looked at; codes that no screen can use
-// give nothing.
-std::optional<Event> translate_read(ReadStatus status, std::uint32_t value);
+// Translates one character read from the terminal. Control characters count
+// as their bare key (Ctrl+Q is "q"), since modifiers are never looked at;
+// codes that no screen can use give nothing.
+std::optional<Event> translate_read(std::uint32_t value);
 
 // What the characters read right after an Esc make of it.
 enum class EscapeStatus : std::uint8_t {
     Key,           // a whole escape sequence of a key screens use
     Swallow,       // a whole or broken sequence of anything else: dropped
     Incomplete,    // the start of a sequence; its next character is needed
-    NotASequence,  // Esc and an ordinary key, as an Alt combination sends
+    NotASequence,  // Esc on its own, and then an ordinary key
 };
 
 struct EscapeParse {
@@ -95,7 +88,27 @@ inline constexpr std::size_t MAX_ESCAPE_SEQUENCE = 32;
 // key. Any other sequence is swallowed whole.
 EscapeParse parse_escape_sequence(std::u32string_view after_esc);
 
-// A short readable name for test output and logs: "Char('q')", "Left", "F(5)".
+// Where more input comes from while a key is read whose bytes were cut
+// across reads of the terminal.
+class InputSource {
+public:
+    virtual ~InputSource() = default;
+    // Appends to `into` what the terminal sends within `timeout_ms`; false
+    // when nothing came in that time. A failed read counts as nothing: the
+    // next wait for input reports it.
+    virtual bool read_more(std::string& into, int timeout_ms) = 0;
+};
+
+// Takes the next key from the front of `input`, waiting through
+// `source` a short delay for the rest of a character or of an escape
+// sequence cut across reads; nothing when the bytes taken make no key a
+// screen uses. An Esc that nothing continuing a sequence follows within the
+// delay is Esc, and what follows it is the next key: so Esc and another key
+// in one write are both seen, and an Alt combination, which a terminal sends
+// the same way, acts as Esc and then the bare key.
+std::optional<Event> take_key(std::string& input, InputSource& source);
+
+// A short readable name for test output and logs: "Char('q')", "Left".
 std::string describe(const KeyEvent& key);
 
 }  // namespace vorlix::tui

@@ -37,6 +37,7 @@ inline Buffer buffer_with_lines(std::initializer_list<std::string_view> lines) {
 inline std::string describe_cell(const Cell& c) {
     std::string out = "\"" + c.symbol + "\" fg=" + color_name(c.fg) + " bg=" + color_name(c.bg) +
                       " modifier=" + modifier_names(c.modifier);
+    if (c.monochrome != Modifier::None) out += " mono=" + modifier_names(c.monochrome);
     if (c.skip) out += " (covered)";
     return out;
 }

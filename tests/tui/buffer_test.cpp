@@ -96,6 +96,20 @@ TEST(Buffer, StylesPatchOnlyWhatTheySet) {
     EXPECT_EQ(b.cell(2, 0).bg, Color::Reset);
 }
 
+TEST(Buffer, TheStandInForColoursIsKeptUntilAStyleSetsIt) {
+    Buffer b = Buffer::empty(Rect{0, 0, 3, 1});
+    b.set_style(Rect{0, 0, 3, 1}, Style().fg(Color::White).mono(Modifier::Bold));
+    b.set_string(0, 0, "ab", Style().fg(Color::Blue));
+    b.set_style(Rect{1, 0, 1, 1}, Style().mono(Modifier::None));
+    EXPECT_EQ(b.cell(0, 0).monochrome, Modifier::Bold);
+    EXPECT_EQ(b.cell(1, 0).monochrome, Modifier::None);
+    EXPECT_EQ(b.cell(2, 0).monochrome, Modifier::Bold);
+    EXPECT_EQ(Style().mono(Modifier::Bold).patch(Style().fg(Color::Red)).monochrome, Modifier::Bold);
+    EXPECT_EQ(b.cell(0, 0).style().monochrome, Modifier::Bold);
+    b.reset();
+    EXPECT_EQ(b.cell(0, 0).monochrome, Modifier::None);
+}
+
 TEST(Buffer, SetLineLaysSpanStylesOverTheLineStyle) {
     Buffer b = Buffer::empty(Rect{0, 0, 6, 1});
     Line line(std::vector<Span>{Span("ab", Style().fg(Color::Red)), Span("cd")});
@@ -137,6 +151,10 @@ TEST(Buffer, DiffReportsStyleChanges) {
     Buffer after = before;
     after.set_style(Rect{1, 0, 1, 1}, Style().add_modifier(Modifier::Reversed));
     EXPECT_EQ(updates_of(after, before), "1,0=b ");
+    // Only what a terminal without colours shows changes: it must see it.
+    Buffer mono = before;
+    mono.set_style(Rect{0, 0, 1, 1}, Style().mono(Modifier::Bold));
+    EXPECT_EQ(updates_of(mono, before), "0,0=a ");
 }
 
 TEST(Buffer, DiffAgainstAnotherAreaSendsEverything) {

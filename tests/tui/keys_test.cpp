@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorlix::tui {
 namespace {
@@ -28,9 +29,8 @@ TEST(Keys, CharactersAndControlCodes) {
         {0xd800, "nothing"}, {0x110000, "nothing"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(key_text(translate_read(ReadStatus::Character, c.value)), c.key) << c.value;
+        EXPECT_EQ(key_text(translate_read(c.value)), c.key) << c.value;
     }
-    EXPECT_EQ(key_text(translate_read(ReadStatus::Nothing, 'q')), "nothing");
 }
 
 std::string parse_text(const EscapeParse& p) {
@@ -102,7 +102,7 @@ TEST(Keys, EscapeSequencesInTheirCommonEncodings) {
         {U"[[A", "swallow"},
         {U"[1\x1b", "swallow"},
         {U"[1\u00e9", "swallow"},
-        // Esc and an ordinary key (Alt+key) is no sequence.
+        // Esc and an ordinary key is no sequence.
         {U"q", "not a sequence"},
         {U"\x1b", "not a sequence"},
         {U"o", "not a sequence"},
@@ -115,6 +115,89 @@ TEST(Keys, EscapeSequencesInTheirCommonEncodings) {
     const std::u32string endless = U"[" + std::u32string(MAX_ESCAPE_SEQUENCE - 2, U'1');
     EXPECT_EQ(parse_text(parse_escape_sequence(endless)), "more");
     EXPECT_EQ(parse_text(parse_escape_sequence(endless + U'1')), "swallow");
+}
+
+// Input that arrives in pieces: the first is there at once, each further
+// piece comes with the next wait that gives the terminal any time at all.
+class Pieces final : public InputSource {
+public:
+    explicit Pieces(std::vector<std::string> later) : later_(std::move(later)) {}
+
+    bool read_more(std::string& into, int timeout_ms) override {
+        waits.push_back(timeout_ms);
+        if (timeout_ms <= 0 || next_ == later_.size()) return false;
+        into += later_[next_++];
+        return true;
+    }
+    // What the wait for input finds once every key before it is taken.
+    bool arrive(std::string& into) {
+        if (next_ == later_.size()) return false;
+        into += later_[next_++];
+        return true;
+    }
+
+    std::vector<int> waits;
+
+private:
+    std::vector<std::string> later_;
+    std::size_t next_ = 0;
+};
+
+TEST(Keys, KeysCutAcrossReadsAndEscFollowedAtOnceByAKey) {
+    struct Case {
+        std::string first;
+        std::vector<std::string> later;
+        std::string keys;
+    };
+    const Case cases[] = {
+        // A lone Esc is Esc once the delay has passed.
+        {"\x1b", {}, "Esc"},
+        // Escape sequences cut anywhere.
+        {"\x1b", {"[C"}, "Right"},
+        {"\x1b", {"[", "C"}, "Right"},
+        {"\x1b[1;", {"5", "C"}, "Right"},
+        {"\x1bO", {"D"}, "Left"},
+        {"\x1b[15", {"~m"}, "nothing Char('m')"},
+        // Characters cut anywhere.
+        {"\xc3", {"\xa9"}, "Char('\u00e9')"},
+        {"\xe2\x86", {"\x92"}, "Char('\u2192')"},
+        {"\xf0", {"\x9f", "\x98\x80"}, "Char('\U0001f600')"},
+        {"\x1b[", {"\xc3", "\xa9"}, "nothing"},
+        // The rest of a character that never comes.
+        {"\xc3", {}, "Char('\ufffd')"},
+        // Esc and a key in one read, or the key within the delay.
+        {"5\x1b\x1b[C", {}, "Char('5') Esc Right"},
+        {"\x1b", {"\x1b[C"}, "Esc Right"},
+        {"\x1b\x1b", {"[C"}, "Esc Right"},
+        {"\x1b\x1b", {}, "Esc Esc"},
+        {"\x1bq", {}, "Esc Char('q')"},
+        {"\x1b", {"\r"}, "Esc Enter"},
+        {"\x1b", {"\xc3\xa9"}, "Esc Char('\u00e9')"},
+        {"\x1b[C\x1b", {}, "Right Esc"},
+        // What could begin a sequence but is all that came follows Esc.
+        {"\x1b[", {}, "Esc Char('[')"},
+        {"\x1bO", {}, "Esc Char('O')"},
+        // A sequence cut short is dropped; an Esc inside one begins the next.
+        {"\x1b[1", {}, "nothing"},
+        {"\x1b[1\x1b[D", {}, "nothing Left"},
+        {"\x1b[1", {"\x1b", "[A"}, "nothing Up"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        Pieces source(c.later);
+        std::string input = c.first;
+        std::string keys;
+        while (!input.empty() || source.arrive(input)) {
+            if (!keys.empty()) keys += ' ';
+            keys += key_text(take_key(input, source));
+        }
+        EXPECT_EQ(keys, c.keys);
+        // Every wait for more gives the terminal a moment, and only that.
+        for (int wait : source.waits) {
+            EXPECT_GT(wait, 0);
+            EXPECT_LE(wait, 1000);
+        }
+    }
 }
 
 TEST(Keys, EventsArePressesUnlessToldOtherwise) {

@@ -24,11 +24,17 @@ constexpr std::string_view MHZ_HELP = "Type MHz; Backspace deletes, \u21b2 appli
 constexpr std::string_view POINTS_HELP =
     "Type the point count; Backspace deletes, \u21b2 applies, and Esc cancels.";
 
+// The active list or editor is white, the others dark grey; a terminal
+// without colours shows the active one in bold instead.
+tui::Style active_style(bool active) {
+    return active ? screens::fg(Color::White).mono(tui::Modifier::Bold) : screens::fg(Color::DarkGray);
+}
+
 tui::List menu_list(const MenuListWidget& widget) {
     std::vector<tui::Line> items(widget.items.begin(), widget.items.end());
     tui::List list(std::move(items));
     list.block(screens::box(widget.title))
-        .style(screens::fg(widget.active ? Color::White : Color::DarkGray))
+        .style(active_style(widget.active))
         .highlight_style(tui::Style().bg(Color::Blue).add_modifier(tui::Modifier::Italic));
     return list;
 }
@@ -93,7 +99,7 @@ void render_parameters(const UiState& state, tui::Buffer& buf) {
     for (std::size_t i = 0; i < boxes.size(); ++i) {
         tui::Paragraph(tui::Text(boxes[i].second->display_text()))
             .block(box(boxes[i].first))
-            .style(fg(i == state.column ? Color::White : Color::DarkGray))
+            .style(active_style(i == state.column))
             .render(cells[i], buf);
     }
     help_line(state, buf, help);

@@ -20,7 +20,8 @@ tui::LineGauge gauge_widget(const ProgressGauge& gauge) {
     tui::LineGauge g;
     g.label(tui::Line(gauge.label))
         .ratio(gauge.ratio)
-        .filled_style(fg(Color::Blue))
+        // Without colours the filled part shows as a reversed bar.
+        .filled_style(fg(Color::Blue).mono(tui::Modifier::Reversed))
         .unfilled_style(fg(Color::Red));
     return g;
 }

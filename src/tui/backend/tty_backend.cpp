@@ -8,31 +8,17 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstdlib>
 
 #include "base/stream_text.hpp"
 #include "base/text.hpp"
-#include "tui/core/utf8.hpp"
 
 namespace vorlix::tui {
 
 namespace {
 
-// Short enough that Esc feels immediate, long enough for the escape
-// sequences of arrow keys to arrive whole over a local terminal.
-constexpr int ESCAPE_DELAY_MS = 25;
-
 base::IoError failure(const char* what) { return base::IoError::custom(base::IoErrorKind::Other, what); }
 
 void append_number(std::string& out, unsigned n) { out += std::to_string(n); }
-
-std::size_t utf8_length(unsigned char lead) {
-    if (lead < 0x80) return 1;
-    if ((lead & 0xe0) == 0xc0) return 2;
-    if ((lead & 0xf0) == 0xe0) return 3;
-    if ((lead & 0xf8) == 0xf0) return 4;
-    return 1;  // malformed: decoded as U+FFFD on its own
-}
 
 // Cells never hold control characters or malformed text; should one slip
 // through, it must not reach the terminal as a command.
@@ -74,7 +60,9 @@ IoResult<> TtyBackend::draw(std::span<const CellUpdate> updates) {
             append_number(out_, u.x + 1u);
             out_ += 'H';
         }
-        append_style(Style{cell.fg, cell.bg, cell.modifier});
+        // Without colours, the attributes meant to stand in for them.
+        const Modifier modifier = colors_ < 8 ? cell.modifier | cell.monochrome : cell.modifier;
+        append_style(Style{cell.fg, cell.bg, modifier});
         append_symbol(out_, cell.symbol);
         // A wide symbol moves the cursor two cells, but the cell after it is
         // never sent on its own: the next update always places the cursor.
@@ -87,7 +75,12 @@ void TtyBackend::append_style(const Style& style) {
     if (style_ && *style_ == style) return;
     style_ = style;
     out_ += "\x1b[0";
-    const Modifier m = style.modifier;
+    Modifier m = style.modifier;
+    // Eight colours have no dark grey, and the usual stand-in for a bright
+    // colour, the dim one in bold, would be black: unreadable on the dark
+    // background most terminals have. Dimmed grey is the nearest readable.
+    const bool dark_gray = colors_ >= 8 && colors_ < 16 && style.fg == Color::DarkGray;
+    if (dark_gray) m |= Modifier::Dim;
     bool bold = has_modifier(m, Modifier::Bold);
     std::string attributes;
     if (has_modifier(m, Modifier::Dim)) attributes += ";2";
@@ -101,7 +94,7 @@ void TtyBackend::append_style(const Style& style) {
         // No colours to tell a highlighted background by: show it reversed.
         if (style.bg.index()) reverse = !reverse;
     } else {
-        append_color(style.fg, false, bold);
+        append_color(dark_gray ? Color::Gray : style.fg, false, bold);
         bool unused = false;
         append_color(style.bg, true, unused);
     }
@@ -202,7 +195,7 @@ IoResult<> TtyBackend::flush() {
     return {};
 }
 
-IoResult<bool> TtyBackend::fill(int timeout_ms) {
+IoResult<bool> TtyBackend::read_into(std::string& into, int timeout_ms) {
     if (closed_) return false;
     pollfd p{fd_, POLLIN, 0};
     int ready = 0;
@@ -223,50 +216,19 @@ IoResult<bool> TtyBackend::fill(int timeout_ms) {
         closed_ = true;
         return false;
     }
-    in_.append(buf, static_cast<std::size_t>(n));
+    into.append(buf, static_cast<std::size_t>(n));
     return true;
 }
 
-// The next character of the input, waiting a little for the rest of a
-// character cut in two; nothing when the input is empty.
-std::optional<char32_t> TtyBackend::take_char(bool wait) {
-    if (in_.empty() && !(wait && fill(ESCAPE_DELAY_MS).value_or(false))) return std::nullopt;
-    const std::size_t need = utf8_length(static_cast<unsigned char>(in_[0]));
-    while (in_.size() < need && fill(ESCAPE_DELAY_MS).value_or(false)) {}
-    const base::DecodedChar d = base::decode_utf8_replacing(in_, 0);
-    in_.erase(0, d.length);
-    return d.code_point;
-}
-
-IoResult<std::optional<Event>> TtyBackend::next_key() {
-    const std::optional<char32_t> first = take_char(false);
-    if (!first) return std::nullopt;
-    if (*first != 0x1b) return translate_read(ReadStatus::Character, *first);
-
-    // Esc with more input following at once: an Alt combination, or an
-    // escape sequence. Those of keys no screen uses are swallowed whole so
-    // their characters do not arrive as keys, and so is one cut short.
-    const std::optional<char32_t> next = take_char(true);
-    if (!next) return KeyEvent::key(KeyCode::Esc);
-    std::u32string sequence(1, *next);
-    for (;;) {
-        const EscapeParse parse = parse_escape_sequence(sequence);
-        if (parse.status == EscapeStatus::Key) return parse.key;
-        if (parse.status == EscapeStatus::Swallow) return std::nullopt;
-        if (parse.status == EscapeStatus::NotASequence) break;
-        const std::optional<char32_t> c = take_char(true);
-        if (!c) return std::nullopt;
-        sequence.push_back(*c);
-    }
-    if (auto e = translate_read(ReadStatus::Character, *next)) return e;
-    return KeyEvent::key(KeyCode::Esc);
+bool TtyBackend::read_more(std::string& into, int timeout_ms) {
+    return read_into(into, timeout_ms).value_or(false);
 }
 
 IoResult<std::optional<Event>> TtyBackend::poll(std::chrono::milliseconds timeout) {
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + timeout;
     for (;;) {
-        if (!in_.empty()) return next_key();
+        if (!in_.empty()) return take_key(in_, *this);
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
         int wait_ms = static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(left.count(), 0, INT_MAX));
         if (closed_) {
@@ -303,7 +265,7 @@ IoResult<std::optional<Event>> TtyBackend::poll(std::chrono::milliseconds timeou
             if (redraw || resize) return ResizeEvent{};
         }
         if (!closed_ && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
-            if (auto got = fill(0); !got) return std::unexpected(got.error());
+            if (auto got = read_into(in_, 0); !got) return std::unexpected(got.error());
         }
     }
 }

@@ -25,13 +25,14 @@ inline constexpr char WAKE_INTERRUPT = 'S';  // the program was asked to end
 // since every terminal emulator in use shows the sixteen named colours.
 int described_colors(int fd);
 
-class TtyBackend final : public Backend, public EventSource {
+class TtyBackend final : public Backend, public EventSource, private InputSource {
 public:
     // Draws on and reads from `fd`; `wake_fd` is the read end of a
-    // non-blocking wake-up pipe (-1 for none). Neither is closed here. `colors` is what
-    // the terminal shows: 256, 16, 8 (bright colours become bold dim ones),
-    // or fewer (no colours; a background becomes reverse video, so a
-    // selection stays visible).
+    // non-blocking wake-up pipe (-1 for none). Neither is closed here.
+    // `colors` is what the terminal shows: 256, 16, 8 (bright colours become
+    // bold dim ones, dark grey dimmed grey), or fewer (no colours: a
+    // background becomes reverse video, so a selection stays visible, and
+    // the attributes a cell holds in place of its colours are shown).
     TtyBackend(int fd, int wake_fd, int colors) : fd_(fd), wake_fd_(wake_fd), colors_(colors) {}
 
     IoResult<> draw(std::span<const CellUpdate> updates) override;
@@ -42,9 +43,9 @@ public:
     IoResult<Size> size() override;
     IoResult<> flush() override;
 
-    // A key typed right after Esc (what an Alt combination sends) counts as
-    // that key alone, since modifiers do not count. Escape sequences of the
-    // cursor and editing keys are recognised in their common encodings.
+    // Keys are read as take_key() makes them of the bytes: escape sequences
+    // of the cursor and editing keys in their common encodings, and Esc
+    // followed at once by another key as both.
     // A resize or a lost screen comes as a ResizeEvent, an end request as an
     // InterruptEvent.
     IoResult<std::optional<Event>> poll(std::chrono::milliseconds timeout) override;
@@ -58,10 +59,10 @@ private:
     };
     void append_style(const Style& style);
     void append_color(Color color, bool background, bool& bold);
-    // Reads what the terminal has sent within `timeout_ms`; false when nothing came.
-    IoResult<bool> fill(int timeout_ms);
-    std::optional<char32_t> take_char(bool wait);
-    IoResult<std::optional<Event>> next_key();
+    // Appends to `into` what the terminal has sent within `timeout_ms`;
+    // false when nothing came.
+    IoResult<bool> read_into(std::string& into, int timeout_ms);
+    bool read_more(std::string& into, int timeout_ms) override;
 
     int fd_;
     int wake_fd_;

@@ -117,6 +117,7 @@ void Buffer::reset() {
             c.fg = Color::Reset;
             c.bg = Color::Reset;
             c.modifier = Modifier::None;
+            c.monochrome = Modifier::None;
             c.skip = false;
         } else {
             c.reset();
@@ -135,7 +136,10 @@ namespace {
 // all of a screen, compared without a library call: an unchanged frame is
 // compared cell by cell on every poll of the event loop.
 bool same_cell(const Cell& a, const Cell& b) {
-    if (a.fg != b.fg || a.bg != b.bg || a.modifier != b.modifier || a.skip != b.skip) return false;
+    if (a.fg != b.fg || a.bg != b.bg || a.modifier != b.modifier || a.monochrome != b.monochrome ||
+        a.skip != b.skip) {
+        return false;
+    }
     const std::size_t n = a.symbol.size();
     if (n != b.symbol.size()) return false;
     if (n == 1) return a.symbol[0] == b.symbol[0];

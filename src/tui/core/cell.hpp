@@ -15,12 +15,14 @@ struct Cell {
     Color fg;
     Color bg;
     Modifier modifier = Modifier::None;
+    Modifier monochrome = Modifier::None;  // shown instead of the colours where there are none
     bool skip = false;
 
     // Lays a style over the cell: only what the style sets changes.
     void set_style(const Style& style) {
         if (style.foreground) fg = *style.foreground;
         if (style.background) bg = *style.background;
+        if (style.monochrome) monochrome = *style.monochrome;
         modifier = (modifier & ~style.removed) | style.added;
     }
 
@@ -31,6 +33,7 @@ struct Cell {
         s.background = bg;
         s.added = modifier;
         s.removed = ~modifier;
+        s.monochrome = monochrome;
         return s;
     }
 

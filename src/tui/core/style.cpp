@@ -55,7 +55,9 @@ std::string describe(const Style& style) {
     }
     if (style.removed != Modifier::None) {
         out += sep + std::string("remove: ") + modifier_names(style.removed);
+        sep = ", ";
     }
+    if (style.monochrome) out += sep + std::string("mono: ") + modifier_names(*style.monochrome);
     out += " }";
     return out;
 }

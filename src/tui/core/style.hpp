@@ -103,6 +103,10 @@ struct Style {
     std::optional<Color> background;
     Modifier added = Modifier::None;
     Modifier removed = Modifier::None;
+    // What a terminal without colours shows in their place, over the
+    // modifiers: where the colours tell things apart (the active part, the
+    // filled part), attributes every terminal has tell them apart there.
+    std::optional<Modifier> monochrome;
 
     constexpr Style fg(Color c) const {
         Style s = *this;
@@ -112,6 +116,11 @@ struct Style {
     constexpr Style bg(Color c) const {
         Style s = *this;
         s.background = c;
+        return s;
+    }
+    constexpr Style mono(Modifier m) const {
+        Style s = *this;
+        s.monochrome = m;
         return s;
     }
     constexpr Style add_modifier(Modifier m) const {
@@ -131,6 +140,7 @@ struct Style {
         Style s = *this;
         if (other.foreground) s.foreground = other.foreground;
         if (other.background) s.background = other.background;
+        if (other.monochrome) s.monochrome = other.monochrome;
         s.added = (s.added & ~other.removed) | other.added;
         s.removed = (s.removed & ~other.added) | other.removed;
         return s;
@@ -139,7 +149,7 @@ struct Style {
     bool operator==(const Style&) const = default;
 };
 
-// "Style { fg: Blue, add: Italic }", for test messages.
+// "Style { fg: Blue, add: Italic, mono: Bold }", for test messages.
 std::string describe(const Style& style);
 
 }  // namespace vorlix::tui

@@ -93,7 +93,7 @@ TEST_F(KeysTest, PortSelectionKeys) {
 
 TEST_F(KeysTest, CtrlQActsAsQOnEveryScreen) {
     // The terminal layer reports Ctrl+Q as the control character 0x11.
-    const auto event = tui::translate_read(tui::ReadStatus::Character, 0x11);
+    const auto event = tui::translate_read(0x11);
     ASSERT_TRUE(event.has_value());
     const KeyEvent ctrl_q = std::get<KeyEvent>(*event);
     for (Screen screen : {Screen::PortSelection, Screen::Parameters, Screen::Plot, Screen::Acquiring,

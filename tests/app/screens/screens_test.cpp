@@ -30,6 +30,8 @@ using tui::testing_support::buffers_equal;
 using Rows = std::vector<std::string>;
 
 const Style WHITE = Style().fg(Color::White);
+// The active list or editor: white, and bold where there are no colours.
+const Style ACTIVE = WHITE.mono(tui::Modifier::Bold);
 const Style GREY = Style().fg(Color::DarkGray);
 const Style SELECTED = Style().bg(Color::Blue).add_modifier(tui::Modifier::Italic);
 
@@ -87,7 +89,7 @@ TEST(PortSelectionScreen, ListsAboutAndHelp) {
         "       └───────────┘└───────────┘       ",
         "       ove, ←→ to select, and ↲ t       ",
     });
-    expected.set_style(Rect{7, 5, 13, 10}, WHITE);
+    expected.set_style(Rect{7, 5, 13, 10}, ACTIVE);
     expected.set_style(Rect{20, 5, 13, 10}, GREY);
     expected.set_style(Rect{8, 7, 11, 1}, SELECTED);   // COM3: a preferred port
     expected.set_style(Rect{21, 7, 11, 1}, SELECTED);  // 115200: the configured rate
@@ -117,7 +119,7 @@ TEST(PortSelectionScreen, EmptyPortListAndSwappedColumn) {
         "        Use ↓↑ to move, ←→ to select, and ↲ to continue.        ",
     });
     expected.set_style(Rect{7, 5, 25, 10}, GREY);
-    expected.set_style(Rect{32, 5, 25, 10}, WHITE);
+    expected.set_style(Rect{32, 5, 25, 10}, ACTIVE);
     expected.set_style(Rect{33, 7, 23, 1}, SELECTED);
     EXPECT_TRUE(buffers_equal(draw(s, 64, 16), expected));
 }
@@ -152,7 +154,7 @@ TEST(ParametersScreen, EditorsAndHelpWhileTyping) {
         "               Type MHz; Backspace deletes, ↲ applies, and Esc cancels.               ",
     });
     expected.set_style(Rect{7, 5, 18, 3}, GREY);
-    expected.set_style(Rect{25, 5, 18, 3}, WHITE);
+    expected.set_style(Rect{25, 5, 18, 3}, ACTIVE);
     expected.set_style(Rect{43, 5, 18, 3}, GREY);
     expected.set_style(Rect{61, 5, 18, 3}, GREY);
     EXPECT_TRUE(buffers_equal(draw(s, 86, 10), expected));
@@ -218,7 +220,8 @@ TEST(AcquiringScreen, StatusGaugeAndInfo) {
     expected.set_style(Rect{7, 0, 20, 3}, WHITE);
     expected.set_style(Rect{7, 4, 20, 10}, WHITE);
 
-    // The gauge's ten bar cells after "Progress: ": filled in blue, the rest red.
+    // The gauge's ten bar cells after "Progress: ": filled in blue (reversed
+    // where there are no colours), the rest red.
     struct Case {
         std::uint64_t progress;
         std::uint16_t filled;
@@ -226,7 +229,7 @@ TEST(AcquiringScreen, StatusGaugeAndInfo) {
     for (const auto& c : cases) {
         s.acquisition->with_lock([&](auto& r) { r.progress = c.progress; });
         Buffer want = expected;
-        want.set_style(Rect{17, 3, c.filled, 1}, Style().fg(Color::Blue));
+        want.set_style(Rect{17, 3, c.filled, 1}, Style().fg(Color::Blue).mono(tui::Modifier::Reversed));
         want.set_style(
             Rect{static_cast<std::uint16_t>(17 + c.filled), 3, static_cast<std::uint16_t>(10 - c.filled), 1},
             Style().fg(Color::Red));
