@@ -158,7 +158,7 @@ std::expected<void, base::IoError> ScanCsvParser::take(std::size_t count) {
     const char* search = begin + pending_;
     while (const void* found = std::memchr(search, '\n', static_cast<std::size_t>(end - search))) {
         const char* const eol = static_cast<const char*>(found);
-        if (auto ok = line({start, eol}, true); !ok) return ok;
+        if (auto ok = line({start, eol}); !ok) return ok;
         start = eol + 1;
         search = start;
     }
@@ -171,20 +171,18 @@ std::expected<void, base::IoError> ScanCsvParser::take(std::size_t count) {
 
 std::expected<std::vector<Sample>, base::IoError> ScanCsvParser::finish() {
     if (pending_ > 0) {
-        if (auto ok = line({buffer_.get(), pending_}, false); !ok)
-            return std::unexpected(std::move(ok.error()));
+        if (auto ok = line({buffer_.get(), pending_}); !ok) return std::unexpected(std::move(ok.error()));
         pending_ = 0;
     }
     if (samples_.empty()) return std::unexpected(scan_csv_error(std::nullopt, "file contains no samples"));
     return std::move(samples_);
 }
 
-// One physical line without its line feed; `fed` when it had one, so that
-// only a carriage return right before a line feed belongs to the line end.
-std::expected<void, base::IoError> ScanCsvParser::line(std::string_view text, bool fed) {
+// One physical line without its line feed. The carriage return of a CRLF
+// end needs no step of its own: it is white space, trimmed with the rest.
+std::expected<void, base::IoError> ScanCsvParser::line(std::string_view text) {
     ++line_number_;
     if (text.size() > MAX_LINE_BYTES) return std::unexpected(line_too_long(line_number_));
-    if (fed && !text.empty() && text.back() == '\r') text.remove_suffix(1);
     if (!is_ascii(text) && !base::is_valid_utf8(text)) {
         return std::unexpected(
             base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8"));

@@ -59,7 +59,7 @@ public:
     std::expected<std::vector<instrument::Sample>, base::IoError> finish();
 
 private:
-    std::expected<void, base::IoError> line(std::string_view text, bool fed);
+    std::expected<void, base::IoError> line(std::string_view text);
 
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_;
