@@ -5,16 +5,49 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
 #include <thread>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+// A file that grows while it is read, as one another process keeps
+// appending to: while `growing` names a file, every read of it first adds a
+// line (a thousand at most, so that a reader that follows the growth still
+// ends, with more samples than the file had).
+namespace {
+
+struct Growing {
+    std::atomic<bool> on{false};
+    dev_t device = 0;
+    ino_t inode = 0;
+    int append_fd = -1;
+    std::atomic<int> added{0};
+} growing;
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+    using Real = ssize_t (*)(int, void*, size_t);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "read"));
+    struct stat info {};
+    if (growing.on.load() && ::fstat(fd, &info) == 0 && info.st_dev == growing.device &&
+        info.st_ino == growing.inode && growing.added < 1000) {
+        ++growing.added;
+        if (::write(growing.append_fd, "5,6\n", 4) != 4) std::abort();
+    }
+    return real(fd, buffer, count);
+}
 
 namespace vorlix::scan_csv {
 namespace {
@@ -223,6 +256,24 @@ TEST(ReadBack, WhatTheWriterSavedReadsBackExactly) {
         }
     }
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(ReadFile, AFileIsReadAsItStoodWhenOpened) {
+    std::ofstream(path_, std::ios::binary) << "1,2\n3,4\n";
+    struct stat info {};
+    ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+    growing.device = info.st_dev;
+    growing.inode = info.st_ino;
+    growing.append_fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(growing.append_fd, 0);
+    growing.on = true;
+    auto result = read_scan_csv(path_);
+    growing.on = false;
+    ::close(growing.append_fd);
+    ASSERT_TRUE(result.has_value()) << result.error().display();
+    EXPECT_EQ(*result, (std::vector<Sample>{{1, 2}, {3, 4}}));
+    // The growth really happened while the file was read.
+    EXPECT_GE(growing.added.load(), 1);
 }
 
 TEST_F(ReadFile, KeepsTheOperatingSystemErrorWithoutALine) {
