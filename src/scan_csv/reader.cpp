@@ -163,6 +163,14 @@ std::expected<void, base::IoError> ScanCsvParser::take(std::size_t count) {
         search = start;
     }
     pending_ = static_cast<std::size_t>(end - start);
+    if (expected_bytes_ != 0 && !samples_.empty()) {
+        // An eighth more than the lines so far suggest, and never more
+        // than the shortest sample lines ("1,2\n") could give.
+        const std::uint64_t seen = total_ - pending_;
+        const std::uint64_t guess = expected_bytes_ * samples_.size() / seen;
+        samples_.reserve(static_cast<std::size_t>(std::min(guess + guess / 8, expected_bytes_ / 4 + 1)));
+        expected_bytes_ = 0;
+    }
     // Whatever follows, the next line is already too long.
     if (pending_ > MAX_LINE_BYTES) return std::unexpected(line_too_long(line_number_ + 1));
     if (start != begin) std::memmove(begin, start, pending_);
@@ -225,6 +233,7 @@ std::expected<std::vector<Sample>, base::IoError> read_from(int fd) {
             return std::unexpected(scan_csv_error(std::nullopt, "file is larger than 1 GiB"));
     }
     ScanCsvParser parser(READ_PIECE_BYTES);
+    if (left <= MAX_FILE_BYTES) parser.expect_bytes(left);
     while (left > 0) {
         const std::span<char> room = parser.room();
         const ssize_t n =

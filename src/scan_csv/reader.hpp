@@ -50,6 +50,11 @@ public:
     // `piece_bytes` is the room a piece gets; a longer line makes more.
     explicit ScanCsvParser(std::size_t piece_bytes);
 
+    // The file holds about `bytes` bytes: once the first piece shows how long
+    // its lines are, room for all its samples is made at once, rather than
+    // in steps that each copy the samples so far.
+    void expect_bytes(std::uint64_t bytes) { expected_bytes_ = bytes; }
+
     // Where the next bytes go; never empty.
     std::span<char> room();
     // The first `count` bytes of room() hold the next piece.
@@ -65,6 +70,7 @@ private:
     std::size_t capacity_;
     std::size_t pending_ = 0;  // bytes of the line in progress, at the buffer's start
     std::uint64_t total_ = 0;
+    std::uint64_t expected_bytes_ = 0;  // none once the room is made
     std::uint64_t line_number_ = 0;
     bool header_taken_ = false;
     std::vector<instrument::Sample> samples_;
