@@ -109,6 +109,8 @@ std::optional<double> parse_decimal(std::string_view text) {
 
 base::IoError line_too_long(std::uint64_t line) { return scan_csv_error(line, "line is longer than 1 MiB"); }
 
+base::IoError file_too_large() { return scan_csv_error(std::nullopt, "file is larger than 1 GiB"); }
+
 }  // namespace
 
 base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view message) {
@@ -149,8 +151,7 @@ std::span<char> ScanCsvParser::room() {
 
 std::expected<void, base::IoError> ScanCsvParser::take(std::size_t count) {
     total_ += count;
-    if (total_ > MAX_FILE_BYTES)
-        return std::unexpected(scan_csv_error(std::nullopt, "file is larger than 1 GiB"));
+    if (total_ > MAX_FILE_BYTES) return std::unexpected(file_too_large());
     char* const begin = buffer_.get();
     const char* const end = begin + pending_ + count;
     const char* start = begin;
@@ -229,8 +230,7 @@ std::expected<std::vector<Sample>, base::IoError> read_from(int fd) {
     struct stat info {};
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
         left = static_cast<std::uint64_t>(info.st_size);
-        if (left > MAX_FILE_BYTES)
-            return std::unexpected(scan_csv_error(std::nullopt, "file is larger than 1 GiB"));
+        if (left > MAX_FILE_BYTES) return std::unexpected(file_too_large());
     }
     ScanCsvParser parser(READ_PIECE_BYTES);
     if (left <= MAX_FILE_BYTES) parser.expect_bytes(left);

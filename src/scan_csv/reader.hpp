@@ -29,6 +29,7 @@
 
 namespace vorlix::scan_csv {
 
+// The error texts name them: "1 GiB" and "1 MiB".
 inline constexpr std::uint64_t MAX_FILE_BYTES = std::uint64_t{1} << 30;  // 1 GiB
 inline constexpr std::size_t MAX_LINE_BYTES = std::size_t{1} << 20;      // 1 MiB, without the line feed
 
