@@ -17,7 +17,9 @@
 #include <thread>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -384,6 +386,39 @@ TEST(ReadBounds, AStreamPastTheBoundFailsAsItPassesIt) {
                                                 ? "invalid scan CSV: file is larger than 1 GiB"
                                                 : "invalid scan CSV: file contains no samples");
     }
+}
+
+// The bound still lets a file hold hundreds of millions of samples. Where
+// the memory for them runs out, the read fails like any other, rather than
+// ending the program.
+TEST_F(ReadFile, SamplesBeyondTheMemoryAreAnErrorNotACrash) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need address space of their own";
+#endif
+    {
+        std::ofstream out(path_, std::ios::binary);
+        const std::string lines = [] {
+            std::string text;
+            for (int i = 0; i < 65536; ++i) text += "1,2\n";
+            return text;
+        }();
+        for (int i = 0; i < 256; ++i) out << lines;  // 16 Mi samples, 256 MiB of them
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        std::uint64_t pages = 0;
+        statm >> pages;
+        const std::uint64_t room = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) + (64u << 20);
+        const rlimit limit{room, room};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
+        auto result = read_scan_csv(path_);
+        ::_exit(!result && result.error() == base::IoError::from_errno(ENOMEM) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace
