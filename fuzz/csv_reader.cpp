@@ -1,4 +1,5 @@
 // Any bytes as a viewer file, or as one field: the reader must never crash,
+// the bytes cut into pieces anywhere must give what the whole gives,
 // whatever it accepts must be a usable sweep, and that sweep saved by the
 // scan writer (with or without its header, as the first byte chooses) must
 // read back as the very same samples.
@@ -14,6 +15,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "scan_csv/pieces.hpp"
 #include "scan_csv/reader.hpp"
 #include "scan_csv/writer.hpp"
 
@@ -50,7 +52,7 @@ void round_trip(const std::vector<vorlix::instrument::Sample>& samples, bool hea
     vorlix::config::OutputConfig output;
     output.directory = scratch_directory();
     output.include_header = header;
-    auto path = vorlix::scan_csv::write_scan_csv_stamped(samples, output, "fuzz");
+    auto path = vorlix::scan_csv::write_scan_csv(samples, output);
     if (!path) {
         std::fprintf(stderr, "csv: accepted samples failed to save: %s\n", path.error().display().c_str());
         std::abort();
@@ -84,7 +86,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (auto number = vorlix::scan_csv::parse_number(text, "level"); !number) {
         if (!number.error().starts_with("invalid level number `")) __builtin_trap();
     }
-    auto samples = vorlix::scan_csv::parse_scan_csv(text);
+    auto samples = vorlix::test::parse_whole(text);
+    // Where the pieces are cut and how much room the parser starts with
+    // come from the last bytes, so the fuzzer steers them too.
+    const std::size_t cut = size >= 2 ? (data[size - 1] | std::size_t{data[size - 2]} << 8) % (size + 1) : 0;
+    const std::size_t room = size >= 3 ? 1 + data[size - 3] % 64 : 1;
+    const auto cut_up = vorlix::test::parse_cut(text, {cut}, room + 1, room);
+    if (cut_up != samples) __builtin_trap();
     if (!samples) {
         if (samples.error().kind() != vorlix::base::IoErrorKind::InvalidData) __builtin_trap();
         return 0;

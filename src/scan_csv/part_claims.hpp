@@ -27,9 +27,6 @@ public:
         written_.notify_all();
     }
 
-    // How often a thread has waited for the writing.
-    std::size_t waits() const { return waits_.load(std::memory_order_relaxed); }
-
     // No part not yet taken will be; waiting threads go.
     void stop() {
         next_.store(count_, std::memory_order_relaxed);
@@ -46,7 +43,6 @@ private:
             if (index >= count_) return std::nullopt;
             if (index >= written + ahead_) {
                 if (!wait) return std::nullopt;
-                waits_.fetch_add(1, std::memory_order_relaxed);
                 written_.wait(written, std::memory_order_acquire);
                 continue;
             }
@@ -58,7 +54,6 @@ private:
     const std::size_t ahead_;
     std::atomic<std::size_t> next_{0};
     std::atomic<std::size_t> written_{0};
-    std::atomic<std::size_t> waits_{0};
 };
 
 }  // namespace vorlix::scan_csv

@@ -1,13 +1,19 @@
 #include "scan_csv/reader.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
-#include "base/file_io.hpp"
 #include "base/text.hpp"
+#include "base/unique_fd.hpp"
 
 namespace vorlix::scan_csv {
 namespace {
@@ -27,6 +33,14 @@ bool is_ascii(std::string_view text) {
         if (static_cast<unsigned char>(text[i]) & 0x80) return false;
     }
     return true;
+}
+
+// Most lines and fields begin and end with a byte that is neither ASCII
+// white space nor part of a longer character: nothing to trim, and no call.
+std::string_view trim(std::string_view text) {
+    const auto plain = [](char c) { return static_cast<unsigned char>(c) - 0x21u < 0x5Fu; };  // '!' to DEL
+    if (!text.empty() && plain(text.front()) && plain(text.back())) return text;
+    return base::trim_unicode_whitespace(text);
 }
 
 bool equals_lower(std::string_view text, std::string_view lower) {
@@ -93,6 +107,10 @@ std::optional<double> parse_decimal(std::string_view text) {
     return negative ? -value : value;
 }
 
+base::IoError line_too_long(std::uint64_t line) { return scan_csv_error(line, "line is longer than 1 MiB"); }
+
+base::IoError file_too_large() { return scan_csv_error(std::nullopt, "file is larger than 1 GiB"); }
+
 }  // namespace
 
 base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view message) {
@@ -104,7 +122,7 @@ base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view
 }
 
 std::expected<double, std::string> parse_number(std::string_view field, std::string_view column) {
-    std::string_view trimmed = base::trim_unicode_whitespace(field);
+    std::string_view trimmed = trim(field);
     if (auto value = parse_decimal(trimmed)) return *value;
     std::string message = "invalid ";
     message += column;
@@ -114,58 +132,140 @@ std::expected<double, std::string> parse_number(std::string_view field, std::str
     return std::unexpected(std::move(message));
 }
 
-std::expected<std::vector<Sample>, base::IoError> parse_scan_csv(std::string_view text) {
-    std::vector<Sample> samples;
-    samples.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    bool header_taken = false;
-    std::uint64_t line_number = 0;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        std::size_t eol = text.find('\n', pos);
-        std::string_view line;
-        if (eol == std::string_view::npos) {
-            line = text.substr(pos);
-            pos = text.size();
-        } else {
-            line = text.substr(pos, eol - pos);
-            pos = eol + 1;
-            if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        }
-        ++line_number;
-        if (!is_ascii(line) && !base::is_valid_utf8(line)) {
-            return std::unexpected(
-                base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8"));
-        }
-        std::string_view row = base::trim_unicode_whitespace(line);
-        if (row.empty()) continue;
-        if (samples.empty() && !header_taken && row == CSV_HEADER) {
-            header_taken = true;
-            continue;
-        }
-        std::size_t comma = row.find(',');
-        if (comma == std::string_view::npos || row.find(',', comma + 1) != std::string_view::npos) {
-            return std::unexpected(scan_csv_error(line_number, "expected exactly two columns"));
-        }
-        auto frequency = parse_number(row.substr(0, comma), "frequency");
-        if (!frequency) return std::unexpected(scan_csv_error(line_number, frequency.error()));
-        auto level = parse_number(row.substr(comma + 1), "level");
-        if (!level) return std::unexpected(scan_csv_error(line_number, level.error()));
-        if (!std::isfinite(*frequency) || !std::isfinite(*level)) {
-            return std::unexpected(scan_csv_error(line_number, "values must be finite"));
-        }
-        if (!samples.empty() && samples.back().frequency_mhz > *frequency) {
-            return std::unexpected(scan_csv_error(line_number, "frequencies must be in nondecreasing order"));
-        }
-        samples.push_back(Sample{*frequency, *level});
+ScanCsvParser::ScanCsvParser(std::size_t piece_bytes)
+    : buffer_(std::make_unique_for_overwrite<char[]>(std::max<std::size_t>(piece_bytes, 1))),
+      capacity_(std::max<std::size_t>(piece_bytes, 1)) {}
+
+std::span<char> ScanCsvParser::room() {
+    if (pending_ == capacity_) {
+        // The line in progress fills the buffer: it grows until the line
+        // ends or passes its bound.
+        const std::size_t capacity = 2 * capacity_;
+        auto buffer = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(buffer.get(), buffer_.get(), pending_);
+        buffer_ = std::move(buffer);
+        capacity_ = capacity;
     }
-    if (samples.empty()) return std::unexpected(scan_csv_error(std::nullopt, "file contains no samples"));
-    return samples;
+    return {buffer_.get() + pending_, capacity_ - pending_};
 }
 
+std::expected<void, base::IoError> ScanCsvParser::take(std::size_t count) {
+    total_ += count;
+    if (total_ > MAX_FILE_BYTES) return std::unexpected(file_too_large());
+    char* const begin = buffer_.get();
+    const char* const end = begin + pending_ + count;
+    const char* start = begin;
+    // The line in progress holds no line feed: the search starts at the new bytes.
+    const char* search = begin + pending_;
+    while (const void* found = std::memchr(search, '\n', static_cast<std::size_t>(end - search))) {
+        const char* const eol = static_cast<const char*>(found);
+        if (auto ok = line({start, eol}); !ok) return ok;
+        start = eol + 1;
+        search = start;
+    }
+    pending_ = static_cast<std::size_t>(end - start);
+    if (expected_bytes_ != 0 && !samples_.empty()) {
+        // An eighth more than the lines so far suggest, and never more
+        // than the shortest sample lines ("1,2\n") could give.
+        const std::uint64_t seen = total_ - pending_;
+        const std::uint64_t guess = expected_bytes_ * samples_.size() / seen;
+        samples_.reserve(static_cast<std::size_t>(std::min(guess + guess / 8, expected_bytes_ / 4 + 1)));
+        expected_bytes_ = 0;
+    }
+    // Whatever follows, the next line is already too long.
+    if (pending_ > MAX_LINE_BYTES) return std::unexpected(line_too_long(line_number_ + 1));
+    if (start != begin) std::memmove(begin, start, pending_);
+    return {};
+}
+
+std::expected<std::vector<Sample>, base::IoError> ScanCsvParser::finish() {
+    if (pending_ > 0) {
+        if (auto ok = line({buffer_.get(), pending_}); !ok) return std::unexpected(std::move(ok.error()));
+        pending_ = 0;
+    }
+    if (samples_.empty()) return std::unexpected(scan_csv_error(std::nullopt, "file contains no samples"));
+    return std::move(samples_);
+}
+
+// One physical line without its line feed. The carriage return of a CRLF
+// end needs no step of its own: it is white space, trimmed with the rest.
+std::expected<void, base::IoError> ScanCsvParser::line(std::string_view text) {
+    ++line_number_;
+    if (text.size() > MAX_LINE_BYTES) return std::unexpected(line_too_long(line_number_));
+    if (!is_ascii(text) && !base::is_valid_utf8(text)) {
+        return std::unexpected(
+            base::IoError::custom(base::IoErrorKind::InvalidData, "stream did not contain valid UTF-8"));
+    }
+    std::string_view row = trim(text);
+    if (row.empty()) return {};
+    if (samples_.empty() && !header_taken_ && row == CSV_HEADER) {
+        header_taken_ = true;
+        return {};
+    }
+    std::size_t comma = row.find(',');
+    if (comma == std::string_view::npos || row.find(',', comma + 1) != std::string_view::npos) {
+        return std::unexpected(scan_csv_error(line_number_, "expected exactly two columns"));
+    }
+    auto frequency = parse_number(row.substr(0, comma), "frequency");
+    if (!frequency) return std::unexpected(scan_csv_error(line_number_, frequency.error()));
+    auto level = parse_number(row.substr(comma + 1), "level");
+    if (!level) return std::unexpected(scan_csv_error(line_number_, level.error()));
+    if (!std::isfinite(*frequency) || !std::isfinite(*level)) {
+        return std::unexpected(scan_csv_error(line_number_, "values must be finite"));
+    }
+    if (!samples_.empty() && samples_.back().frequency_mhz > *frequency) {
+        return std::unexpected(scan_csv_error(line_number_, "frequencies must be in nondecreasing order"));
+    }
+    samples_.push_back(Sample{*frequency, *level});
+    return {};
+}
+
+namespace {
+
+std::expected<std::vector<Sample>, base::IoError> read_from(int fd) {
+    // A regular file is read as it stood when it was opened, so one that
+    // keeps growing still ends. One that reports no size (as those under
+    // /proc do) is read like a stream: up to one byte past the bound.
+    std::uint64_t left = MAX_FILE_BYTES + 1;
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+        left = static_cast<std::uint64_t>(info.st_size);
+        if (left > MAX_FILE_BYTES) return std::unexpected(file_too_large());
+    }
+    ScanCsvParser parser(READ_PIECE_BYTES);
+    if (left <= MAX_FILE_BYTES) parser.expect_bytes(left);
+    while (left > 0) {
+        const std::span<char> room = parser.room();
+        const ssize_t n =
+            ::read(fd, room.data(), static_cast<std::size_t>(std::min<std::uint64_t>(room.size(), left)));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return std::unexpected(base::IoError::from_errno(errno));
+        }
+        if (n == 0) break;
+        left -= static_cast<std::uint64_t>(n);
+        if (auto ok = parser.take(static_cast<std::size_t>(n)); !ok)
+            return std::unexpected(std::move(ok.error()));
+    }
+    return parser.finish();
+}
+
+}  // namespace
+
 std::expected<std::vector<Sample>, base::IoError> read_scan_csv(const std::filesystem::path& path) {
-    auto bytes = base::read_whole_file(path);
-    if (!bytes) return std::unexpected(std::move(bytes.error()));
-    return parse_scan_csv(*bytes);
+    int opened;
+    do {
+        opened = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (opened < 0 && errno == EINTR);
+    if (opened < 0) return std::unexpected(base::IoError::from_errno(errno));
+    const base::UniqueFd fd(opened);
+    try {
+        return read_from(fd.get());
+    } catch (const std::bad_alloc&) {
+        // More samples than the memory holds (the byte bound still allows
+        // hundreds of millions): an error like any other, not a crash.
+        return std::unexpected(base::IoError::from_errno(ENOMEM));
+    }
 }
 
 }  // namespace vorlix::scan_csv

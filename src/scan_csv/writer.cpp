@@ -111,10 +111,4 @@ std::expected<std::filesystem::path, base::IoError> write_scan_csv(
     return write_into_directory(samples, output, format_scan_timestamp(std::chrono::system_clock::now()));
 }
 
-std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output, std::string_view stamp) {
-    if (auto ok = create_directory(output); !ok) return std::unexpected(ok.error());
-    return write_into_directory(samples, output, stamp);
-}
-
 }  // namespace vorlix::scan_csv

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "base/io_error.hpp"
 #include "config/record.hpp"
@@ -25,11 +24,6 @@ inline constexpr unsigned MAX_NAME_ATTEMPTS = 100;
 // output.directory (created with its parents) and returns the joined path.
 std::expected<std::filesystem::path, base::IoError> write_scan_csv(
     std::span<const instrument::Sample> samples, const config::OutputConfig& output);
-
-// The same with the time stamp fixed by the caller, so that two saves can be
-// made to compete for one name.
-std::expected<std::filesystem::path, base::IoError> write_scan_csv_stamped(
-    std::span<const instrument::Sample> samples, const config::OutputConfig& output, std::string_view stamp);
 
 // Local wall-clock time as "YYYYmmdd HH_MM_SS_ffffff" (microseconds).
 std::string format_scan_timestamp(std::chrono::system_clock::time_point when);

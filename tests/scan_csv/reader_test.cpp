@@ -1,17 +1,55 @@
 #include "scan_csv/reader.hpp"
 
+#include "scan_csv/pieces.hpp"
 #include "scan_csv/writer.hpp"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string>
+#include <thread>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
+
+// A file that grows while it is read, as one another process keeps
+// appending to: while `growing` names a file, every read of it first adds a
+// line (a thousand at most, so that a reader that follows the growth still
+// ends, with more samples than the file had).
+namespace {
+
+struct Growing {
+    std::atomic<bool> on{false};
+    dev_t device = 0;
+    ino_t inode = 0;
+    int append_fd = -1;
+    std::atomic<int> added{0};
+} growing;
+
+}  // namespace
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+    using Real = ssize_t (*)(int, void*, size_t);
+    static const Real real = reinterpret_cast<Real>(::dlsym(RTLD_NEXT, "read"));
+    struct stat info {};
+    if (growing.on.load() && ::fstat(fd, &info) == 0 && info.st_dev == growing.device &&
+        info.st_ino == growing.inode && growing.added < 1000) {
+        ++growing.added;
+        if (::write(growing.append_fd, "5,6\n", 4) != 4) std::abort();
+    }
+    return real(fd, buffer, count);
+}
 
 namespace vorlix::scan_csv {
 namespace {
@@ -32,6 +70,7 @@ std::vector<ParseCase> parse_cases() {
         {"plain", "240,-87.46875\n240.001234,-50\n", {{240, -87.46875}, {240.001234, -50}}, ""},
         {"header_first", "frequency_MHz,level_dBm\n100,-50\n", {{100, -50}}, ""},
         {"last_line_without_feed", "1,2\n3,4", {{1, 2}, {3, 4}}, ""},
+        {"cr_before_the_end_is_trimmed", "1,2\r", {{1, 2}}, ""},
         {"crlf_like_lf", "frequency_MHz,level_dBm\r\n1,2\r\n3,4\r\n", {{1, 2}, {3, 4}}, ""},
         {"blank_lines_and_spaces_skipped",
          "\n   \n frequency_MHz,level_dBm \n\t\n1.5 , -80\n\n",
@@ -103,7 +142,7 @@ class ParseTable : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseTable, ReadsSamplesOrReportsTheFirstProblem) {
     const ParseCase& c = GetParam();
-    auto result = parse_scan_csv(c.text);
+    auto result = test::parse_whole(c.text);
     if (c.error.empty()) {
         ASSERT_TRUE(result.has_value()) << result.error().display();
         EXPECT_EQ(*result, c.samples);
@@ -112,6 +151,32 @@ TEST_P(ParseTable, ReadsSamplesOrReportsTheFirstProblem) {
         EXPECT_EQ(result.error().display(), c.error);
         EXPECT_EQ(result.error().kind(), base::IoErrorKind::InvalidData);
         EXPECT_FALSE(result.error().os_code().has_value());
+    }
+}
+
+// What a parse gave, as one text, so that two results compare in one line.
+std::string outcome(const std::expected<std::vector<Sample>, base::IoError>& result) {
+    if (!result) return result.error().debug();
+    std::string text;
+    for (const Sample& s : *result)
+        text += std::to_string(s.frequency_mhz) + "," + std::to_string(s.level_dbm) + ";";
+    return text;
+}
+
+// A read hands the file over in pieces that may cut a line anywhere: in a
+// number, between the carriage return and the line feed, inside a UTF-8
+// character. Every cut, with the parser's room too small for one line or
+// large enough for all, gives what the whole text gives.
+TEST_P(ParseTable, EveryCutGivesTheSameResult) {
+    const ParseCase& c = GetParam();
+    const std::string whole = outcome(test::parse_whole(c.text));
+    for (std::size_t room : {std::size_t{1}, std::size_t{3}, READ_PIECE_BYTES}) {
+        for (std::size_t piece : {std::size_t{1}, std::size_t{2}, c.text.size() + 1}) {
+            for (std::size_t cut = 0; cut <= c.text.size(); ++cut) {
+                EXPECT_EQ(outcome(test::parse_cut(c.text, {cut}, piece, room)), whole)
+                    << "room " << room << ", piece " << piece << ", cut at " << cut;
+            }
+        }
     }
 }
 
@@ -195,6 +260,24 @@ TEST(ReadBack, WhatTheWriterSavedReadsBackExactly) {
     std::filesystem::remove_all(dir);
 }
 
+TEST_F(ReadFile, AFileIsReadAsItStoodWhenOpened) {
+    std::ofstream(path_, std::ios::binary) << "1,2\n3,4\n";
+    struct stat info {};
+    ASSERT_EQ(::stat(path_.c_str(), &info), 0);
+    growing.device = info.st_dev;
+    growing.inode = info.st_ino;
+    growing.append_fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    ASSERT_GE(growing.append_fd, 0);
+    growing.on = true;
+    auto result = read_scan_csv(path_);
+    growing.on = false;
+    ::close(growing.append_fd);
+    ASSERT_TRUE(result.has_value()) << result.error().display();
+    EXPECT_EQ(*result, (std::vector<Sample>{{1, 2}, {3, 4}}));
+    // The growth really happened while the file was read.
+    EXPECT_GE(growing.added.load(), 1);
+}
+
 TEST_F(ReadFile, KeepsTheOperatingSystemErrorWithoutALine) {
     auto missing = read_scan_csv(path_ + ".missing");
     ASSERT_FALSE(missing.has_value());
@@ -202,6 +285,140 @@ TEST_F(ReadFile, KeepsTheOperatingSystemErrorWithoutALine) {
     auto directory = read_scan_csv(testing::TempDir());
     ASSERT_FALSE(directory.has_value());
     EXPECT_EQ(directory.error(), base::IoError::from_errno(EISDIR));
+}
+
+// A line may hold up to its bound, however the pieces cut it; one byte more
+// fails at that line, the carriage return of a CRLF end included.
+TEST(ReadBounds, ALineMayHoldUpToItsBound) {
+    const std::string longest = "1,2" + std::string(MAX_LINE_BYTES - 3, ' ');
+    const std::string too_long = "invalid scan CSV at line 2: line is longer than 1 MiB";
+    const struct {
+        std::string text;
+        std::string error;
+    } cases[] = {
+        {"0,0\n" + longest + "\n", ""},        {"0,0\n" + longest, ""},
+        {"0,0\n" + longest + " \n", too_long}, {"0,0\n" + longest + "\r\n", too_long},
+        {"0,0\n" + longest + " ", too_long},
+    };
+    for (const auto& c : cases) {
+        const std::size_t size = c.text.size();
+        for (const std::size_t cut : {std::size_t{4}, size - 2, size - 1, size}) {
+            for (const std::size_t room : {std::size_t{4096}, READ_PIECE_BYTES}) {
+                auto result = test::parse_cut(c.text, {cut}, READ_PIECE_BYTES, room);
+                const std::string where = "size " + std::to_string(size) + ", cut " + std::to_string(cut) +
+                                          ", room " + std::to_string(room);
+                if (c.error.empty()) {
+                    ASSERT_TRUE(result.has_value()) << where << ": " << result.error().display();
+                    EXPECT_EQ(*result, (std::vector<Sample>{{0, 0}, {1, 2}})) << where;
+                } else {
+                    ASSERT_FALSE(result.has_value()) << where;
+                    EXPECT_EQ(result.error().display(), c.error) << where;
+                }
+            }
+        }
+    }
+}
+
+// A line without an end, as /dev/zero gives one, fails as soon as it is
+// past the bound: the parser never holds much more than one line.
+TEST(ReadBounds, AnEndlessLineFailsOncePastItsBound) {
+    ScanCsvParser parser(4096);
+    std::size_t given = 0;
+    std::optional<base::IoError> failed;
+    while (!failed && given <= 2 * MAX_LINE_BYTES) {
+        const std::span<char> room = parser.room();
+        std::memset(room.data(), 'x', room.size());
+        given += room.size();
+        if (auto ok = parser.take(room.size()); !ok) failed = ok.error();
+    }
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_EQ(failed->display(), "invalid scan CSV at line 1: line is longer than 1 MiB");
+    EXPECT_LE(given, 2 * MAX_LINE_BYTES);
+}
+
+TEST(ReadBounds, DevicesWithoutEndFailWithAFormatError) {
+    auto zero = read_scan_csv("/dev/zero");
+    ASSERT_FALSE(zero.has_value());
+    EXPECT_EQ(zero.error().display(), "invalid scan CSV at line 1: line is longer than 1 MiB");
+    auto random = read_scan_csv("/dev/urandom");
+    ASSERT_FALSE(random.has_value());
+    EXPECT_EQ(random.error().kind(), base::IoErrorKind::InvalidData) << random.error().display();
+}
+
+// A regular file past the bound is refused from its size, before a byte is
+// read; one of exactly the bound is read (here to its first line's end).
+TEST_F(ReadFile, ARegularFilePastTheBoundIsRefusedAtOnce) {
+    for (const std::uint64_t size : {MAX_FILE_BYTES + 1, MAX_FILE_BYTES}) {
+        {
+            std::ofstream(path_, std::ios::binary | std::ios::trunc) << "1,2\n";
+        }
+        std::filesystem::resize_file(path_, size);
+        auto result = read_scan_csv(path_);
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().display(), size > MAX_FILE_BYTES
+                                                ? "invalid scan CSV: file is larger than 1 GiB"
+                                                : "invalid scan CSV at line 2: line is longer than 1 MiB");
+    }
+}
+
+// A stream has no size: its bytes are counted as they come. Lines of blanks
+// pass every check, so only the count can end such a stream.
+TEST(ReadBounds, AStreamPastTheBoundFailsAsItPassesIt) {
+    const std::string blanks = std::string(65535, ' ') + "\n";
+    for (const std::uint64_t size : {MAX_FILE_BYTES, MAX_FILE_BYTES + 1}) {
+        int ends[2];
+        ASSERT_EQ(::pipe(ends), 0);
+        std::thread writer([&, out = ends[1]] {
+            std::uint64_t left = size;
+            while (left > 0) {
+                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, blanks.size()));
+                const ssize_t wrote = ::write(out, blanks.data() + blanks.size() - n, n);
+                if (wrote <= 0) break;
+                left -= static_cast<std::uint64_t>(wrote);
+            }
+            ::close(out);
+        });
+        auto result = read_scan_csv("/proc/self/fd/" + std::to_string(ends[0]));
+        ::close(ends[0]);
+        writer.join();
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error().display(), size > MAX_FILE_BYTES
+                                                ? "invalid scan CSV: file is larger than 1 GiB"
+                                                : "invalid scan CSV: file contains no samples");
+    }
+}
+
+// The bound still lets a file hold hundreds of millions of samples. Where
+// the memory for them runs out, the read fails like any other, rather than
+// ending the program.
+TEST_F(ReadFile, SamplesBeyondTheMemoryAreAnErrorNotACrash) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "the sanitizers need address space of their own";
+#endif
+    {
+        std::ofstream out(path_, std::ios::binary);
+        const std::string lines = [] {
+            std::string text;
+            for (int i = 0; i < 65536; ++i) text += "1,2\n";
+            return text;
+        }();
+        for (int i = 0; i < 256; ++i) out << lines;  // 16 Mi samples, 256 MiB of them
+    }
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::ifstream statm("/proc/self/statm");
+        std::uint64_t pages = 0;
+        statm >> pages;
+        const std::uint64_t room = pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE)) + (64u << 20);
+        const rlimit limit{room, room};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(3);
+        auto result = read_scan_csv(path_);
+        ::_exit(!result && result.error() == base::IoError::from_errno(ENOMEM) ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 }  // namespace

@@ -1,6 +1,12 @@
 #include "scan_csv/rows.hpp"
 
+#include <unistd.h>
+
+#include <atomic>
 #include <cfloat>
+#include <chrono>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <thread>
@@ -8,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include "patience.hpp"
 #include "scan_csv/same_text.hpp"
 #include "scan_csv/number_format.hpp"
 #include "scan_csv/part_claims.hpp"
@@ -99,6 +106,15 @@ TEST(PartClaims, TakesInOrderWithinTheWindow) {
     EXPECT_EQ(claims.claim(), none);
 }
 
+// Whether thread `tid` of this process sleeps in the kernel.
+bool sleeping(pid_t tid) {
+    std::ifstream stat("/proc/self/task/" + std::to_string(tid) + "/stat");
+    const std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // The state follows the parenthesised command name.
+    const std::size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] == 'S';
+}
+
 // A helper waiting for the writing goes on once a part is written, and
 // goes home when the writing stops; a lost wake-up would hang here.
 TEST(PartClaims, AWaitingHelperIsWokenByWritingAndByStop) {
@@ -106,9 +122,18 @@ TEST(PartClaims, AWaitingHelperIsWokenByWritingAndByStop) {
         PartClaims claims(5, 1);
         ASSERT_EQ(claims.try_claim(), 0u);
         std::optional<std::size_t> taken = 99;
-        std::thread helper([&] { taken = claims.claim(); });
-        // Once it is counted as waiting, the wake-up must come from here.
-        while (claims.waits() == 0) std::this_thread::yield();
+        std::atomic<pid_t> tid{0};
+        std::thread helper([&] {
+            tid = ::gettid();
+            taken = claims.claim();
+        });
+        // Nothing else in claim() sleeps: once the helper does, it waits
+        // for the writing, and the wake-up must come from here.
+        const auto deadline = std::chrono::steady_clock::now() + vorlix::test::PATIENCE;
+        while ((tid == 0 || !sleeping(tid)) && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        EXPECT_TRUE(tid != 0 && sleeping(tid)) << stop;
         if (stop) {
             claims.stop();
         } else {

@@ -2,16 +2,19 @@
 #include "scan_csv/rows.hpp"
 #include "scan_csv/writer.hpp"
 #include "base/fault_run.hpp"
+#include "scan_csv/fixed_clock.hpp"
 #include "scan_csv/save_probe.hpp"
 #include "workers/temp_dir.hpp"
 
 #include <cfloat>
+#include <chrono>
 #include <charconv>
 #include <csignal>
 #include <ctime>
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <span>
 #include <sstream>
 #include <vector>
 
@@ -48,6 +51,32 @@ OutputConfig output_in(const fs::path& dir, bool header = false) {
 }
 
 constexpr std::string_view STAMP = "20261209 09_27_58_123456";
+
+// The local time STAMP stands for.
+std::chrono::system_clock::time_point stamp_time() {
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 9;
+    local.tm_hour = 9;
+    local.tm_min = 27;
+    local.tm_sec = 58;
+    local.tm_isdst = -1;
+    return std::chrono::system_clock::from_time_t(std::mktime(&local)) + std::chrono::microseconds(123456);
+}
+
+// The same, as the save probe takes it: microseconds since the epoch.
+std::string stamp_micros() {
+    return std::to_string(
+        std::chrono::duration_cast<std::chrono::microseconds>(stamp_time().time_since_epoch()).count());
+}
+
+// A save at the time STAMP stands for.
+std::expected<fs::path, vorlix::base::IoError> save_at_stamp(std::span<const Sample> samples,
+                                                             const OutputConfig& output) {
+    const vorlix::test::FixedClock clock(stamp_time());
+    return write_scan_csv(samples, output);
+}
 
 // The fault shim's settings for every way a file system lets a save reach
 // its name.
@@ -94,16 +123,7 @@ TEST(FormatNumber, ExtremesFitAndReadBack) {
 }
 
 TEST(ScanTimestamp, LocalTimeWithMicroseconds) {
-    std::tm local{};
-    local.tm_year = 2026 - 1900;
-    local.tm_mon = 11;
-    local.tm_mday = 9;
-    local.tm_hour = 9;
-    local.tm_min = 27;
-    local.tm_sec = 58;
-    local.tm_isdst = -1;
-    const auto when =
-        std::chrono::system_clock::from_time_t(std::mktime(&local)) + std::chrono::microseconds(123456);
+    const auto when = stamp_time();
     EXPECT_EQ(format_scan_timestamp(when), STAMP);
     EXPECT_EQ(format_scan_timestamp(when - std::chrono::microseconds(123455)), "20261209 09_27_58_000001");
 }
@@ -122,7 +142,7 @@ TEST(WriteScanCsv, FileBytes) {
     };
     for (const auto& c : cases) {
         TempDir dir;
-        auto path = write_scan_csv_stamped(c.samples, output_in(dir.path(), c.header), STAMP);
+        auto path = save_at_stamp(c.samples, output_in(dir.path(), c.header));
         ASSERT_TRUE(path.has_value()) << path.error().display();
         EXPECT_EQ(*path, dir.path() / "scan_20261209 09_27_58_123456_0.csv");
         EXPECT_EQ(read_all(*path), c.expected);
@@ -138,7 +158,7 @@ TEST(WriteScanCsv, LargeSweepCrossesBufferBoundaries) {
         sweep.push_back({f, level});
         expected += format_number(f) + "," + format_number(level) + "\n";
     }
-    auto path = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    auto path = save_at_stamp(sweep, output_in(dir.path()));
     ASSERT_TRUE(path.has_value());
     EXPECT_GT(expected.size(), 3 * 8192u);
     EXPECT_EQ(read_all(*path), expected);
@@ -149,9 +169,9 @@ TEST(WriteScanCsv, TakenNamesAreSkippedAndNeverTouched) {
     const std::string base = "scan_" + std::string(STAMP) + "_";
     for (int n : {0, 1, 3}) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv")) << "old";
     const std::vector<Sample> sweep = {{1.0, 2.0}};
-    auto first = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
-    auto second = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
-    auto third = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    auto first = save_at_stamp(sweep, output_in(dir.path()));
+    auto second = save_at_stamp(sweep, output_in(dir.path()));
+    auto third = save_at_stamp(sweep, output_in(dir.path()));
     ASSERT_TRUE(first && second && third);
     EXPECT_EQ(first->filename(), base + "2.csv");
     EXPECT_EQ(second->filename(), base + "4.csv");
@@ -159,14 +179,21 @@ TEST(WriteScanCsv, TakenNamesAreSkippedAndNeverTouched) {
     for (int n : {0, 1, 3}) EXPECT_EQ(read_all(dir.path() / (base + std::to_string(n) + ".csv")), "old");
 }
 
-TEST(WriteScanCsv, AllHundredNamesTaken) {
+// A stamp gives a hundred names: _99 is the last one free, and with it
+// taken the save fails without a file.
+TEST(WriteScanCsv, NinetyNineIsTheLastName) {
     TempDir dir;
     const std::string base = "scan_" + std::string(STAMP) + "_";
-    for (int n = 0; n < 100; ++n) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv"));
-    auto result = write_scan_csv_stamped({}, output_in(dir.path()), STAMP);
-    ASSERT_FALSE(result.has_value());
-    EXPECT_EQ(result.error().kind(), vorlix::base::IoErrorKind::AlreadyExists);
-    EXPECT_EQ(result.error().display(), "could not allocate a unique scan filename");
+    for (int n = 0; n < 99; ++n) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv"));
+    const std::vector<Sample> sweep = {{1.0, 2.0}};
+    auto last = save_at_stamp(sweep, output_in(dir.path()));
+    ASSERT_TRUE(last.has_value()) << last.error().display();
+    EXPECT_EQ(last->filename(), base + "99.csv");
+    EXPECT_EQ(read_all(*last), "1,2\n");
+    auto none = save_at_stamp(sweep, output_in(dir.path()));
+    ASSERT_FALSE(none.has_value()) << *none;
+    EXPECT_EQ(none.error().kind(), vorlix::base::IoErrorKind::AlreadyExists);
+    EXPECT_EQ(none.error().display(), "could not allocate a unique scan filename");
     EXPECT_EQ(names_in(dir.path()).size(), 100u);
 }
 
@@ -202,7 +229,7 @@ TEST(WriteScanCsv, FailedWriteLeavesNoFile) {
     rlimit small = saved;
     small.rlim_cur = 10000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    auto result = write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+    auto result = save_at_stamp(sweep, output_in(dir.path()));
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previous);
     ASSERT_FALSE(result.has_value());
@@ -221,7 +248,7 @@ TEST(WriteScanCsv, AProcessKilledMidWriteLeavesNoScanFile) {
         std::signal(SIGXFSZ, SIG_DFL);
         rlimit small{10000, 10000};
         ::setrlimit(RLIMIT_FSIZE, &small);
-        (void)write_scan_csv_stamped(sweep, output_in(dir.path()), STAMP);
+        (void)save_at_stamp(sweep, output_in(dir.path()));
         ::_exit(0);
     }
     int status = 0;
@@ -239,7 +266,7 @@ TEST(WriteScanCsv, KilledSavesLeaveNoShortScanAndNoScratchOnEveryFileSystem) {
     constexpr std::size_t POINTS = 3 * ROWS_PER_PART + 100;  // four writes of rows
     TempDir reference;
     const auto sweep = vorlix::test::probe_sweep(POINTS);
-    auto made = write_scan_csv_stamped(sweep, output_in(reference.path()), STAMP);
+    auto made = save_at_stamp(sweep, output_in(reference.path()));
     ASSERT_TRUE(made.has_value());
     const std::string whole = read_all(*made);
 
@@ -311,8 +338,8 @@ TEST(WriteScanCsv, EveryFileSystemSkipsTakenNamesWithoutTouchingThem) {
     for (const char* faults : FILE_SYSTEMS) {
         TempDir dir;
         for (int n : {0, 1}) std::ofstream(dir.path() / (base + std::to_string(n) + ".csv")) << "old";
-        const int saved = vorlix::test::run_with_faults(VORLIX_SAVE_PROBE,
-                                                        {dir.path(), "3", std::string(STAMP)}, faults, "");
+        const int saved =
+            vorlix::test::run_with_faults(VORLIX_SAVE_PROBE, {dir.path(), "3", stamp_micros()}, faults, "");
         ASSERT_TRUE(WIFEXITED(saved) && WEXITSTATUS(saved) == 0) << faults;
         EXPECT_EQ(names_in(dir.path()),
                   (std::vector<std::string>{base + "0.csv", base + "1.csv", base + "2.csv"}))
@@ -335,7 +362,7 @@ TEST(WriteScanCsv, ASweepOfManyPartsKeepsItsOrder) {
         sweep.push_back({f, level});
         expected += format_number(f) + "," + format_number(level) + "\n";
     }
-    auto path = write_scan_csv_stamped(sweep, output_in(dir.path(), true), STAMP);
+    auto path = save_at_stamp(sweep, output_in(dir.path(), true));
     ASSERT_TRUE(path.has_value()) << path.error().display();
     EXPECT_TRUE(vorlix::test::same_text(read_all(*path), expected));
 }
