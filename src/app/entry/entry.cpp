@@ -1,6 +1,7 @@
 #include "app/entry/entry.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -106,7 +107,13 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     auto mode = parse_arguments(args);
     if (!mode) return std::unexpected(AppError{AppError::Usage{std::move(mode.error())}});
     if (mode->kind == RunMode::Kind::Help) {
-        base::write_text(stdout, HELP_TEXT);
+        // Help that never arrived (a full disk, a closed file) is a failure
+        // like any other, not a success with nothing said.
+        errno = 0;
+        if (!base::write_text(stdout, HELP_TEXT)) {
+            return std::unexpected(
+                AppError{AppError::Io{base::IoError::from_errno(errno != 0 ? errno : EIO)}});
+        }
         return {};
     }
 
