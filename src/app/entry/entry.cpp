@@ -40,7 +40,8 @@ std::atomic<bool> g_worker_left_running{false};
             what = e.what();
         } catch (...) {}
     }
-    const std::string line = "The program crashed: " + what + "\n";
+    const std::string line =
+        "The program crashed: " + base::escape_controls(what, base::EscapeStyle::Lines) + "\n";
     base::write_text(stderr, line);
     std::abort();
 }
@@ -171,6 +172,10 @@ std::expected<void, AppError> run_program(int argc, char** argv) {
 
 bool detached_worker_running() { return g_worker_left_running.load(); }
 
-std::string exit_report(const AppError& error) { return "Error: " + error.debug() + "\n"; }
+std::string exit_report(const AppError& error) {
+    // Debug forms quote the texts they carry, but not every error type's
+    // form is ours (the error report of Terminal spans lines).
+    return "Error: " + base::escape_controls(error.debug(), base::EscapeStyle::Lines) + "\n";
+}
 
 }  // namespace vorlix::app

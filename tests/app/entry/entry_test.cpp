@@ -35,6 +35,16 @@ TEST(EntryTest, ExitReportIsTheDebugFormOnOneLine) {
     for (const auto& [error, report] : cases) EXPECT_EQ(exit_report(error), report);
 }
 
+// Not every debug form quotes what it carries: the report of a Terminal
+// error shows its message as it is, over several lines.
+TEST(EntryTest, ExitReportEscapesControlsAndKeepsLines) {
+    const AppError error{AppError::Terminal{ErrorReport("bad \x1b[2J\u009b31m reply")}};
+    const std::string report = exit_report(error);
+    EXPECT_TRUE(report.starts_with("Error: Terminal(bad \\u{1b}[2J\\u{9b}31m reply\n\nLocation:\n"))
+        << report;
+    EXPECT_EQ(report.find('\x1b'), std::string::npos);
+}
+
 struct Ended {
     int status = -1;
     std::string err;
