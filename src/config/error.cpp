@@ -11,12 +11,13 @@ namespace {
 
 // How much of a user's text an error shows. A file that is one enormous
 // line (a device, a binary) would otherwise be shown whole, with as many
-// blanks again to reach the mark; a key can be as long as the file. The
-// line's bound is in columns, an escaped character taking the width of its
-// escape.
+// blanks again to reach the mark, and a message or a key path can be
+// nearly as long as the file. The line's bound is in columns (a character
+// takes one, an escaped one the width of its escape), the others in bytes
+// of the escaped text.
 constexpr std::size_t SHOWN_LINE_COLUMNS = 2048;
-constexpr std::size_t SHOWN_KEY_CHARACTERS = 160;
-constexpr std::size_t SHOWN_MESSAGE_CHARACTERS = 4096;
+constexpr std::size_t SHOWN_PATH_COLUMNS = 1024;
+constexpr std::size_t SHOWN_MESSAGE_COLUMNS = 4096;
 
 // The byte offset of each character of `text`.
 std::vector<std::size_t> character_starts(std::string_view text) {
@@ -26,14 +27,20 @@ std::vector<std::size_t> character_starts(std::string_view text) {
     return starts;
 }
 
-// The text escaped, cut after `characters` with "…".
-std::string shown_text(std::string_view text, std::size_t characters, base::EscapeStyle style) {
-    if (text.size() > characters) {
-        const std::vector<std::size_t> starts = character_starts(text);
-        if (starts.size() > characters)
-            return base::escape_controls(text.substr(0, starts[characters]), style) + "…";
+// The text escaped, cut with "…" before the character that would take it
+// past `columns`.
+std::string shown_text(std::string_view text, std::size_t columns, base::EscapeStyle style) {
+    std::string shown = base::escape_controls(text, style);
+    if (shown.size() <= columns) return shown;
+    shown.clear();
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t length = base::decode_utf8_replacing(text, pos).length;
+        const std::string ch = base::escape_controls(text.substr(pos, length), style);
+        if (shown.size() + ch.size() > columns) break;
+        shown += ch;
+        pos += length;
     }
-    return base::escape_controls(text, style);
+    return shown + "…";
 }
 
 // The part of the offending line a syntax error shows, control characters
@@ -115,17 +122,17 @@ std::string TomlError::display() const {
         const ShownLine shown = shown_line(line_text_, column_ - 1);
         out += number + " | " + shown.text + "\n";
         out += gutter + "|" + std::string(shown.mark + 1, ' ') + "^\n";
-        out += shown_text(message_, SHOWN_MESSAGE_CHARACTERS, base::EscapeStyle::Lines) + "\n";
+        out += shown_text(message_, SHOWN_MESSAGE_COLUMNS, base::EscapeStyle::Lines) + "\n";
         return out;
     }
-    out = shown_text(message_, SHOWN_MESSAGE_CHARACTERS, base::EscapeStyle::Lines) + "\n";
+    out = shown_text(message_, SHOWN_MESSAGE_COLUMNS, base::EscapeStyle::Lines) + "\n";
     if (!keys_.empty()) {
-        out += "in `";
+        std::string path;
         for (std::size_t i = 0; i < keys_.size(); ++i) {
-            if (i > 0) out += '.';
-            out += shown_text(keys_[i], SHOWN_KEY_CHARACTERS, base::EscapeStyle::Line);
+            if (i > 0) path += '.';
+            path += keys_[i];
         }
-        out += "`\n";
+        out += "in `" + shown_text(path, SHOWN_PATH_COLUMNS, base::EscapeStyle::Line) + "`\n";
     }
     return out;
 }

@@ -93,6 +93,9 @@ const Case CASES[] = {
      "invalid configuration: TOML parse error at line 1, column " + std::to_string(256 * 1024) +
          "\n  |\n1 | " + cut("port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"", 260097) + "\n  |" +
          std::string(2048, ' ') + "^\nexceeded maximum size of 262144 bytes\n"},
+    // A message cut where it would pass 4096 bytes.
+    {"long_unknown_key", "\"" + std::string(5000, 'k') + "\" = 1",
+     "invalid configuration: unknown field `" + std::string(4096 - 15, 'k') + "…\n"},
     // Control characters are shown escaped, the mark still under the fault.
     {"control_characters_are_escaped", "a = 1\x1b[2J\x07",
      "invalid configuration: TOML parse error at line 1, column 6\n  |\n1 | a = 1\\u{1b}[2J\\u{7}\n  "

@@ -375,6 +375,21 @@ TEST_F(WriteBack, ReportsRenderAndFileFailuresAsConfigurationErrors) {
     EXPECT_EQ(io.error().display(), "configuration I/O: No such file or directory (os error 2)");
 }
 
+// A record read from a file near the size bound can render past it, with
+// the keys the file left out: such a text is never written, as the next
+// start would refuse it.
+TEST_F(WriteBack, RefusesATextTheLoaderWouldRefuse) {
+    write_text(target_, "old = true\n");
+    config::Config near_bound;
+    near_bound.port = std::string(256 * 1024 - 100, 'p');
+    auto result = write_back_config(near_bound, target_);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().display(),
+              "cannot serialize configuration: rendered text exceeds maximum size of 262144 bytes");
+    EXPECT_EQ(read_all(target_), "old = true\n");
+    EXPECT_EQ(listing(root_), std::set<std::string>{"config.toml"});
+}
+
 // Killed at every stage, with and without nameless files: the file is
 // always one whole version, and the next write-back leaves no temporary of
 // the killed one behind.
