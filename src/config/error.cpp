@@ -65,7 +65,9 @@ ShownLine shown_line(std::string_view line, std::size_t fault) {
         widths[i] = shown_chars[i].size() > 1 && shown_chars[i][0] == '\\' ? shown_chars[i].size() : 1;
         total += widths[i];
     }
-    fault = std::min(fault, count);
+    // A mark past the end of the line stays where the parser put it.
+    const std::size_t beyond = fault > count ? fault - count : 0;
+    fault -= beyond;
     std::size_t first = 0;
     std::size_t last = count;
     if (total > SHOWN_LINE_COLUMNS) {
@@ -88,6 +90,7 @@ ShownLine shown_line(std::string_view line, std::size_t fault) {
         shown.text += shown_chars[i];
     }
     if (last < count) shown.text += "…";
+    shown.mark += beyond;
     return shown;
 }
 
