@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/text.hpp"
+
 namespace vorlix::base {
 
 const char* kind_name(IoErrorKind kind) {
@@ -108,40 +110,7 @@ std::string IoError::debug() const {
 }
 
 std::string debug_quote(std::string_view text) {
-    std::string out = "\"";
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        // C1 controls and the soft hyphen (U+0080..U+009F, U+00AD) are
-        // invisible on a terminal, so they are shown escaped like C0 ones.
-        if (c == 0xC2 && i + 1 < text.size()) {
-            const auto next = static_cast<unsigned char>(text[i + 1]);
-            if ((next >= 0x80 && next <= 0x9F) || next == 0xAD) {
-                char buf[16];
-                std::snprintf(buf, sizeof buf, "\\u{%x}", next);
-                out += buf;
-                ++i;
-                continue;
-            }
-        }
-        switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\0': out += "\\0"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    char buf[16];
-                    std::snprintf(buf, sizeof buf, "\\u{%x}", c);
-                    out += buf;
-                } else {
-                    out += static_cast<char>(c);
-                }
-        }
-    }
-    out += '"';
-    return out;
+    return "\"" + escape_controls(text, EscapeStyle::Quoted) + "\"";
 }
 
 }  // namespace vorlix::base

@@ -81,7 +81,8 @@ private:
 };
 
 // Quotes a text the way debug forms show strings: in double quotes, with
-// backslash, double quote and control characters escaped.
+// backslash, double quote and control characters escaped, and bytes that
+// are not UTF-8 as \xNN (escape_controls, style Quoted).
 std::string debug_quote(std::string_view text);
 
 }  // namespace vorlix::base

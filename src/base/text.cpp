@@ -1,5 +1,7 @@
 #include "base/text.hpp"
 
+#include <cstdio>
+
 namespace vorlix::base {
 
 namespace {
@@ -83,6 +85,73 @@ std::string lossy_utf8(std::string_view bytes) {
             out += "\xEF\xBF\xBD";
             pos += p.valid == 0 ? 1 : p.valid;
         }
+    }
+    return out;
+}
+
+namespace {
+
+void append_code(std::string& out, const char* form, unsigned value) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, form, value);
+    out += buf;
+}
+
+// A byte that needs no thought: printable ASCII, and for the quoted style
+// neither quote nor backslash.
+bool plain(unsigned char c, EscapeStyle style) {
+    if (c < 0x20 || c >= 0x7F) return false;
+    return style != EscapeStyle::Quoted || (c != '"' && c != '\\');
+}
+
+}  // namespace
+
+std::string escape_controls(std::string_view text, EscapeStyle style) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        // Runs of plain bytes, nearly all of any text, go over in one piece.
+        std::size_t run = pos;
+        while (run < text.size() && plain(static_cast<unsigned char>(text[run]), style)) ++run;
+        out.append(text.substr(pos, run - pos));
+        pos = run;
+        if (pos == text.size()) break;
+        const auto c = static_cast<unsigned char>(text[pos]);
+        if (c < 0x80) {
+            ++pos;
+            const bool layout = style == EscapeStyle::Lines && (c == '\n' || c == '\t');
+            switch (c) {
+                case '"': out += "\\\""; break;
+                case '\\': out += "\\\\"; break;
+                case '\n': out += layout ? "\n" : "\\n"; break;
+                case '\t': out += layout ? "\t" : "\\t"; break;
+                case '\r': out += "\\r"; break;
+                case '\0': out += "\\0"; break;
+                default: append_code(out, "\\u{%x}", c);
+            }
+            continue;
+        }
+        const Prefix p = scan_prefix(text, pos);
+        if (p.valid != p.length) {
+            if (style == EscapeStyle::Quoted) {
+                const std::size_t bad = p.valid == 0 ? 1 : p.valid;
+                for (std::size_t i = 0; i < bad; ++i)
+                    append_code(out, "\\x%02X", static_cast<unsigned char>(text[pos + i]));
+                pos += bad;
+            } else {
+                out += "\xEF\xBF\xBD";
+                pos += p.valid == 0 ? 1 : p.valid;
+            }
+            continue;
+        }
+        // C1 controls, and in a debug form the invisible soft hyphen.
+        if ((p.code >= 0x80 && p.code <= 0x9F) || (p.code == 0xAD && style == EscapeStyle::Quoted)) {
+            append_code(out, "\\u{%x}", static_cast<unsigned>(p.code));
+        } else {
+            out.append(text.substr(pos, p.length));
+        }
+        pos += p.length;
     }
     return out;
 }

@@ -31,6 +31,24 @@ DecodedChar decode_utf8_replacing(std::string_view bytes, std::size_t pos);
 // showing bytes the operating system or the instrument gave us.
 std::string lossy_utf8(std::string_view bytes);
 
+// How escape_controls writes a text.
+enum class EscapeStyle {
+    // One item on one line (a log record, a path): every control escaped.
+    Line,
+    // A message of several lines: line feeds and tabs stay as they are.
+    Lines,
+    // The inside of a debug form's quotes: as Line, with '"' and '\\' escaped
+    // too, the soft hyphen shown, and ill-formed bytes as \xNN so the exact
+    // bytes stay visible.
+    Quoted,
+};
+
+// The text as it may safely reach a terminal or a log: every control
+// character a terminal would act on (C0, DEL and the C1 range
+// U+0080–U+009F) written as an escape, \0 \t \n \r or \u{1b}, and each
+// ill-formed UTF-8 sequence as one U+FFFD (Quoted: as \xNN per byte).
+std::string escape_controls(std::string_view text, EscapeStyle style = EscapeStyle::Line);
+
 // White space in the Unicode sense (the White_Space property).
 bool is_unicode_whitespace(char32_t c);
 

@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <vector>
 
 #include "config/schema.hpp"
+#include "config/toml_bounds.hpp"
 #include "config/toml_value.hpp"
 #include "base/text.hpp"
 
@@ -166,7 +168,14 @@ std::expected<std::string, ConfigError> serialize_config(const Config& c) {
     Writer w;
     write_record(w, c, "");
     if (w.failed()) return std::unexpected(ConfigError::Serialize{w.error()});
-    return w.take();
+    std::string text = w.take();
+    // A text the loader would refuse must never replace the file it reads:
+    // near the bound, the keys the user left out can take it past.
+    if (text.size() > MAX_TOML_SIZE) {
+        return std::unexpected(ConfigError::Serialize{TomlWriteError(
+            "rendered text exceeds maximum size of " + std::to_string(MAX_TOML_SIZE) + " bytes")});
+    }
+    return text;
 }
 
 }  // namespace vorlix::config

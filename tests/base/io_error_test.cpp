@@ -45,6 +45,7 @@ TEST(DebugQuote, EscapesQuotesBackslashesAndControls) {
     EXPECT_EQ(debug_quote("a\"b\\c\r\n\x01"), "\"a\\\"b\\\\c\\r\\n\\u{1}\"");
     EXPECT_EQ(debug_quote("ch> µ"), "\"ch> µ\"");
     EXPECT_EQ(debug_quote("a\u0085b\u00adc"), "\"a\\u{85}b\\u{ad}c\"");
+    EXPECT_EQ(debug_quote("a\xff\x9b"), "\"a\\xFF\\x9B\"");
 }
 
 }  // namespace

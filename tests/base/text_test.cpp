@@ -51,5 +51,40 @@ TEST(Utf8, DecodesAndRejectsMalformedSequences) {
     }
 }
 
+// What may reach a terminal or a log: each style on the same inputs.
+TEST(EscapeControls, EveryControlCharacterIsShownEscaped) {
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::string line, lines, quoted;
+    } cases[] = {
+        {"plain ascii \"q\" \\ ~", "plain ascii \"q\" \\ ~", "plain ascii \"q\" \\ ~",
+         "plain ascii \\\"q\\\" \\\\ ~"},
+        {"a\0b"s, "a\\0b", "a\\0b", "a\\0b"},
+        {"l1\nl2\tx\r", "l1\\nl2\\tx\\r", "l1\nl2\tx\\r", "l1\\nl2\\tx\\r"},
+        // An instrument's reply that would set the title, ring, clear and recolour.
+        {"error: \x1b]0;X\x07\x1b[2J\u009b31m", "error: \\u{1b}]0;X\\u{7}\\u{1b}[2J\\u{9b}31m",
+         "error: \\u{1b}]0;X\\u{7}\\u{1b}[2J\\u{9b}31m", "error: \\u{1b}]0;X\\u{7}\\u{1b}[2J\\u{9b}31m"},
+        {"\x01\x1f\x7f\u0080\u009f", "\\u{1}\\u{1f}\\u{7f}\\u{80}\\u{9f}",
+         "\\u{1}\\u{1f}\\u{7f}\\u{80}\\u{9f}", "\\u{1}\\u{1f}\\u{7f}\\u{80}\\u{9f}"},
+        // Printable text beyond ASCII stays; the soft hyphen only in debug forms is shown.
+        {"\u00a0µ€\U0001F600\u00ad", "\u00a0µ€\U0001F600\u00ad", "\u00a0µ€\U0001F600\u00ad",
+         "\u00a0µ€\U0001F600\\u{ad}"},
+        // A lone C1 byte or any ill-formed sequence never goes out raw.
+        {"a\x9b"
+         "b\xff\xe2\x82",
+         "a\uFFFDb\uFFFD\uFFFD", "a\uFFFDb\uFFFD\uFFFD", "a\\x9Bb\\xFF\\xE2\\x82"},
+        {"", "", "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(escape_controls(c.text), c.line);
+        EXPECT_EQ(escape_controls(c.text, EscapeStyle::Lines), c.lines);
+        EXPECT_EQ(escape_controls(c.text, EscapeStyle::Quoted), c.quoted);
+        // Escaping what is already escaped changes nothing more.
+        EXPECT_EQ(escape_controls(c.line), c.line);
+    }
+}
+
 }  // namespace
 }  // namespace vorlix::base

@@ -26,13 +26,21 @@ using testing_text::parts;
 using testing_text::times;
 
 // The parse error of a text nesting too deep, at a 1-based line and column
-// of a line of up to nine lines.
-std::string too_deep(std::size_t line, std::size_t column, const std::string& line_text) {
+// of a line of up to nine lines; `mark` blanks before the "^" when the line
+// is shown cut.
+std::string too_deep(std::size_t line, std::size_t column, const std::string& line_text,
+                     std::size_t mark = 0) {
     return "invalid configuration: TOML parse error at line " + std::to_string(line) + ", column " +
            std::to_string(column) + "\n  |\n" + std::to_string(line) + " | " + line_text + "\n  |" +
-           std::string(column, ' ') +
+           std::string(mark == 0 ? column : mark, ' ') +
            "^\nexceeded maximum nesting depth of 512 (table headers, dotted keys, arrays and inline "
            "tables)\n";
+}
+
+// A line too long to show whole: the bytes [first, last) of it, with "…"
+// where it goes on.
+std::string cut(const std::string& line, std::size_t first, std::size_t last = std::string::npos) {
+    return (first > 0 ? "…" : "") + line.substr(first, last - first) + (last < line.size() ? "…" : "");
 }
 
 // Arrays of tables, each inside the one before, from the middle of the
@@ -56,8 +64,10 @@ const Case CASES[] = {
     {"key_at_depth_bound", parts(512) + " = 1",
      "invalid configuration: unknown field `a`, expected " + TOP_LEVEL_FIELDS + "\n"},
     {"key_past_depth_bound", parts(513) + " = 1", too_deep(1, 1025, parts(513) + " = 1")},
-    {"key_of_50000_parts", parts(50000) + " = 1", too_deep(1, 1025, parts(50000) + " = 1")},
-    {"header_of_50000_parts", "[" + parts(50000) + "]", too_deep(1, 1026, "[" + parts(50000) + "]")},
+    // A line past 2048 columns is shown as 2048 of them around the fault.
+    {"key_of_50000_parts", parts(50000) + " = 1", too_deep(1, 1025, cut(parts(50000) + " = 1", 0, 2048))},
+    {"header_of_50000_parts", "[" + parts(50000) + "]",
+     too_deep(1, 1026, cut("[" + parts(50000) + "]", 1, 2049))},
     {"key_adds_to_header", "[" + parts(300) + "]\r\n" + parts(300) + " = 1",
      too_deep(2, 425, parts(300) + " = 1")},
     {"arrays_add_to_key", "[serial]\n" + parts(500) + " = " + times("[", 20),
@@ -65,7 +75,7 @@ const Case CASES[] = {
     {"deepest_tree_allowed", nested_arrays_of_tables(),
      "invalid configuration: unknown field `a`, expected " + TOP_LEVEL_FIELDS + "\n"},
     {"byte_order_mark_before_header", "\xEF\xBB\xBF[" + parts(50000) + "]",
-     too_deep(1, 1026, "\xEF\xBB\xBF[" + parts(50000) + "]")},
+     too_deep(1, 1026, cut("\xEF\xBB\xBF[" + parts(50000) + "]", 3, 2051))},
     {"byte_order_mark_takes_no_column", "\xEF\xBB\xBF" + parts(513) + " = 1",
      too_deep(1, 1025, "\xEF\xBB\xBF" + parts(513) + " = 1")},
     {"columns_count_characters", "\"\u00e9\u00e9\"." + parts(600) + " = 1",
@@ -75,13 +85,25 @@ const Case CASES[] = {
      "Error while parsing key-value pair: expected value, saw ']'\n"},
     {"earlier_error_on_the_same_line_wins", "x = {a = 1 2, " + parts(600) + " = 1}",
      "invalid configuration: TOML parse error at line 1, column 12\n  |\n1 | x = {a = 1 2, " + parts(600) +
-         " = 1}\n  |            ^\nError while parsing inline table: expected comma or closing '}', saw "
+         " = 1}\n  |            ^\nError while parsing inline table: expected comma or closing '}', "
+         "saw "
          "'2'\n"},
     // The bound falls inside the two bytes of the last letter but one.
     {"size_past_bound", "port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n",
      "invalid configuration: TOML parse error at line 1, column " + std::to_string(256 * 1024) +
-         "\n  |\n1 | port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"\n  |" +
-         std::string(256 * 1024, ' ') + "^\nexceeded maximum size of 262144 bytes\n"},
+         "\n  |\n1 | " + cut("port = \"" + std::string(256 * 1024 - 9, 'x') + "\u00e9\"", 260097) + "\n  |" +
+         std::string(2048, ' ') + "^\nexceeded maximum size of 262144 bytes\n"},
+    // A message cut where it would pass 4096 bytes.
+    {"long_unknown_key", "\"" + std::string(5000, 'k') + "\" = 1",
+     "invalid configuration: unknown field `" + std::string(4096 - 15, 'k') + "…\n"},
+    // Control characters are shown escaped, the mark still under the fault.
+    {"control_characters_are_escaped", "a = 1\x1b[2J\x07",
+     "invalid configuration: TOML parse error at line 1, column 6\n  |\n1 | a = 1\\u{1b}[2J\\u{7}\n  "
+     "|      ^\n"
+     "Error while parsing decimal integer: expected digit, saw '\\u001B'\n"},
+    {"escapes_move_the_mark", "a\t= 1 2",
+     "invalid configuration: TOML parse error at line 1, column 7\n  |\n1 | a\\t= 1 2\n  |        ^\n"
+     "Error while parsing key-value pair: expected a comment or whitespace, saw '2'\n"},
     {"later_syntax_error_loses", parts(600) + " = 1\nb = ]", too_deep(1, 1025, parts(600) + " = 1")},
     {"nested_arrays_stop_at_256", "x = " + times("[", 300) + times("]", 300),
      "invalid configuration: TOML parse error at line 1, column 261\n  |\n1 | x = " + times("[", 300) +

@@ -119,8 +119,9 @@ TEST_F(ExitTest, ABrokenConfigurationPrintsTwoLines) {
 }
 
 // A configuration whose error text carries a NUL: the load error reaches
-// standard error whole, and the exit report follows on its own line.
-TEST_F(ExitTest, ReportLinesKeepEmbeddedNuls) {
+// standard error whole, the NUL shown escaped, and the exit report follows
+// on its own line.
+TEST_F(ExitTest, ReportLinesShowEmbeddedNulsEscaped) {
     using namespace std::string_literals;
     const std::vector<std::string> files = {
         "points = 2001\n\0garbage = = =\n"s,
@@ -137,7 +138,8 @@ TEST_F(ExitTest, ReportLinesKeepEmbeddedNuls) {
         EXPECT_TRUE(r.err.starts_with("Cannot load config.toml: ")) << r.err;
         const std::size_t report = r.err.find("\nError: Config(");
         ASSERT_NE(report, std::string::npos) << r.err;
-        EXPECT_NE(r.err.substr(0, report).find('\0'), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\0'), std::string::npos) << r.err;
+        EXPECT_NE(r.err.substr(0, report).find("\\0"), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n', report + 1), r.err.size() - 1) << r.err;
         EXPECT_TRUE(r.err.ends_with("\n"));
     }

@@ -29,7 +29,8 @@ std::expected<RunMode, std::string> parse_arguments(std::span<const std::string>
 }
 
 std::string cannot_load_line(const std::filesystem::path& path, const config::ConfigError& error) {
-    return "Cannot load " + base::lossy_utf8(path.native()) + ": " + error.display() + "\n";
+    return "Cannot load " + base::escape_controls(path.native()) + ": " +
+           base::escape_controls(error.display(), base::EscapeStyle::Lines) + "\n";
 }
 
 std::expected<LoadedConfig, config::ConfigError> load_startup_config(std::FILE* err) {

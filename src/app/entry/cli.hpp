@@ -49,7 +49,9 @@ struct LoadedConfig {
 };
 
 // "Cannot load {path}: {error}\n", the path shown as text even when the
-// operating system's bytes are not UTF-8.
+// operating system's bytes are not UTF-8. Both come from outside (the
+// environment, the file's lines), so their control characters are escaped
+// and never reach the terminal; the error's own line breaks stay.
 std::string cannot_load_line(const std::filesystem::path& path, const config::ConfigError& error);
 
 // Loads the configuration from config::config_path(). On failure writes the

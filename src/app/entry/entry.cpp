@@ -1,6 +1,7 @@
 #include "app/entry/entry.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -39,7 +40,8 @@ std::atomic<bool> g_worker_left_running{false};
             what = e.what();
         } catch (...) {}
     }
-    const std::string line = "The program crashed: " + what + "\n";
+    const std::string line =
+        "The program crashed: " + base::escape_controls(what, base::EscapeStyle::Lines) + "\n";
     base::write_text(stderr, line);
     std::abort();
 }
@@ -106,7 +108,13 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     auto mode = parse_arguments(args);
     if (!mode) return std::unexpected(AppError{AppError::Usage{std::move(mode.error())}});
     if (mode->kind == RunMode::Kind::Help) {
-        base::write_text(stdout, HELP_TEXT);
+        // Help that never arrived (a full disk, a closed file) is a failure
+        // like any other, not a success with nothing said.
+        errno = 0;
+        if (!base::write_text(stdout, HELP_TEXT)) {
+            return std::unexpected(
+                AppError{AppError::Io{base::IoError::from_errno(errno != 0 ? errno : EIO)}});
+        }
         return {};
     }
 
@@ -164,6 +172,10 @@ std::expected<void, AppError> run_program(int argc, char** argv) {
 
 bool detached_worker_running() { return g_worker_left_running.load(); }
 
-std::string exit_report(const AppError& error) { return "Error: " + error.debug() + "\n"; }
+std::string exit_report(const AppError& error) {
+    // Debug forms quote the texts they carry, but not every error type's
+    // form is ours (the error report of Terminal spans lines).
+    return "Error: " + base::escape_controls(error.debug(), base::EscapeStyle::Lines) + "\n";
+}
 
 }  // namespace vorlix::app

@@ -32,7 +32,8 @@ std::expected<void, AppError> run_program(int argc, char** argv);
 bool detached_worker_running();
 
 // "Error: {debug form}\n", what the process writes to standard error when
-// the run returned an error.
+// the run returned an error, with any control character still in it
+// escaped (line breaks stay).
 std::string exit_report(const AppError& error);
 
 }  // namespace vorlix::app

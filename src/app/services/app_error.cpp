@@ -1,7 +1,5 @@
 #include "app/services/app_error.hpp"
 
-#include <cstdio>
-
 #include "base/debug_form.hpp"
 #include "base/text.hpp"
 
@@ -10,28 +8,6 @@ namespace {
 
 using base::debug_wrap;
 using base::Overloaded;
-
-// A path as debug forms show it: quoted and escaped, with any byte that is
-// not part of valid UTF-8 written as \xNN so the exact name stays visible.
-std::string debug_path(const std::filesystem::path& path) {
-    const std::string& bytes = path.native();
-    std::string out = "\"";
-    std::size_t pos = 0;
-    while (pos < bytes.size()) {
-        std::size_t start = pos;
-        if (base::decode_utf8(bytes, pos)) {
-            std::string quoted = base::debug_quote(std::string_view(bytes).substr(start, pos - start));
-            out += quoted.substr(1, quoted.size() - 2);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(bytes[pos]));
-            out += hex;
-            ++pos;
-        }
-    }
-    out += '"';
-    return out;
-}
 
 }  // namespace
 
@@ -71,8 +47,8 @@ std::string AppError::debug() const {
                           [](const Connection& e) { return debug_wrap("Connection", e.error.debug()); },
                           [](const Io& e) { return debug_wrap("Io", e.error.debug()); },
                           [](const Csv& e) {
-                              return "Csv { path: " + debug_path(e.path) + ", source: " + e.source.debug() +
-                                     " }";
+                              return "Csv { path: " + base::debug_quote(e.path.native()) +
+                                     ", source: " + e.source.debug() + " }";
                           },
                           [](const Acquisition& e) { return debug_wrap("Acquisition", e.error.debug()); },
                           [](const Live& e) { return debug_wrap("Live", base::debug_quote(e.text)); },

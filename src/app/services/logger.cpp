@@ -282,9 +282,12 @@ LevelFilter LogFilter::max_level() const {
 std::string format_log_line(const base::Record& record) {
     std::string line = level_word(record.level);
     line += " [";
-    line += record.target.empty() ? std::string_view("<unnamed>") : record.target;
+    // Records carry replies, paths and file contents: a control character
+    // in them would act on the terminal of whoever reads the log, and a
+    // line break would forge a record.
+    line += record.target.empty() ? std::string("<unnamed>") : base::escape_controls(record.target);
     line += "] ";
-    line += record.text;
+    line += base::escape_controls(record.text);
     line += '\n';
     return line;
 }

@@ -91,6 +91,8 @@ private:
 };
 
 // "ERROR [vorlix::scan] text\n"; "<unnamed>" stands for an empty module.
+// Control characters in the module and the text are escaped
+// (base::escape_controls), so a record is always one harmless line.
 std::string format_log_line(const base::Record& record);
 
 // The running logger. Destroying it detaches it from the facade, flushes

@@ -45,22 +45,29 @@ std::filesystem::path resolve_link(const std::filesystem::path& path) {
     return ec ? path : real;
 }
 
-// The new file keeps the old one's permission bits, so a private
-// configuration does not become readable by others.
-void keep_mode(int fd, const std::filesystem::path& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-        (void)::fchmod(fd, info.st_mode & 07777);
+// The new file takes the old one's owner, group and permission bits, so a
+// write-back by another user (root, for the serial port) neither locks the
+// owner out of their file nor makes a private configuration readable by
+// others. The owner comes first: a change of owner may clear set-id bits.
+// Where the process may not give the file that owner or group, the old file
+// is left as it is rather than replaced by one its owner could no longer
+// read, or one whose group bits reach another group.
+std::expected<void, base::IoError> keep_owner_and_mode(int fd, const std::filesystem::path& path) {
+    struct stat old_file {};
+    if (::stat(path.c_str(), &old_file) != 0 || !S_ISREG(old_file.st_mode)) return {};
+    struct stat new_file {};
+    if (::fstat(fd, &new_file) != 0) return std::unexpected(last_os_error());
+    if ((new_file.st_uid != old_file.st_uid || new_file.st_gid != old_file.st_gid) &&
+        ::fchown(fd, old_file.st_uid, old_file.st_gid) != 0) {
+        if (errno != EPERM) return std::unexpected(last_os_error());
+        return std::unexpected(base::IoError::custom(base::IoErrorKind::PermissionDenied,
+                                                     "cannot keep the owner and group of the file"));
     }
+    (void)::fchmod(fd, old_file.st_mode & 07777);
+    return {};
 }
 
 }  // namespace
-
-std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter) {
-    return base::scratch_file_name(file_name, pid, counter);
-}
-
-std::uint64_t next_temp_file_counter() { return temp_file_numbers.load(); }
 
 std::expected<void, base::IoError> replace_file(const std::filesystem::path& given, std::string_view text) {
     const std::filesystem::path path = resolve_link(given);
@@ -78,7 +85,7 @@ std::expected<void, base::IoError> replace_file(const std::filesystem::path& giv
     auto file = base::NewFile::create(
         {dir, shown_name, "could not allocate a configuration temporary file", &temp_file_numbers});
     if (!file) return std::unexpected(std::move(file.error()));
-    keep_mode(file->fd(), path);
+    if (auto kept = keep_owner_and_mode(file->fd(), path); !kept) return kept;
     if (auto written = file->write(text); !written) return written;
     if (auto synced = file->sync(); !synced) return synced;
     if (auto writable = check_target_writable(path); !writable) return writable;

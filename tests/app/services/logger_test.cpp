@@ -191,6 +191,17 @@ TEST(LogLine, LevelWordModuleAndText) {
     EXPECT_EQ(format_log_line({Level::Trace, "", "t"}), "TRACE [<unnamed>] t\n");
 }
 
+// Replies, paths and file contents in a record can neither act on the
+// terminal of whoever reads the log nor start a record of their own.
+TEST(LogLine, ControlCharactersAreEscaped) {
+    EXPECT_EQ(
+        format_log_line(
+            {Level::Error, "vorlix::scan", "device rejected \"pause\": error: \x1b]0;X\x07\x1b[2J\u009b31m"}),
+        "ERROR [vorlix::scan] device rejected \"pause\": error: \\u{1b}]0;X\\u{7}\\u{1b}[2J\\u{9b}31m\n");
+    EXPECT_EQ(format_log_line({Level::Info, "m\x1b", "one\nINFO [m] forged\r"}),
+              "INFO [m\\u{1b}] one\\nINFO [m] forged\\r\n");
+}
+
 bool all_digits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <grp.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,6 +22,7 @@
 
 #include "app/services/write_back_probe.hpp"
 #include "base/fault_run.hpp"
+#include "base/new_file.hpp"
 #include "config/serialize.hpp"
 #include "scan_csv/writer.hpp"
 
@@ -45,8 +48,45 @@ std::set<std::string> listing(const fs::path& dir) {
     return names;
 }
 
+std::uint64_t own_pid() { return static_cast<std::uint64_t>(::getpid()); }
+
+std::string temp_file_name(std::string_view file_name, std::uint64_t pid, std::uint64_t counter) {
+    return base::scratch_file_name(file_name, pid, counter);
+}
+
 fs::path leftover_name(const fs::path& dir, std::uint64_t counter) {
-    return dir / temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), counter);
+    return dir / temp_file_name("config.toml", own_pid(), counter);
+}
+
+constexpr std::uint64_t ATTEMPTS = base::NEW_FILE_NAME_ATTEMPTS;
+
+// Where the write-back's counter stands is seen only through the names it
+// tries: with the ATTEMPTS names from `n` on all taken, a write-back gives
+// up exactly when the counter stands at `n` (from below it finds a free
+// name at once, from above past the taken ones). The probe itself takes
+// those ATTEMPTS values.
+testing::AssertionResult counter_stands_at(const fs::path& probe_dir, std::uint64_t n) {
+    fs::create_directories(probe_dir);
+    for (std::uint64_t k = n; k < n + ATTEMPTS; ++k) write_text(leftover_name(probe_dir, k), "");
+    auto result = replace_file(probe_dir / "config.toml", "probe = 1\n");
+    fs::remove_all(probe_dir);
+    if (!result) {
+        if (result.error().kind() == base::IoErrorKind::AlreadyExists) return testing::AssertionSuccess();
+        return testing::AssertionFailure() << "probe failed: " << result.error().display();
+    }
+    return testing::AssertionFailure() << "the counter does not stand at " << n;
+}
+
+// The counter starts at 0 in every process and is never reset, so a test
+// that counts the values it takes runs in a process of its own.
+void in_fresh_process(const std::function<void()>& body) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            body();
+            std::_Exit(testing::Test::HasFailure() ? 1 : 0);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 class WriteBack : public testing::Test {
@@ -60,16 +100,9 @@ protected:
     void TearDown() override { fs::remove_all(root_); }
 };
 
-TEST(TempFileName, NamesFileProcessAndCounter) {
-    EXPECT_EQ(temp_file_name("config.toml", 4242, 0), ".config.toml.4242.0.tmp");
-    EXPECT_EQ(temp_file_name("my cfg.toml", 1, 17), ".my cfg.toml.1.17.tmp");
-}
-
 TEST_F(WriteBack, TheFirstCandidateOfAProcessIsCounterZeroInTheWorkingDirectory) {
-    // A fresh process, so no earlier write-back has moved the counter, and
-    // the scan saves count their own scratch files. A leftover under the
+    // The scan saves count their own scratch files. A leftover under the
     // very first name shows which name was tried first.
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
     const std::vector<instrument::Sample> samples = {{100.0, -50.0}};
     const config::OutputConfig scans{(root_ / "scans").string(), "scan", false};
     const struct {
@@ -81,46 +114,106 @@ TEST_F(WriteBack, TheFirstCandidateOfAProcessIsCounterZeroInTheWorkingDirectory)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EXIT(
-            {
-                fs::current_path(root_);
-                if (!c.before()) std::_Exit(2);
-                const fs::path first =
-                    temp_file_name("config.toml", static_cast<std::uint64_t>(::getpid()), 0);
-                write_text(first, "leftover");
-                const bool replaced = replace_file("config.toml", "a = 1\n").has_value();
-                const bool ok = replaced && next_temp_file_counter() == 2 && read_all(first) == "leftover" &&
-                                read_all("config.toml") == "a = 1\n";
-                std::_Exit(ok ? 0 : 1);
-            },
-            testing::ExitedWithCode(0), "");
+        in_fresh_process([&] {
+            fs::current_path(root_);
+            ASSERT_TRUE(c.before());
+            const std::string first = ".config.toml." + std::to_string(own_pid()) + ".0.tmp";
+            write_text(first, "leftover");
+            ASSERT_TRUE(replace_file("config.toml", "a = 1\n").has_value());
+            EXPECT_EQ(read_all(first), "leftover");
+            EXPECT_EQ(read_all("config.toml"), "a = 1\n");
+            EXPECT_TRUE(counter_stands_at(root_ / "probe", 2));
+        });
     }
 }
 
 TEST_F(WriteBack, ReplacesTheFileWithTheTextAndLeavesNoTemporary) {
-    write_text(target_, "old = true\n");
-    std::uint64_t before = next_temp_file_counter();
-    ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
-    ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
-    EXPECT_EQ(read_all(target_), "new = 1\n");
-    EXPECT_EQ(listing(root_), std::set<std::string>{"config.toml"});
-    EXPECT_EQ(next_temp_file_counter(), before + 2);
+    in_fresh_process([&] {
+        write_text(target_, "old = true\n");
+        ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
+        ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
+        EXPECT_EQ(read_all(target_), "new = 1\n");
+        EXPECT_EQ(listing(root_), std::set<std::string>{"config.toml"});
+        EXPECT_TRUE(counter_stands_at(root_ / "probe", 2));
+    });
 }
 
-TEST_F(WriteBack, KeepsThePermissionBitsAndWritesThroughALink) {
+// Tests run as root, so the old file can belong to another user (nobody).
+TEST_F(WriteBack, KeepsOwnerGroupAndPermissionBitsAlsoThroughALink) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give a file to another user";
+    constexpr uid_t nobody = 65534;
+    constexpr gid_t nogroup = 65534;
     const fs::path real_dir = root_ / "real";
-    fs::create_directories(real_dir);
     const fs::path real = real_dir / "cfg.toml";
-    write_text(real, "old = true\n");
-    fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write);
-    fs::create_symlink(real, target_);
-    ASSERT_TRUE(replace_file(target_, "new = 1\n").has_value());
-    EXPECT_TRUE(fs::is_symlink(target_));
-    EXPECT_EQ(read_all(real), "new = 1\n");
-    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write);
-    EXPECT_EQ(listing(real_dir), std::set<std::string>{"cfg.toml"});
-    EXPECT_EQ(listing(root_), (std::set<std::string>{"config.toml", "real"}));
+    const struct {
+        const char* name;
+        fs::path target;
+    } cases[] = {{"the_file_itself", real}, {"through_a_link", target_}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(root_);
+        fs::create_directories(real_dir);
+        write_text(real, "old = true\n");
+        ASSERT_EQ(::chown(real.c_str(), nobody, nogroup), 0);
+        fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        fs::create_symlink(real, target_);
+        ASSERT_TRUE(replace_file(c.target, "new = 1\n").has_value());
+        EXPECT_TRUE(fs::is_symlink(target_));
+        EXPECT_EQ(read_all(real), "new = 1\n");
+        struct stat info {};
+        ASSERT_EQ(::stat(real.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, nobody);
+        EXPECT_EQ(info.st_gid, nogroup);
+        EXPECT_EQ(info.st_mode & 07777, 0640u);
+        EXPECT_EQ(listing(real_dir), std::set<std::string>{"cfg.toml"});
+        EXPECT_EQ(listing(root_), (std::set<std::string>{"config.toml", "real"}));
+    }
+}
+
+// A user other than root cannot give a file away: rather than leave the
+// owner a file they can no longer read, the write-back refuses and the old
+// file stays as it was.
+TEST_F(WriteBack, RefusesWhenTheOwnerOrGroupCannotBeKept) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
+    constexpr uid_t nobody = 65534;
+    const struct {
+        const char* name;
+        uid_t owner;
+        gid_t group;
+    } cases[] = {{"another_owner", 0, 0}, {"a_group_the_user_is_not_in", nobody, 0}};
+    const fs::path shared = root_ / "shared";
+    const fs::path target = shared / "config.toml";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove_all(shared);
+        fs::create_directories(shared);
+        fs::permissions(shared, fs::perms::all);
+        write_text(target, "old = true\n");
+        ASSERT_EQ(::chown(target.c_str(), c.owner, c.group), 0);
+        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                    fs::perms::group_write | fs::perms::others_read |
+                                    fs::perms::others_write);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(nobody) != 0 || ::setuid(nobody) != 0) ::_exit(2);
+            auto result = replace_file(target, "new = 1\n");
+            const bool refused =
+                !result &&
+                result.error() == base::IoError::custom(base::IoErrorKind::PermissionDenied,
+                                                        "cannot keep the owner and group of the file");
+            ::_exit(refused ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(read_all(target), "old = true\n");
+        struct stat info {};
+        ASSERT_EQ(::stat(target.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, c.owner);
+        EXPECT_EQ(info.st_gid, c.group);
+        EXPECT_EQ(listing(shared), std::set<std::string>{"config.toml"});
+    }
 }
 
 TEST_F(WriteBack, ABareFileNameIsWrittenInTheWorkingDirectory) {
@@ -133,38 +226,40 @@ TEST_F(WriteBack, ABareFileNameIsWrittenInTheWorkingDirectory) {
 }
 
 TEST_F(WriteBack, SkipsALeftoverTemporaryFile) {
-    std::uint64_t next = next_temp_file_counter();
-    write_text(leftover_name(root_, next), "leftover");
-    ASSERT_TRUE(replace_file(target_, "x = 2\n").has_value());
-    EXPECT_EQ(read_all(target_), "x = 2\n");
-    EXPECT_EQ(read_all(leftover_name(root_, next)), "leftover");
-    EXPECT_EQ(next_temp_file_counter(), next + 2);
-    EXPECT_EQ(listing(root_).size(), 2u);
+    in_fresh_process([&] {
+        write_text(leftover_name(root_, 0), "leftover");
+        ASSERT_TRUE(replace_file(target_, "x = 2\n").has_value());
+        EXPECT_EQ(read_all(target_), "x = 2\n");
+        EXPECT_EQ(read_all(leftover_name(root_, 0)), "leftover");
+        EXPECT_EQ(listing(root_).size(), 2u);
+        EXPECT_TRUE(counter_stands_at(root_ / "probe", 2));
+    });
 }
 
 TEST_F(WriteBack, TemporaryNamesShowAnInvalidFileNameLossily) {
-    fs::path target = root_ / "cfg\xff.toml";
-    std::uint64_t next = next_temp_file_counter();
-    fs::path leftover =
-        root_ / temp_file_name("cfg\xef\xbf\xbd.toml", static_cast<std::uint64_t>(::getpid()), next);
-    write_text(leftover, "leftover");
-    ASSERT_TRUE(replace_file(target, "y = 3\n").has_value());
-    EXPECT_EQ(read_all(target), "y = 3\n");
-    EXPECT_EQ(read_all(leftover), "leftover");
-    EXPECT_EQ(next_temp_file_counter(), next + 2);
+    in_fresh_process([&] {
+        fs::path target = root_ / "cfg\xff.toml";
+        fs::path leftover = root_ / temp_file_name("cfg\xef\xbf\xbd.toml", own_pid(), 0);
+        write_text(leftover, "leftover");
+        ASSERT_TRUE(replace_file(target, "y = 3\n").has_value());
+        EXPECT_EQ(read_all(target), "y = 3\n");
+        EXPECT_EQ(read_all(leftover), "leftover");
+        EXPECT_TRUE(counter_stands_at(root_ / "probe", 2));
+    });
 }
 
 TEST_F(WriteBack, GivesUpAfterAHundredTakenNames) {
-    write_text(target_, "old");
-    std::uint64_t next = next_temp_file_counter();
-    for (std::uint64_t n = next; n < next + TEMP_FILE_ATTEMPTS; ++n) write_text(leftover_name(root_, n), "");
-    auto result = replace_file(target_, "x = 2\n");
-    ASSERT_FALSE(result.has_value());
-    EXPECT_EQ(result.error(), base::IoError::custom(base::IoErrorKind::AlreadyExists,
-                                                    "could not allocate a configuration temporary file"));
-    EXPECT_EQ(next_temp_file_counter(), next + TEMP_FILE_ATTEMPTS);
-    EXPECT_EQ(read_all(target_), "old");
-    EXPECT_EQ(listing(root_).size(), 1u + TEMP_FILE_ATTEMPTS);
+    in_fresh_process([&] {
+        write_text(target_, "old");
+        for (std::uint64_t n = 0; n < ATTEMPTS; ++n) write_text(leftover_name(root_, n), "");
+        auto result = replace_file(target_, "x = 2\n");
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error(), base::IoError::custom(base::IoErrorKind::AlreadyExists,
+                                                        "could not allocate a configuration temporary file"));
+        EXPECT_EQ(read_all(target_), "old");
+        EXPECT_EQ(listing(root_).size(), 1u + ATTEMPTS);
+        EXPECT_TRUE(counter_stands_at(root_ / "probe", ATTEMPTS));
+    });
 }
 
 struct FailureCase {
@@ -188,19 +283,20 @@ protected:
 
 TEST_P(WriteBackFailure, FailsWithTheErrorAndLeavesNothingBehind) {
     const FailureCase& c = GetParam();
-    fs::path target = c.prepare(root_);
-    std::set<std::string> before = listing(root_);
-    std::optional<std::string> old_text;
-    if (fs::is_regular_file(target)) old_text = read_all(target);
-    std::uint64_t counter = next_temp_file_counter();
-    auto result = replace_file(target, "text = 1\n");
-    ASSERT_FALSE(result.has_value());
-    EXPECT_EQ(result.error(), c.error);
-    EXPECT_EQ(next_temp_file_counter(), counter + c.attempts);
-    EXPECT_EQ(listing(root_), before);
-    if (old_text) {
-        EXPECT_EQ(read_all(target), *old_text);
-    }
+    in_fresh_process([&] {
+        fs::path target = c.prepare(root_);
+        std::set<std::string> before = listing(root_);
+        std::optional<std::string> old_text;
+        if (fs::is_regular_file(target)) old_text = read_all(target);
+        auto result = replace_file(target, "text = 1\n");
+        ASSERT_FALSE(result.has_value());
+        EXPECT_EQ(result.error(), c.error);
+        EXPECT_EQ(listing(root_), before);
+        if (old_text) {
+            EXPECT_EQ(read_all(target), *old_text);
+        }
+        EXPECT_TRUE(counter_stands_at(root_ / "probe", c.attempts));
+    });
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -277,6 +373,21 @@ TEST_F(WriteBack, ReportsRenderAndFileFailuresAsConfigurationErrors) {
     ASSERT_FALSE(io.has_value());
     EXPECT_EQ(io.error(), config::ConfigError(config::ConfigError::Io{base::IoError::from_errno(ENOENT)}));
     EXPECT_EQ(io.error().display(), "configuration I/O: No such file or directory (os error 2)");
+}
+
+// A record read from a file near the size bound can render past it, with
+// the keys the file left out: such a text is never written, as the next
+// start would refuse it.
+TEST_F(WriteBack, RefusesATextTheLoaderWouldRefuse) {
+    write_text(target_, "old = true\n");
+    config::Config near_bound;
+    near_bound.port = std::string(256 * 1024 - 100, 'p');
+    auto result = write_back_config(near_bound, target_);
+    ASSERT_FALSE(result.has_value());
+    EXPECT_EQ(result.error().display(),
+              "cannot serialize configuration: rendered text exceeds maximum size of 262144 bytes");
+    EXPECT_EQ(read_all(target_), "old = true\n");
+    EXPECT_EQ(listing(root_), std::set<std::string>{"config.toml"});
 }
 
 // Killed at every stage, with and without nameless files: the file is
