@@ -111,6 +111,10 @@ base::IoError line_too_long(std::uint64_t line) { return scan_csv_error(line, "l
 
 base::IoError file_too_large() { return scan_csv_error(std::nullopt, "file is larger than 1 GiB"); }
 
+base::IoError too_many_samples(std::uint64_t line) {
+    return scan_csv_error(line, "file holds more than 16777216 samples");
+}
+
 }  // namespace
 
 base::IoError scan_csv_error(std::optional<std::uint64_t> line, std::string_view message) {
@@ -169,7 +173,8 @@ std::expected<void, base::IoError> ScanCsvParser::take(std::size_t count) {
         // than the shortest sample lines ("1,2\n") could give.
         const std::uint64_t seen = total_ - pending_;
         const std::uint64_t guess = expected_bytes_ * samples_.size() / seen;
-        samples_.reserve(static_cast<std::size_t>(std::min(guess + guess / 8, expected_bytes_ / 4 + 1)));
+        samples_.reserve(static_cast<std::size_t>(
+            std::min({guess + guess / 8, expected_bytes_ / 4 + 1, std::uint64_t{MAX_SAMPLES}})));
         expected_bytes_ = 0;
     }
     // Whatever follows, the next line is already too long.
@@ -216,6 +221,7 @@ std::expected<void, base::IoError> ScanCsvParser::line(std::string_view text) {
     if (!samples_.empty() && samples_.back().frequency_mhz > *frequency) {
         return std::unexpected(scan_csv_error(line_number_, "frequencies must be in nondecreasing order"));
     }
+    if (samples_.size() == MAX_SAMPLES) return std::unexpected(too_many_samples(line_number_));
     samples_.push_back(Sample{*frequency, *level});
     return {};
 }

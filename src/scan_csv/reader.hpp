@@ -7,10 +7,12 @@
 //
 // The read is bounded, so that a device such as /dev/zero, or a file
 // another process keeps appending to, ends: a regular file is read as it
-// stood when it was opened, and no file may hold more than MAX_FILE_BYTES
-// or a line of more than MAX_LINE_BYTES. Both are far above anything the
-// scan writer produces: at most 1,000,001 lines, each two numbers of at most
-// 327 characters, so about 660 MB.
+// stood when it was opened, and no file may hold more than MAX_FILE_BYTES,
+// a line of more than MAX_LINE_BYTES or more than MAX_SAMPLES samples. All
+// are far above anything the scan writer produces: at most 1,000,001 lines,
+// each two numbers of at most 327 characters, so about 660 MB. The sample
+// bound keeps a stream of short lines from taking gigabytes of memory
+// before the byte bound is reached.
 
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +34,7 @@ namespace vorlix::scan_csv {
 // The error texts name them: "1 GiB" and "1 MiB".
 inline constexpr std::uint64_t MAX_FILE_BYTES = std::uint64_t{1} << 30;  // 1 GiB
 inline constexpr std::size_t MAX_LINE_BYTES = std::size_t{1} << 20;      // 1 MiB, without the line feed
+inline constexpr std::size_t MAX_SAMPLES = std::size_t{1} << 24;         // 16,777,216: 256 MiB of samples
 
 // How much of a file one read takes.
 inline constexpr std::size_t READ_PIECE_BYTES = 65536;

@@ -336,6 +336,29 @@ TEST(ReadBounds, AnEndlessLineFailsOncePastItsBound) {
     EXPECT_LE(given, 2 * MAX_LINE_BYTES);
 }
 
+// A stream of the shortest sample lines ends at the sample bound, long
+// before its bytes reach theirs: the last sample it may hold is taken, the
+// one after it is refused on its own line.
+TEST(ReadBounds, AStreamOfSamplesFailsOncePastTheSampleBound) {
+    ScanCsvParser parser(4096);
+    std::uint64_t lines = 0;
+    const auto feed = [&](std::uint64_t until) -> std::expected<void, base::IoError> {
+        while (lines < until) {
+            const std::span<char> room = parser.room();
+            const std::uint64_t n = std::min<std::uint64_t>(room.size() / 4, until - lines);
+            for (std::uint64_t i = 0; i < n; ++i) std::memcpy(room.data() + 4 * i, "1,2\n", 4);
+            lines += n;
+            if (auto ok = parser.take(static_cast<std::size_t>(4 * n)); !ok) return ok;
+        }
+        return {};
+    };
+    ASSERT_TRUE(feed(MAX_SAMPLES).has_value());
+    auto past = feed(MAX_SAMPLES + 1);
+    ASSERT_FALSE(past.has_value());
+    EXPECT_EQ(past.error().display(),
+              "invalid scan CSV at line 16777217: file holds more than 16777216 samples");
+}
+
 TEST(ReadBounds, DevicesWithoutEndFailWithAFormatError) {
     auto zero = read_scan_csv("/dev/zero");
     ASSERT_FALSE(zero.has_value());
