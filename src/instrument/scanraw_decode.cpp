@@ -106,17 +106,19 @@ std::expected<void, RawScanError> check_request(const ScanRequest& request, std:
     return {};
 }
 
-// Points per block. A growing sweep takes a block at a time: its zeros and
-// then its samples are written while those lines are still in the
-// first-level cache.
-constexpr std::int32_t BLOCK_POINTS = 128;
+// Points per block. Few enough that the processor takes apart one block's
+// record bytes while the divisions of the block before are still under way,
+// which is most of the inclusive axis's time; a growing sweep also writes a
+// block's zeros and then its samples into lines still in the first-level
+// cache.
+constexpr std::int32_t BLOCK_POINTS = 32;
 
 // One block into `out`; false when any of its alignment bytes is wrong.
 //
-// The record bytes are taken apart first, four records a round: no vector
-// unit every processor has can deal out bytes three apart, so this loop runs
-// on the integer units, and four records a round roughly halves its count of
-// instructions. The samples are computed in a second loop, whose inputs are
+// The record bytes are taken apart first, four records a round: the vector
+// instructions every processor of the family has cannot deal out bytes three
+// apart, so this loop runs on the integer units, and four records a round
+// roughly halves its count of instructions. The samples are computed in a second loop, whose inputs are
 // a local array and `mhz`'s own copy of the frame's constants, which no store
 // to `out` can change: the compiler vectorises it with no checks at run time
 // and, for a full block, no scalar remainder.
