@@ -4,13 +4,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdint>
-#include <iterator>
+#include <ios>
 #include <random>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "scanraw_frames.hpp"
