@@ -1,7 +1,8 @@
-// Cost of the largest sweep: decoding a 1,000,001-point frame against
-// writing its output once, and reading and decoding it off a loopback TCP
-// connection through the shell layer against raw socket reads of the same
-// reply decoded the same way.
+// Cost of a sweep of the default 10,001 and of the largest 1,000,001 points:
+// decoding its frame against writing its output once, and reading and
+// decoding it off a loopback TCP connection through the shell layer against
+// raw socket reads of the same reply decoded the same way. The reply comes in
+// small packets, as a serial-to-TCP bridge passes on what the line gives it.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,9 +12,9 @@
 
 #include <benchmark/benchmark.h>
 
-#include <atomic>
+#include <algorithm>
+#include <array>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <string>
 #include <thread>
@@ -28,7 +29,10 @@ namespace {
 
 using namespace vorlix::instrument;
 
-constexpr ScanRequest LARGEST{240'000'000, 800'000'000, 1'000'001, 1};
+constexpr std::uint64_t DEFAULT_POINTS = 10'001;
+constexpr std::uint64_t LARGEST_POINTS = 1'000'001;
+
+ScanRequest request_of(std::uint64_t points) { return {240'000'000, 800'000'000, points, 1}; }
 
 std::vector<std::uint8_t> make_frame(std::uint64_t points) {
     std::vector<std::uint8_t> frame;
@@ -44,9 +48,18 @@ std::vector<std::uint8_t> make_frame(std::uint64_t points) {
     return frame;
 }
 
-const std::vector<std::uint8_t>& largest_frame() {
-    static const std::vector<std::uint8_t> frame = make_frame(LARGEST.points);
-    return frame;
+const std::vector<std::uint8_t>& frame_of(std::uint64_t points) {
+    static const std::vector<std::uint8_t> default_frame = make_frame(DEFAULT_POINTS);
+    static const std::vector<std::uint8_t> largest_frame = make_frame(LARGEST_POINTS);
+    return points == DEFAULT_POINTS ? default_frame : largest_frame;
+}
+
+// Arguments: the axis (1 firmware, 0 inclusive) and the points.
+void decode_sizes(benchmark::internal::Benchmark* bench) {
+    for (const std::int64_t points : {DEFAULT_POINTS, LARGEST_POINTS}) {
+        for (const std::int64_t firmware : {1, 0}) bench->Args({firmware, points});
+    }
+    bench->Unit(benchmark::kMillisecond);
 }
 
 void report_points(benchmark::State& state, std::uint64_t points, std::size_t bytes) {
@@ -58,49 +71,53 @@ void report_points(benchmark::State& state, std::uint64_t points, std::size_t by
 }
 
 void BM_DecodeScanraw(benchmark::State& state) {
-    const auto& frame = largest_frame();
+    const ScanRequest request = request_of(static_cast<std::uint64_t>(state.range(1)));
+    const auto& frame = frame_of(request.points);
     const auto axis = state.range(0) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
     for (auto _ : state) {
-        auto samples = decode_scanraw(frame, LARGEST, 128, axis);
+        auto samples = decode_scanraw(frame, request, 128, axis);
         benchmark::DoNotOptimize(samples);
     }
     state.SetLabel(state.range(0) ? "firmware axis" : "inclusive axis");
-    report_points(state, LARGEST.points, frame.size());
+    report_points(state, request.points, frame.size());
 }
-BENCHMARK(BM_DecodeScanraw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeScanraw)->Apply(decode_sizes);
 
 // Writing the decoded sweep's bytes into a new buffer, once: what any decode
 // must at least do.
 void BM_DecodeScanraw_floor(benchmark::State& state) {
-    const auto& frame = largest_frame();
+    const ScanRequest request = request_of(static_cast<std::uint64_t>(state.range(1)));
+    const auto& frame = frame_of(request.points);
     for (auto _ : state) {
-        std::vector<Sample> samples(LARGEST.points, Sample{1.0, -1.0});
+        std::vector<Sample> samples(request.points, Sample{1.0, -1.0});
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
-    report_points(state, LARGEST.points, frame.size());
+    report_points(state, request.points, frame.size());
 }
-BENCHMARK(BM_DecodeScanraw_floor)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeScanraw_floor)->Apply(decode_sizes);
 
 // Decoding into the buffer of the previous sweep, as the live capture does,
 // against writing the same bytes into a buffer kept from run to run.
 void BM_DecodeScanrawInto(benchmark::State& state) {
-    const auto& frame = largest_frame();
+    const ScanRequest request = request_of(static_cast<std::uint64_t>(state.range(1)));
+    const auto& frame = frame_of(request.points);
     const auto axis = state.range(0) ? FrequencyAxis::Firmware : FrequencyAxis::Inclusive;
     std::vector<Sample> samples;
     for (auto _ : state) {
-        if (!decode_scanraw_into(frame, LARGEST, 128, axis, samples)) state.SkipWithError("decode failed");
+        if (!decode_scanraw_into(frame, request, 128, axis, samples)) state.SkipWithError("decode failed");
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
     state.SetLabel(state.range(0) ? "firmware axis" : "inclusive axis");
-    report_points(state, LARGEST.points, frame.size());
+    report_points(state, request.points, frame.size());
 }
-BENCHMARK(BM_DecodeScanrawInto)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeScanrawInto)->Apply(decode_sizes);
 
 void BM_DecodeScanrawInto_floor(benchmark::State& state) {
-    const auto& frame = largest_frame();
-    std::vector<Sample> samples(LARGEST.points);
+    const ScanRequest request = request_of(static_cast<std::uint64_t>(state.range(1)));
+    const auto& frame = frame_of(request.points);
+    std::vector<Sample> samples(request.points);
     double level = 0;
     for (auto _ : state) {
         level += 1;
@@ -108,15 +125,22 @@ void BM_DecodeScanrawInto_floor(benchmark::State& state) {
         benchmark::DoNotOptimize(samples.data());
         benchmark::ClobberMemory();
     }
-    report_points(state, LARGEST.points, frame.size());
+    report_points(state, request.points, frame.size());
 }
-BENCHMARK(BM_DecodeScanrawInto_floor)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeScanrawInto_floor)->Apply(decode_sizes);
+
+// What a serial-to-TCP bridge passes on per send: whatever the line has
+// delivered since the last, a few hundred bytes up to about one Ethernet
+// payload. The sizes take turns, so no read in the shell layer lines up with
+// them.
+constexpr std::array<std::size_t, 6> PACKET_SIZES{512, 1460, 300, 1024, 1400, 700};
 
 // A loopback peer that answers each line ended by "\r" with the echo, the
-// frame and the prompt, as the instrument does for "scanraw".
+// frame and the prompt, as the instrument does for "scanraw", each send one
+// packet of PACKET_SIZES.
 class FrameSender {
 public:
-    FrameSender() {
+    explicit FrameSender(const ScanRequest& request) {
         listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -129,9 +153,9 @@ public:
             return;
         }
         port_ = ntohs(addr.sin_port);
-        const std::string echo = scanraw_command(LARGEST) + "\r\n";
+        const std::string echo = scanraw_command(request) + "\r\n";
         reply_.assign(echo.begin(), echo.end());
-        reply_.insert(reply_.end(), largest_frame().begin(), largest_frame().end());
+        reply_.insert(reply_.end(), frame_of(request.points).begin(), frame_of(request.points).end());
         const std::string tail = "\r\nch> ";
         reply_.insert(reply_.end(), tail.begin(), tail.end());
         thread_ = std::thread([this] { serve(); });
@@ -155,14 +179,20 @@ private:
             if (fd < 0) {
                 return;
             }
+            // Each send leaves as its own packet instead of waiting to join
+            // the next.
+            const int one = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
             char byte = 0;
             while (::recv(fd, &byte, 1, 0) == 1) {
                 if (byte != '\r') {
                     continue;
                 }
                 std::size_t sent = 0;
-                while (sent < reply_.size()) {
-                    const ssize_t n = ::send(fd, reply_.data() + sent, reply_.size() - sent, MSG_NOSIGNAL);
+                for (std::size_t packet = 0; sent < reply_.size(); ++packet) {
+                    const std::size_t size =
+                        std::min(PACKET_SIZES[packet % PACKET_SIZES.size()], reply_.size() - sent);
+                    const ssize_t n = ::send(fd, reply_.data() + sent, size, MSG_NOSIGNAL);
                     if (n <= 0) {
                         break;
                     }
@@ -179,8 +209,14 @@ private:
     std::thread thread_;
 };
 
+// Argument: the points. The time is the reader's wait as well as its work.
+void tcp_sizes(benchmark::internal::Benchmark* bench) {
+    bench->Arg(DEFAULT_POINTS)->Arg(LARGEST_POINTS)->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 void BM_ReadScanrawFrameTcp(benchmark::State& state) {
-    FrameSender sender;
+    const ScanRequest request = request_of(static_cast<std::uint64_t>(state.range(0)));
+    FrameSender sender(request);
     vorlix::config::Config config;
     config.connection.backend = vorlix::config::Backend::Tcp;
     config.connection.tcp_address = "127.0.0.1:" + std::to_string(sender.port());
@@ -192,7 +228,7 @@ void BM_ReadScanrawFrameTcp(benchmark::State& state) {
     ShellConnection shell(std::move(*transport), 65536);
     std::uint64_t reports = 0;
     for (auto _ : state) {
-        auto samples = read_scanraw_frame(shell, LARGEST, 128, FrequencyAxis::Firmware,
+        auto samples = read_scanraw_frame(shell, request, 128, FrequencyAxis::Firmware,
                                           [&](std::uint64_t, std::uint64_t) { ++reports; });
         if (!samples) {
             state.SkipWithError(samples.error().display().c_str());
@@ -201,15 +237,16 @@ void BM_ReadScanrawFrameTcp(benchmark::State& state) {
         benchmark::DoNotOptimize(samples);
     }
     benchmark::DoNotOptimize(reports);
-    report_points(state, LARGEST.points, sender.reply_size());
+    report_points(state, request.points, sender.reply_size());
 }
-BENCHMARK(BM_ReadScanrawFrameTcp)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadScanrawFrameTcp)->Apply(tcp_sizes);
 
 // The same reply taken with plain recv calls into one buffer, and its frame
 // decoded like the shell read's: the floor the shell layer is measured
 // against.
 void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
-    FrameSender sender;
+    const ScanRequest request = request_of(static_cast<std::uint64_t>(state.range(0)));
+    FrameSender sender(request);
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
@@ -223,11 +260,11 @@ void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
     const int one = 1;
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     std::vector<std::uint8_t> buffer(sender.reply_size());
-    const std::size_t frame_at = scanraw_command(LARGEST).size() + 2;
-    const std::size_t frame_len = largest_frame().size();
+    const std::size_t frame_at = scanraw_command(request).size() + 2;
+    const std::size_t frame_len = frame_of(request.points).size();
     for (auto _ : state) {
-        const char request[] = "scanraw\r";
-        if (::send(fd, request, sizeof request - 1, MSG_NOSIGNAL) != sizeof request - 1) {
+        const char line[] = "scanraw\r";
+        if (::send(fd, line, sizeof line - 1, MSG_NOSIGNAL) != sizeof line - 1) {
             state.SkipWithError("send failed");
             break;
         }
@@ -241,7 +278,7 @@ void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
             got += static_cast<std::size_t>(n);
         }
         auto samples = decode_scanraw(std::span<const std::uint8_t>(buffer).subspan(frame_at, frame_len),
-                                      LARGEST, 128, FrequencyAxis::Firmware);
+                                      request, 128, FrequencyAxis::Firmware);
         if (!samples) {
             state.SkipWithError(samples.error().display().c_str());
             break;
@@ -249,9 +286,9 @@ void BM_ReadScanrawFrameTcp_floor(benchmark::State& state) {
         benchmark::DoNotOptimize(samples);
     }
     ::close(fd);
-    report_points(state, LARGEST.points, sender.reply_size());
+    report_points(state, request.points, sender.reply_size());
 }
-BENCHMARK(BM_ReadScanrawFrameTcp_floor)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ReadScanrawFrameTcp_floor)->Apply(tcp_sizes);
 
 }  // namespace
 

@@ -13,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "base/cpu_features.hpp"
 #include "base/limits.hpp"
 #include "config/record.hpp"
 #include "instrument/errors.hpp"
@@ -60,31 +59,6 @@ std::expected<std::vector<Sample>, RawScanError> decode_scanraw(std::span<const 
 std::expected<void, RawScanError> decode_scanraw_into(std::span<const std::uint8_t> frame,
                                                       const ScanRequest& request, std::uint16_t zero_offset,
                                                       FrequencyAxis axis, std::vector<Sample>& samples);
-
-// The quotients dividend / divisor as the frame decoder computes them on its
-// wide path, for a divisor fixed for the frame, into the start of
-// `quotients`; false, with nothing written, where the processor lacks that
-// path or `quotients` is the shorter. There for the test that they are the
-// division's own bits.
-bool scanraw_wide_quotients(std::span<const double> dividends, double divisor, std::span<double> quotients);
-
-// The frame decoder's loops, the portable one and those on vector units,
-// give the same samples bit for bit. The decoder runs the widest this
-// processor has; the others are there so that tests can run each.
-using base::VectorPath;
-
-// The paths this processor can run, the portable one first.
-std::vector<VectorPath> scanraw_decode_paths();
-
-// `decode_scanraw_into` on `path`, or on the portable one where this
-// processor cannot run it.
-std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
-                                                    const ScanRequest& request, std::uint16_t zero_offset,
-                                                    FrequencyAxis axis, std::vector<Sample>& samples);
-// The same into exactly the request's points, wherever they lie.
-std::expected<void, RawScanError> decode_scanraw_on(VectorPath path, std::span<const std::uint8_t> frame,
-                                                    const ScanRequest& request, std::uint16_t zero_offset,
-                                                    FrequencyAxis axis, std::span<Sample> samples);
 
 // Receives (frame bytes so far, the opening brace included; frame length).
 using ScanrawProgress = std::function<void(std::uint64_t received, std::uint64_t total)>;

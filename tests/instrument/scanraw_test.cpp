@@ -4,13 +4,11 @@
 
 #include <algorithm>
 #include <bit>
-#include <cmath>
 #include <cstdint>
-#include <iterator>
+#include <ios>
 #include <random>
 #include <span>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "scanraw_frames.hpp"
@@ -223,24 +221,41 @@ TEST(ScanrawDecode, ProgressPercent) {
 namespace vorlix::instrument {
 namespace {
 
-// Room for `points` samples at each of four successive 16-byte steps from
-// where a buffer starts, so that each way the decoder lines up its writes
-// with the cache lines is taken.
-struct ShiftedSamples {
-    explicit ShiftedSamples(std::size_t count) : points(count), storage(count + 4) {}
-    std::span<Sample> at(std::size_t shift) {
-        std::fill(storage.begin(), storage.end(), Sample{-1.0, -1.0});
-        return std::span<Sample>(storage).subspan(shift, points);
+// Each record of the frame alone, bit for bit as the record decoder has it:
+// a difference in the last place must show.
+::testing::AssertionResult matches_each_record(const std::vector<Sample>& samples,
+                                               std::span<const std::uint8_t> frame,
+                                               const ScanRequest& request, std::uint16_t zero_offset,
+                                               FrequencyAxis axis) {
+    if (samples.size() != request.points) {
+        return ::testing::AssertionFailure()
+               << samples.size() << " samples for " << request.points << " points";
     }
-    std::size_t points;
-    std::vector<Sample> storage;
-};
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto one = decode_scanraw_sample(std::span<const std::uint8_t, 3>(frame.data() + 1 + 3 * i, 3),
+                                               i, request, zero_offset, axis);
+        if (!one) return ::testing::AssertionFailure() << "record " << i << ": " << one.error().display();
+        if (std::bit_cast<std::uint64_t>(samples[i].frequency_mhz) !=
+                std::bit_cast<std::uint64_t>(one->frequency_mhz) ||
+            std::bit_cast<std::uint64_t>(samples[i].level_dbm) !=
+                std::bit_cast<std::uint64_t>(one->level_dbm)) {
+            return ::testing::AssertionFailure()
+                   << std::hexfloat << "sample " << i << " is {" << samples[i].frequency_mhz << ", "
+                   << samples[i].level_dbm << "}, its record alone {" << one->frequency_mhz << ", "
+                   << one->level_dbm << "}";
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
 
-// Every record of a frame longer than the decoder's blocks, on each way of
-// computing frequencies and each of the decoder's paths, decodes as the
-// record decoder has it; decoding into a buffer that held another sweep, at
-// any offset from a cache line, gives the same samples and writes nothing
-// past them.
+// The first `points` levels of `raws` as a frame.
+std::vector<std::uint8_t> frame_of_first(const std::vector<std::uint16_t>& raws, std::uint64_t points) {
+    return testing_frames::frame_of(std::vector<std::uint16_t>(raws.begin(), raws.begin() + points));
+}
+
+// A whole frame decodes as each of its records does; so does decoding into a
+// buffer that held another sweep, shorter, longer or as long, whose old
+// samples must all be replaced.
 TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
     const struct {
         const char* name;
@@ -256,56 +271,25 @@ TEST(ScanrawDecode, WholeFrameMatchesEachRecord) {
     std::vector<std::uint16_t> raws(1531);
     for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = static_cast<std::uint16_t>(i * 7919 % 65536);
     const auto frame = testing_frames::frame_of(raws);
-    ShiftedSamples shifted(raws.size());
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const auto samples = decode_scanraw(frame, c.request, 174, c.axis);
         ASSERT_TRUE(samples.has_value()) << samples.error().display();
-        ASSERT_EQ(samples->size(), raws.size());
-        for (std::size_t i = 0; i < raws.size(); ++i) {
-            const auto one = decode_scanraw_sample(
-                std::span<const std::uint8_t, 3>(frame.data() + 1 + 3 * i, 3), i, c.request, 174, c.axis);
-            ASSERT_TRUE(one.has_value());
-            ASSERT_EQ((*samples)[i], *one) << i;
-        }
-        for (const VectorPath path : scanraw_decode_paths()) {
-            SCOPED_TRACE(base::vector_path_name(path));
-            for (std::size_t held : {std::size_t{0}, std::size_t{7}, raws.size(), std::size_t{4000}}) {
-                std::vector<Sample> reused(held, Sample{-1.0, -1.0});
-                ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, reused).has_value());
-                EXPECT_EQ(reused, *samples) << held;
-            }
-            for (std::size_t shift = 0; shift < 4; ++shift) {
-                const std::span<Sample> placed = shifted.at(shift);
-                ASSERT_TRUE(decode_scanraw_on(path, frame, c.request, 174, c.axis, placed).has_value());
-                EXPECT_TRUE(std::equal(placed.begin(), placed.end(), samples->begin())) << shift;
-                EXPECT_EQ(shifted.storage[shift + placed.size()], (Sample{-1.0, -1.0})) << shift;
-            }
+        EXPECT_TRUE(matches_each_record(*samples, frame, c.request, 174, c.axis));
+        for (std::size_t held :
+             {std::size_t{0}, std::size_t{7}, std::size_t{300}, raws.size(), std::size_t{4000}}) {
+            std::vector<Sample> reused(held, Sample{-1.0, -1.0});
+            ASSERT_TRUE(decode_scanraw_into(frame, c.request, 174, c.axis, reused).has_value());
+            EXPECT_EQ(reused, *samples) << held;
         }
     }
-}
-
-}  // namespace
-}  // namespace vorlix::instrument
-
-namespace vorlix::instrument {
-namespace {
-
-// Each frequency axis on each of the decoder's paths this processor has.
-std::vector<std::pair<FrequencyAxis, VectorPath>> axes_and_paths() {
-    std::vector<std::pair<FrequencyAxis, VectorPath>> pairs;
-    for (const VectorPath path : scanraw_decode_paths()) {
-        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
-            pairs.emplace_back(axis, path);
-        }
-    }
-    return pairs;
 }
 
 // Whole frames at the edges of the request range decode exactly as each of
 // their records does alone: the fewest and the most points, spans that leave
 // a remainder per point, starts at zero, just below and just above 2^53 Hz
-// and next to the top of the 64-bit range.
+// and next to the top of the 64-bit range. One buffer takes every sweep in
+// turn, as in a live capture whose request changes.
 TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
     constexpr std::uint64_t top = 18446744073709551615u;
     constexpr std::uint64_t two_53 = std::uint64_t{1} << 53;
@@ -322,154 +306,65 @@ TEST(ScanrawDecode, EdgeRequestsMatchEachRecord) {
     };
     std::vector<std::uint16_t> raws(1'000'001);
     for (std::size_t i = 0; i < raws.size(); ++i) raws[i] = static_cast<std::uint16_t>(i * 40503 % 65536);
-    const auto frame = testing_frames::frame_of(raws);
     std::vector<Sample> samples;
     for (const ScanRequest& request : requests) {
-        const std::span<const std::uint8_t> part(frame.data(), request.points * 3 + 1);
-        std::vector<std::uint8_t> framed(part.begin(), part.end());
-        framed.push_back('}');
-        for (const auto& [axis, path] : axes_and_paths()) {
-            SCOPED_TRACE(::testing::Message()
-                         << request.start_hz << " " << request.stop_hz << " " << request.points << " axis "
-                         << static_cast<int>(axis) << " " << base::vector_path_name(path));
-            ASSERT_TRUE(decode_scanraw_on(path, framed, request, 2047, axis, samples).has_value());
-            ASSERT_EQ(samples.size(), request.points);
-            for (std::size_t i = 0; i < samples.size(); ++i) {
-                const auto one = decode_scanraw_sample(
-                    std::span<const std::uint8_t, 3>(framed.data() + 1 + 3 * i, 3), i, request, 2047, axis);
-                ASSERT_TRUE(one.has_value());
-                // Bit for bit: a difference in the last place must show.
-                ASSERT_EQ(std::bit_cast<std::uint64_t>(samples[i].frequency_mhz),
-                          std::bit_cast<std::uint64_t>(one->frequency_mhz))
-                    << i;
-                ASSERT_EQ(samples[i].level_dbm, one->level_dbm) << i;
-            }
+        const auto frame = frame_of_first(raws, request.points);
+        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+            SCOPED_TRACE(::testing::Message() << request.start_hz << " " << request.stop_hz << " "
+                                              << request.points << " axis " << static_cast<int>(axis));
+            ASSERT_TRUE(decode_scanraw_into(frame, request, 2047, axis, samples).has_value());
+            ASSERT_TRUE(matches_each_record(samples, frame, request, 2047, axis));
         }
     }
 }
 
-// The first bad alignment byte is named wherever it lies, on every path and
-// buffer: among the points before a buffer's first cache line, inside and
-// at the edges of a vector run and of a block, past the first block, and in
-// a last block shorter than the others.
-TEST(ScanrawDecode, FirstBadRecordInAnyBlock) {
+// Requests drawn over every magnitude of start and span the 64-bit range
+// holds, with point counts that leave every remainder of a block, decode as
+// each of their records does alone.
+TEST(ScanrawDecode, RandomRequestsMatchEachRecord) {
+    std::mt19937_64 random(0x5ca9);
+    std::vector<std::uint16_t> raws(5'000);
+    for (std::uint16_t& raw : raws) raw = static_cast<std::uint16_t>(random());
+    std::vector<Sample> samples;
+    for (int n = 0; n < 2000; ++n) {
+        const auto below = [&random](int bits) { return bits == 0 ? 0 : random() >> (64 - bits); };
+        const std::uint64_t start = below(static_cast<int>(random() % 65));
+        const std::uint64_t span =
+            std::min(below(static_cast<int>(random() % 65)), ~std::uint64_t{0} - start);
+        const std::uint64_t points = 2 + random() % (raws.size() - 1);
+        const ScanRequest request{start, start + span, points, 1};
+        const auto offset = static_cast<std::uint16_t>(random() % (MAX_ZERO_OFFSET + 1));
+        const auto frame = frame_of_first(raws, points);
+        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+            SCOPED_TRACE(::testing::Message() << start << " " << start + span << " " << points << " offset "
+                                              << offset << " axis " << static_cast<int>(axis));
+            ASSERT_TRUE(decode_scanraw_into(frame, request, offset, axis, samples).has_value());
+            ASSERT_TRUE(matches_each_record(samples, frame, request, offset, axis));
+        }
+    }
+}
+
+// The first bad alignment byte is named wherever it lies, whatever bad bytes
+// follow it, on either axis, into a new buffer, one of the sweep's size and
+// one that must grow.
+TEST(ScanrawDecode, FirstBadRecordAtEveryIndex) {
     const ScanRequest request{0, 1'000'000, 1'001, 1};
-    const struct {
-        std::size_t first;
-        std::size_t second;
-        std::uint8_t named;
-    } cases[] = {{0, 1, '{'},     {1, 2, '{'},     {2, 900, '{'},   {3, 4, '{'},        {15, 16, '{'},
-                 {16, 17, '{'},   {111, 112, '{'}, {112, 113, '{'}, {114, 115, '{'},    {115, 116, '{'},
-                 {226, 227, '{'}, {255, 998, '{'}, {513, 900, '{'}, {1'000, 1'000, 'y'}};
-    ShiftedSamples shifted(request.points);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.first);
-        auto frame = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));
-        frame[1 + 3 * c.first] = '{';
-        frame[1 + 3 * c.second] = 'y';
-        const RawScanError named = RawScanError::Alignment{c.first, c.named};
-        const auto result = decode_scanraw(frame, request, 0, FrequencyAxis::Inclusive);
-        ASSERT_FALSE(result.has_value());
-        EXPECT_EQ(result.error(), named) << result.error().debug();
-        for (const auto& [axis, path] : axes_and_paths()) {
-            SCOPED_TRACE(base::vector_path_name(path));
-            std::vector<Sample> fresh;
-            const auto appended = decode_scanraw_on(path, frame, request, 0, axis, fresh);
-            ASSERT_FALSE(appended.has_value());
-            EXPECT_EQ(appended.error(), named) << appended.error().debug();
-            for (std::size_t shift = 0; shift < 4; ++shift) {
-                const auto in_place = decode_scanraw_on(path, frame, request, 0, axis, shifted.at(shift));
-                ASSERT_FALSE(in_place.has_value());
-                EXPECT_EQ(in_place.error(), named) << in_place.error().debug();
+    const auto clean = testing_frames::frame_of(std::vector<std::uint16_t>(request.points, 0x7878));
+    for (std::size_t first = 0; first < request.points; ++first) {
+        SCOPED_TRACE(first);
+        auto frame = clean;
+        frame[1 + 3 * first] = '{';
+        const std::size_t later = first + 1 + first * 7 % (request.points - first);
+        if (later < request.points) frame[1 + 3 * later] = 'y';
+        const RawScanError named = RawScanError::Alignment{first, '{'};
+        for (const FrequencyAxis axis : {FrequencyAxis::Firmware, FrequencyAxis::Inclusive}) {
+            for (std::size_t held : {std::size_t{0}, std::size_t{300}, std::size_t{request.points}}) {
+                std::vector<Sample> samples(held);
+                const auto result = decode_scanraw_into(frame, request, 0, axis, samples);
+                ASSERT_FALSE(result.has_value()) << held;
+                ASSERT_EQ(result.error(), named) << held << " " << result.error().debug();
             }
         }
-    }
-}
-
-}  // namespace
-}  // namespace vorlix::instrument
-
-namespace vorlix::instrument {
-namespace {
-
-// The dividends the decoder divides: integral hertz below 2^53, any double
-// hertz up to the top of the 64-bit range, and span times index up to about
-// 2^84. Half of them are whole numbers, with a magnitude spread over every
-// binade; the others any double below 2^85.
-std::vector<double> random_dividends(std::size_t count, std::uint64_t seed) {
-    std::mt19937_64 random(seed);
-    std::vector<double> dividends;
-    dividends.reserve(count);
-    while (dividends.size() < count) {
-        const auto bits = static_cast<unsigned>(random() % 54);
-        const std::uint64_t whole = bits == 0 ? 0 : random() >> (64 - bits);
-        dividends.push_back(static_cast<double>(whole));
-        const std::uint64_t mantissa = random() >> 11;
-        const int exponent = static_cast<int>(random() % 86) - 52;
-        dividends.push_back(std::ldexp(static_cast<double>(mantissa | (std::uint64_t{1} << 52)), exponent));
-    }
-    return dividends;
-}
-
-// The decoder's wide path divides by a reciprocal and two fused
-// multiply-adds; its quotients must be those of the division, bit for bit,
-// for the divisor 10^6 and every last index the request range allows.
-TEST(ScanrawDecode, WideQuotientsAreTheDivisionsOwn) {
-    const double last_index = static_cast<double>(base::MAX_SCAN_POINTS - 1);
-    const double divisors[] = {1'000'000.0, 1.0, 2.0, 3.0, 7.0, 200.0, 999'999.0, last_index};
-    constexpr double two_53 = 9007199254740992.0;
-    constexpr double two_64 = 18446744073709551616.0;
-    std::vector<double> edges = {0.0,
-                                 1.0,
-                                 3.0,
-                                 999'999.0,
-                                 1'000'001.0,
-                                 8589934591.0,
-                                 8589934593.0,
-                                 17179869183.0,
-                                 17179869185.0,
-                                 two_53 - 1,
-                                 (two_53 - 1) * 3,
-                                 (two_53 - 1) * 1'000'000,
-                                 (two_53 - 1) * last_index,
-                                 two_64 - 2048,
-                                 two_64,
-                                 (two_64 - 2048) * last_index,
-                                 two_64 * last_index,
-                                 5'400'000'000.0 * last_index,
-                                 1'000'000.0 * 1'000'000.0 + 1};
-    for (int power = 0; power <= 85; ++power) {
-        edges.push_back(std::ldexp(1.0, power));
-        edges.push_back(std::nextafter(std::ldexp(1.0, power), 0.0));
-        edges.push_back(std::nextafter(std::ldexp(1.0, power), two_64 * two_64));
-    }
-    std::vector<double> quotients(edges.size());
-    if (!scanraw_wide_quotients(edges, 1.0, quotients)) {
-        GTEST_SKIP() << "this processor has no wide path";
-    }
-    for (std::size_t d = 0; d < std::size(divisors); ++d) {
-        const double divisor = divisors[d];
-        SCOPED_TRACE(divisor);
-        std::vector<double> dividends = edges;
-        for (double multiple : {1.0, 2.0, 12345.0, 4503599627.0}) {
-            dividends.push_back(divisor * multiple);
-            dividends.push_back(std::nextafter(divisor * multiple, 0.0));
-            dividends.push_back(divisor * multiple + 1);
-        }
-        const auto random = random_dividends(2'000'000, 0x5ca9 + d);
-        dividends.insert(dividends.end(), random.begin(), random.end());
-        quotients.assign(dividends.size(), -1.0);
-        ASSERT_TRUE(scanraw_wide_quotients(dividends, divisor, quotients));
-        std::size_t wrong = 0;
-        for (std::size_t i = 0; i < dividends.size(); ++i) {
-            const double expected = dividends[i] / divisor;
-            if (std::bit_cast<std::uint64_t>(quotients[i]) != std::bit_cast<std::uint64_t>(expected) &&
-                ++wrong <= 5) {
-                ADD_FAILURE() << std::hexfloat << dividends[i] << " / " << divisor << " gave " << quotients[i]
-                              << ", not " << expected;
-            }
-        }
-        EXPECT_EQ(wrong, 0u);
     }
 }
 
