@@ -19,9 +19,9 @@ constexpr std::array<std::string_view, TRACE_MODE_COUNT> LABELS = {
     "average 4", "average 16", "max hold", "max decay", "min hold", "min decay",
 };
 
-// Points of a visible buffer built at a time: the sums of an average stay in
-// the first-level cache while each entry of the window is added in, and a
-// buffer without room is appended from a stretch this size.
+// Points of a visible buffer built at a time: a buffer without room is
+// appended to from a stretch this size, small enough to stay in the
+// first-level cache.
 constexpr std::size_t STRETCH_POINTS = 512;
 
 const std::vector<double>& stored_trace(const LiveShared& record, TraceMode mode) {
