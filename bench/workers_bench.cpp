@@ -24,7 +24,9 @@ using instrument::Sample;
 
 namespace {
 
-constexpr std::size_t LARGEST_SWEEP = 1'000'001;
+// Sweep sizes of the live figures: a usual one and the largest.
+constexpr std::int64_t USUAL_SWEEP = 10'001;
+constexpr std::int64_t LARGEST_SWEEP = 1'000'001;
 
 std::vector<Sample> sweep_of(std::size_t points, double shift) {
     std::vector<Sample> s(points);
@@ -39,49 +41,52 @@ fs::path scratch_dir() {
     return fs::path(::mkdtemp(name));
 }
 
-// A record holding 16 sweeps of the largest size, as after a long capture.
-workers::LiveHandle full_history() {
+// A record holding 16 sweeps of `points` points, as after a long capture.
+workers::LiveHandle full_history(std::size_t points) {
     auto shared = workers::make_live_shared();
     workers::reset_live_shared(shared);
     for (int s = 0; s < int(workers::HISTORY_CAPACITY); ++s) {
-        workers::take_live_sweep(shared, sweep_of(LARGEST_SWEEP, s));
+        workers::take_live_sweep(shared, sweep_of(points, s));
     }
     return shared;
 }
 
-void count_points(benchmark::State& state) {
+void count_points(benchmark::State& state, std::size_t points) {
     state.counters["points/s"] =
-        benchmark::Counter(double(LARGEST_SWEEP) * double(state.iterations()), benchmark::Counter::kIsRate);
+        benchmark::Counter(double(points) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Check and fold one decoded sweep, as the worker does under the record's
 // lock. Each update takes a fresh sweep; making it stays out of the figure.
+// Argument: the sweep's points.
 void BM_LiveSweepUpdate(benchmark::State& state) {
-    const workers::LiveHandle shared = full_history();
-    const auto source = sweep_of(LARGEST_SWEEP, 0.5);
+    const auto points = std::size_t(state.range(0));
+    const workers::LiveHandle shared = full_history(points);
+    const auto source = sweep_of(points, 0.5);
     for (auto _ : state) {
         state.PauseTiming();
         auto sweep = source;
         state.ResumeTiming();
         if (workers::take_live_sweep(shared, std::move(sweep))) state.SkipWithError("sweep rejected");
     }
-    count_points(state);
+    count_points(state, points);
 }
-BENCHMARK(BM_LiveSweepUpdate)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveSweepUpdate)->Arg(USUAL_SWEEP)->Arg(LARGEST_SWEEP)->Unit(benchmark::kMillisecond);
 
 // The traffic the update cannot avoid: the new sweep and the stored
 // frequencies read once, the four traces read and written once, the new
 // levels written once into the history, which keeps them as floats.
 void BM_LiveSweepUpdate_floor(benchmark::State& state) {
-    const auto source = sweep_of(LARGEST_SWEEP, 0.5);
+    const auto points = std::size_t(state.range(0));
+    const auto source = sweep_of(points, 0.5);
     const std::vector<double> axis = [&] {
-        std::vector<double> a(LARGEST_SWEEP);
+        std::vector<double> a(points);
         for (std::size_t i = 0; i < a.size(); ++i) a[i] = source[i].frequency_mhz;
         return a;
     }();
     std::vector<double> traces[4];
-    for (auto& t : traces) t.assign(LARGEST_SWEEP, -90.0);
-    std::vector<float> slot(LARGEST_SWEEP);
+    for (auto& t : traces) t.assign(points, -90.0);
+    std::vector<float> slot(points);
     for (auto _ : state) {
         state.PauseTiming();
         auto sweep = source;
@@ -94,7 +99,7 @@ void BM_LiveSweepUpdate_floor(benchmark::State& state) {
         float* out = slot.data();
         const double* f = axis.data();
         bool differs = false;
-        for (std::size_t i = 0; i < LARGEST_SWEEP; ++i) {
+        for (std::size_t i = 0; i < points; ++i) {
             const double level = p[i].level_dbm;
             differs |= p[i].frequency_mhz != f[i];
             t0[i] += level;
@@ -106,31 +111,77 @@ void BM_LiveSweepUpdate_floor(benchmark::State& state) {
         benchmark::DoNotOptimize(differs);
         benchmark::ClobberMemory();
     }
-    count_points(state);
+    count_points(state, points);
 }
-BENCHMARK(BM_LiveSweepUpdate_floor)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LiveSweepUpdate_floor)->Arg(USUAL_SWEEP)->Arg(LARGEST_SWEEP)->Unit(benchmark::kMillisecond);
 
-// Arguments: the trace mode's index (1 average 16, 2 max hold, 4 min hold).
+// Arguments of the trace figures: the trace mode's index (0 average 4,
+// 1 average 16, 2 max hold, 4 min hold) and the sweep's points.
+void trace_args(benchmark::internal::Benchmark* b) {
+    for (const std::int64_t points : {USUAL_SWEEP, LARGEST_SWEEP}) {
+        for (const std::int64_t mode : {0, 1, 2, 4}) b->Args({mode, points});
+    }
+    b->Unit(benchmark::kMillisecond);
+}
+
 void BM_TracePoints(benchmark::State& state) {
-    const workers::LiveHandle shared = full_history();
+    const auto points = std::size_t(state.range(1));
+    const workers::LiveHandle shared = full_history(points);
     const auto mode = *workers::trace_mode_from_index(std::size_t(state.range(0)));
     for (auto _ : state) {
-        auto points =
+        auto visible =
             shared->with_lock([&](workers::LiveShared& r) { return workers::trace_points(r, mode); });
-        benchmark::DoNotOptimize(points->data());
+        benchmark::DoNotOptimize(visible->data());
     }
     state.SetLabel(std::string(workers::trace_mode_label(mode)));
-    count_points(state);
+    count_points(state, points);
 }
-BENCHMARK(BM_TracePoints)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TracePoints)->Apply(trace_args);
 
-// Average 16 against reading the sixteen stored level arrays once, floats
-// as the history keeps them; a hold trace against copying a sweep of the
-// same size into a new buffer.
-void BM_TracePoints_floor(benchmark::State& state) {
-    if (state.range(0) == 1) {
+// The floor of average 4 is a plain ring of sweeps, each one's levels as
+// floats: the four newest summed point by point from -0 in the same order
+// and divided by four, paired with the frequencies, into `out`.
+void plain_ring_average(const std::vector<std::vector<float>>& ring, const std::vector<double>& axis,
+                        std::vector<Sample>& out) {
+    const float* a = ring[12].data();
+    const float* b = ring[13].data();
+    const float* c = ring[14].data();
+    const float* d = ring[15].data();
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double sum = -0.0 + double(a[i]) + double(b[i]) + double(c[i]) + double(d[i]);
+        out[i] = Sample{axis[i], sum / 4.0};
+    }
+}
+
+// Average 4 against that plain ring into a new buffer, or into the one
+// `reused` holds; average 16 against reading the sixteen stored level
+// arrays once, floats as the history keeps them; a hold trace against
+// copying a sweep of the same size into a new buffer.
+void trace_floor(benchmark::State& state, bool reused) {
+    const auto points = std::size_t(state.range(1));
+    if (state.range(0) == 0) {
+        std::vector<std::vector<float>> ring(workers::HISTORY_CAPACITY);
+        for (std::size_t s = 0; s < ring.size(); ++s) {
+            const auto sweep = sweep_of(points, double(s));
+            for (const Sample& p : sweep) ring[s].push_back(float(p.level_dbm));
+        }
+        std::vector<double> axis;
+        for (const Sample& p : sweep_of(points, 0)) axis.push_back(p.frequency_mhz);
+        std::vector<Sample> kept(points);
+        for (auto _ : state) {
+            if (reused) {
+                plain_ring_average(ring, axis, kept);
+                benchmark::DoNotOptimize(kept.data());
+            } else {
+                std::vector<Sample> fresh(points);
+                plain_ring_average(ring, axis, fresh);
+                benchmark::DoNotOptimize(fresh.data());
+            }
+            benchmark::ClobberMemory();
+        }
+    } else if (state.range(0) == 1) {
         std::vector<std::vector<std::uint32_t>> levels(workers::HISTORY_CAPACITY);
-        for (std::size_t s = 0; s < levels.size(); ++s) levels[s].assign(LARGEST_SWEEP, std::uint32_t(s));
+        for (std::size_t s = 0; s < levels.size(); ++s) levels[s].assign(points, std::uint32_t(s));
         for (auto _ : state) {
             std::uint32_t seen = 0;
             for (const auto& sweep : levels) {
@@ -139,35 +190,38 @@ void BM_TracePoints_floor(benchmark::State& state) {
             benchmark::DoNotOptimize(seen);
         }
     } else {
-        const auto source = sweep_of(LARGEST_SWEEP, 0);
+        const auto source = sweep_of(points, 0);
         for (auto _ : state) {
             auto copy = source;
             benchmark::DoNotOptimize(copy.data());
         }
     }
-    count_points(state);
+    count_points(state, points);
 }
-BENCHMARK(BM_TracePoints_floor)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+
+void BM_TracePoints_floor(benchmark::State& state) { trace_floor(state, false); }
+BENCHMARK(BM_TracePoints_floor)->Apply(trace_args);
 
 // The same built into one buffer reused from the last build, as the screen
-// does after every sweep; its floor is the same as for a fresh buffer.
+// does after every sweep.
 void BM_TracePointsInto(benchmark::State& state) {
-    const workers::LiveHandle shared = full_history();
+    const auto points = std::size_t(state.range(1));
+    const workers::LiveHandle shared = full_history(points);
     const auto mode = *workers::trace_mode_from_index(std::size_t(state.range(0)));
-    workers::Sweep points;
-    shared->with_lock([&](workers::LiveShared& r) { workers::trace_points_into(r, mode, points); });
+    workers::Sweep visible;
+    shared->with_lock([&](workers::LiveShared& r) { workers::trace_points_into(r, mode, visible); });
     for (auto _ : state) {
-        shared->with_lock([&](workers::LiveShared& r) { workers::trace_points_into(r, mode, points); });
-        benchmark::DoNotOptimize(points.data());
+        shared->with_lock([&](workers::LiveShared& r) { workers::trace_points_into(r, mode, visible); });
+        benchmark::DoNotOptimize(visible.data());
         benchmark::ClobberMemory();
     }
     state.SetLabel(std::string(workers::trace_mode_label(mode)));
-    count_points(state);
+    count_points(state, points);
 }
-BENCHMARK(BM_TracePointsInto)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TracePointsInto)->Apply(trace_args);
 
-void BM_TracePointsInto_floor(benchmark::State& state) { BM_TracePoints_floor(state); }
-BENCHMARK(BM_TracePointsInto_floor)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond);
+void BM_TracePointsInto_floor(benchmark::State& state) { trace_floor(state, true); }
+BENCHMARK(BM_TracePointsInto_floor)->Apply(trace_args);
 
 void BM_WholeSingleScan(benchmark::State& state) {
     auto server = sim::Server::start_tcp({});

@@ -3,16 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdio>
 #include <cstddef>
-#include <cstdlib>
-#include <iterator>
-#include <new>
+#include <cstdint>
+#include <utility>
 
 #include <fmt/format.h>
 
 #include "workers/shared.hpp"
-#include "workers/trace_tiles.hpp"
 
 namespace vorlix::workers {
 
@@ -21,6 +18,11 @@ namespace {
 constexpr std::array<std::string_view, TRACE_MODE_COUNT> LABELS = {
     "average 4", "average 16", "max hold", "max decay", "min hold", "min decay",
 };
+
+// Points of a visible buffer built at a time: a buffer without room is
+// appended to from a stretch this size, small enough to stay in the
+// first-level cache.
+constexpr std::size_t STRETCH_POINTS = 512;
 
 const std::vector<double>& stored_trace(const LiveShared& record, TraceMode mode) {
     switch (mode) {
@@ -31,40 +33,126 @@ const std::vector<double>& stored_trace(const LiveShared& record, TraceMode mode
     }
 }
 
-// Points of the average built at a time: whole tiles, few enough that the
-// stretch stays in the first-level cache until it is appended while the
-// levels it is summed from stream through that cache too, and not a
-// multiple of 4 KiB, so that the copy's loads do not keep meeting the page
-// offsets of the stores just before them.
-constexpr std::size_t STRETCH_POINTS = 8 * TILE_POINTS;
-
-// The points (frequencies[i], levels[i]) as a counted range, read once each
-// when a sweep is built from it; no zero fill precedes them. It offers what
-// that construction uses.
-struct PairedPoints {
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = Sample;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const Sample*;
-    using reference = Sample;
-
-    const double* frequencies;
-    const double* levels;
-    std::ptrdiff_t index;
-
-    Sample operator*() const { return Sample{frequencies[index], levels[index]}; }
-    PairedPoints& operator++() {
-        ++index;
-        return *this;
+// One pass over the first `n` points of a sweep: each level into the new
+// entry and into the four traces, and the frequencies compared with the
+// stored ones by their bits, since 0 and -0 compare equal. Nonzero when any
+// differs. Plain compares give what fmax and fmin give here: an accepted
+// level is never NaN, a NaN trace value yields the level, and of two equal
+// values the level is kept. No two of the arrays overlap, which the compiler
+// must be told to keep the loop in vectors.
+std::uint64_t fold(const Sample* __restrict points, std::size_t n, const double* __restrict stored,
+                   float* __restrict levels, double* __restrict max_hold, double* __restrict max_decay,
+                   double* __restrict min_hold, double* __restrict min_decay) {
+    std::uint64_t moved = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double level = points[i].level_dbm;
+        levels[i] = static_cast<float>(level);
+        moved |=
+            std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^ std::bit_cast<std::uint64_t>(stored[i]);
+        max_hold[i] = max_hold[i] > level ? max_hold[i] : level;
+        min_hold[i] = min_hold[i] < level ? min_hold[i] : level;
+        const double fallen = max_decay[i] - DECAY_STEP_DB;
+        max_decay[i] = fallen > level ? fallen : level;
+        const double risen = min_decay[i] + DECAY_STEP_DB;
+        min_decay[i] = risen < level ? risen : level;
     }
-    PairedPoints operator++(int) {
-        PairedPoints before = *this;
-        ++index;
-        return before;
+    return moved;
+}
+
+// Writes the `n` points `make(base, count, to)` gives a stretch at a time
+// into `out`. A buffer with room is written where it is, only a grown size
+// cleared first; too small a one goes before the new storage is made, which
+// is appended to so that each point is written once and never cleared.
+template <class Make>
+void build(Sweep& out, std::size_t n, Make make) {
+    const bool room = out.capacity() >= n;
+    if (room) {
+        out.resize(n);
+    } else {
+        out = Sweep();
+        out.reserve(n);
     }
-    difference_type operator-(const PairedPoints& other) const { return index - other.index; }
-    bool operator==(const PairedPoints& other) const { return index == other.index; }
-};
+    std::array<Sample, STRETCH_POINTS> stretch;
+    for (std::size_t base = 0; base < n; base += STRETCH_POINTS) {
+        const std::size_t count = std::min(STRETCH_POINTS, n - base);
+        Sample* to = room ? out.data() + base : stretch.data();
+        make(base, count, to);
+        if (!room) out.insert(out.end(), to, to + count);
+    }
+}
+
+// A stretch of levels that adds nothing to any sum: x + -0 is x for every x.
+constexpr auto NEGATIVE_ZEROS = [] {
+    std::array<float, STRETCH_POINTS> zeros{};
+    zeros.fill(-0.0f);
+    return zeros;
+}();
+
+// A point's sum over the entries, from -0 in the entries' order; written
+// out term by term so that the compiler sees one loop over the points.
+template <std::size_t... E>
+double sum_at(const std::array<const float*, sizeof...(E)>& entries, std::size_t j,
+              std::index_sequence<E...>) {
+    double total = -0.0;
+    ((total += static_cast<double>(entries[E][j])), ...);
+    return total;
+}
+
+// The means over `N` entries' stretches of levels, paired with the
+// frequencies. Dividing by a power of two gives the very bits of multiplying
+// by its reciprocal, which is several times cheaper; the windows of a full
+// history are powers of two.
+template <std::size_t N>
+void mean_into(Sample* __restrict to, const double* __restrict frequencies,
+               const std::array<const float*, N>& entries, std::size_t count, double divisor) {
+    constexpr auto each = std::make_index_sequence<N>();
+    if (std::has_single_bit(static_cast<std::size_t>(divisor))) {
+        const double scale = 1.0 / divisor;
+        for (std::size_t j = 0; j < count; ++j)
+            to[j] = Sample{frequencies[j], sum_at(entries, j, each) * scale};
+    } else {
+        for (std::size_t j = 0; j < count; ++j)
+            to[j] = Sample{frequencies[j], sum_at(entries, j, each) / divisor};
+    }
+}
+
+// The mean of the `window` newest entries, one point per frequency, in one
+// pass that reads each level once and writes each point once. The window is
+// padded to four or to HISTORY_CAPACITY entries with stretches of -0, so
+// that the loop's entry count is fixed and the compiler keeps the points in
+// vectors.
+template <std::size_t N>
+void average_into(const SweepHistory& history, std::size_t m, Sweep& out) {
+    const std::vector<double>& axis = history.frequencies();
+    const std::size_t k = axis.size();
+    // An entry shorter than the newest one adds nothing past its end; only a
+    // caller that skips the sweep check stores one.
+    std::array<const float*, N> entries{};
+    std::array<std::vector<float>, N> padded;
+    for (std::size_t s = 0; s < m; ++s) {
+        const std::span<const float> levels = history.levels(history.size() - m + s);
+        entries[s] = levels.data();
+        if (levels.size() < k) {
+            padded[s].assign(levels.begin(), levels.end());
+            padded[s].resize(k, -0.0f);
+            entries[s] = padded[s].data();
+        }
+    }
+    build(out, k, [&](std::size_t base, std::size_t count, Sample* to) {
+        std::array<const float*, N> stretch;
+        for (std::size_t s = 0; s < N; ++s) stretch[s] = s < m ? entries[s] + base : NEGATIVE_ZEROS.data();
+        mean_into(to, axis.data() + base, stretch, count, static_cast<double>(m));
+    });
+}
+
+void average_into(const SweepHistory& history, std::size_t window, Sweep& out) {
+    const std::size_t m = std::min(window, history.size());
+    if (m <= 4) {
+        average_into<4>(history, m, out);
+    } else {
+        average_into<HISTORY_CAPACITY>(history, m, out);
+    }
+}
 
 }  // namespace
 
@@ -78,89 +166,26 @@ std::optional<TraceMode> trace_mode_from_index(std::size_t index) {
     return static_cast<TraceMode>(index);
 }
 
-constexpr std::align_val_t LEVELS_ALIGNMENT{TILE_POINTS * sizeof(float)};
-
-void SweepHistory::LevelsDelete::operator()(float* block) const {
-    ::operator delete[](block, LEVELS_ALIGNMENT);
-}
-
-SweepHistory::Levels SweepHistory::make_levels(std::size_t tiles) {
-    return Levels(
-        static_cast<float*>(::operator new[](sizeof(float) * TILE_VALUES * tiles, LEVELS_ALIGNMENT)));
-}
-
-SweepHistory::SweepHistory(const SweepHistory& other)
-    : tiles_(other.tiles_),
-      points_(other.points_),
-      frequencies_(other.frequencies_),
-      first_(other.first_),
-      count_(other.count_) {
-    // Only the stored levels are copied; the rest of the block is unset.
-    if (tiles_ != 0) levels_ = make_levels(tiles_);
-    for (std::size_t index = 0; index < count_; ++index) {
-        const std::size_t slot = slot_of(index);
-        for (std::size_t i = 0; i < points_[slot]; ++i)
-            levels_[value_at(slot, i)] = other.levels_[value_at(slot, i)];
-        if (other.wide_[slot]) {
-            wide_[slot] = std::make_unique_for_overwrite<double[]>(points_[slot]);
-            std::copy_n(other.wide_[slot].get(), points_[slot], wide_[slot].get());
-        }
-    }
-}
-
-SweepHistory& SweepHistory::operator=(const SweepHistory& other) {
-    if (this != &other) *this = SweepHistory(other);
-    return *this;
-}
-
-void SweepHistory::push_back(const Sweep& sweep) {
-    const std::size_t slot = take_slot(sweep.size());
-    unsigned inexact = 0;
-    for (std::size_t i = 0; i < sweep.size(); ++i)
-        inexact |= store_level(levels_[value_at(slot, i)], sweep[i].level_dbm);
-    keep_levels(slot, sweep.data(), inexact != 0);
-    frequencies_.resize(sweep.size());
-    for (std::size_t i = 0; i < sweep.size(); ++i) frequencies_[i] = sweep[i].frequency_mhz;
-}
-
-std::size_t SweepHistory::take_slot(std::size_t points) {
-    const std::size_t tiles = (points + TILE_POINTS - 1) / TILE_POINTS;
-    if (tiles > tiles_) {
-        // Only a caller that skips the sweep check grows a block that holds
-        // sweeps already; every entry moves over as it is.
-        Levels grown = make_levels(tiles);
-        for (std::size_t index = 0; index < count_; ++index) {
-            const std::size_t from = slot_of(index);
-            for (std::size_t i = 0; i < points_[from]; ++i)
-                grown[value_at(from, i)] = levels_[value_at(from, i)];
-        }
-        levels_ = std::move(grown);
-        tiles_ = tiles;
-    }
+float* SweepHistory::append(std::size_t points) {
     if (count_ == HISTORY_CAPACITY) {
         first_ = (first_ + 1) % HISTORY_CAPACITY;
     } else {
         ++count_;
     }
-    const std::size_t slot = slot_of(count_ - 1);
-    points_[slot] = points;
-    return slot;
+    std::vector<float>& entry = levels_[slot_of(count_ - 1)];
+    entry.resize(points);
+    return entry.data();
 }
 
-void SweepHistory::keep_levels(std::size_t slot, const Sample* points, bool inexact) {
-    if (!inexact) {
-        wide_[slot].reset();
-        return;
-    }
-    wide_[slot] = std::make_unique_for_overwrite<double[]>(points_[slot]);
-    for (std::size_t i = 0; i < points_[slot]; ++i) wide_[slot][i] = points[i].level_dbm;
+void SweepHistory::push_back(const Sweep& sweep) {
+    float* levels = append(sweep.size());
+    for (std::size_t i = 0; i < sweep.size(); ++i) levels[i] = static_cast<float>(sweep[i].level_dbm);
+    keep_frequencies(sweep);
 }
 
-Sweep SweepHistory::sweep_at(std::size_t index) const {
-    const std::size_t n = std::min(points(index), frequencies_.size());
-    Sweep out(n);
-    for (std::size_t i = 0; i < n; ++i) out[i] = Sample{frequencies_[i], level(index, i)};
-    return out;
+void SweepHistory::keep_frequencies(const Sweep& sweep) {
+    frequencies_.resize(sweep.size());
+    for (std::size_t i = 0; i < sweep.size(); ++i) frequencies_[i] = sweep[i].frequency_mhz;
 }
 
 void apply_sweep(LiveShared& record, const Sweep& sweep) {
@@ -176,41 +201,19 @@ void apply_sweep(LiveShared& record, const Sweep& sweep) {
         record.min_hold = record.min_decay;
     } else {
         // Sizes agree for every sweep the worker accepts; the bound only keeps
-        // a caller's mistake from reaching past a trace.
+        // a caller's mistake from reaching past a trace, and such a sweep's
+        // frequencies are taken whole.
         const std::size_t n = std::min({k, record.max_hold.size(), record.max_decay.size(),
                                         record.min_hold.size(), record.min_decay.size()});
-        // A sweep the worker accepted lies on the stored frequencies, so they
-        // are only compared here, by their bits: 0 and -0 compare equal.
         std::vector<double>& axis = history.frequencies_;
         const bool regular = n == k && axis.size() == k;
-        const std::size_t slot = history.take_slot(k);
-        double* max_hold = record.max_hold.data();
-        double* max_decay = record.max_decay.data();
-        double* min_hold = record.min_hold.data();
-        double* min_decay = record.min_decay.data();
-        float* levels = history.levels_.get();
-        const double* stored = axis.data();
-        // Whole tiles in vectors; the last partial tile and any mismatch
-        // point by point.
-        const std::size_t whole = regular ? n / TILE_POINTS * TILE_POINTS : 0;
-        Folded folded = fold_tiles(points, stored, max_hold, max_decay, min_hold, min_decay,
-                                   levels + slot * TILE_POINTS, whole / TILE_POINTS);
-        folded.moved |= regular ? 0 : 1;
-        for (std::size_t i = whole; i < k; ++i) {
-            const double level = points[i].level_dbm;
-            folded.inexact |= store_level(levels[SweepHistory::value_at(slot, i)], level);
-            if (i >= n) continue;
-            if (regular) {
-                folded.moved |= std::bit_cast<std::uint64_t>(points[i].frequency_mhz) ^
-                                std::bit_cast<std::uint64_t>(stored[i]);
-            }
-            fold_level(max_hold[i], max_decay[i], min_hold[i], min_decay[i], level);
-        }
-        history.keep_levels(slot, points, folded.inexact != 0);
-        if (folded.moved != 0) {
-            axis.resize(k);
-            for (std::size_t i = 0; i < k; ++i) axis[i] = points[i].frequency_mhz;
-        }
+        axis.resize(k);
+        float* levels = history.append(k);
+        const std::uint64_t moved =
+            fold(points, n, axis.data(), levels, record.max_hold.data(), record.max_decay.data(),
+                 record.min_hold.data(), record.min_decay.data());
+        for (std::size_t i = n; i < k; ++i) levels[i] = static_cast<float>(points[i].level_dbm);
+        if (moved != 0 || !regular) history.keep_frequencies(sweep);
     }
     record.sweep_count = saturating_increment(record.sweep_count);
     record.generation = saturating_increment(record.generation);
@@ -220,25 +223,15 @@ void apply_sweep(LiveShared& record, const Sweep& sweep) {
 bool trace_points_into(const LiveShared& record, TraceMode mode, Sweep& out) {
     if (record.history.empty()) return false;
     switch (mode) {
-        case TraceMode::Average4: average_sweeps_into(record.history, 4, out); return true;
-        case TraceMode::Average16: average_sweeps_into(record.history, 16, out); return true;
+        case TraceMode::Average4: average_into(record.history, 4, out); return true;
+        case TraceMode::Average16: average_into(record.history, 16, out); return true;
         default: break;
     }
     const std::vector<double>& axis = record.history.frequencies();
     const std::vector<double>& trace = stored_trace(record, mode);
-    const std::size_t n = std::min(trace.size(), axis.size());
-    if (out.capacity() >= n) {
-        // The storage the buffer has is written over; only a grown size
-        // clears the new points first.
-        out.resize(n);
-        for (std::size_t i = 0; i < n; ++i) out[i] = Sample{axis[i], trace[i]};
-        return true;
-    }
-    // Too small a buffer goes before the new one is made, built straight from
-    // the pairs so that each point is written once.
-    const auto end = static_cast<std::ptrdiff_t>(n);
-    out = Sweep();
-    out = Sweep(PairedPoints{axis.data(), trace.data(), 0}, PairedPoints{axis.data(), trace.data(), end});
+    build(out, std::min(trace.size(), axis.size()), [&](std::size_t base, std::size_t count, Sample* to) {
+        for (std::size_t j = 0; j < count; ++j) to[j] = Sample{axis[base + j], trace[base + j]};
+    });
     return true;
 }
 
@@ -246,67 +239,6 @@ std::optional<Sweep> trace_points(const LiveShared& record, TraceMode mode) {
     Sweep out;
     if (!trace_points_into(record, mode, out)) return std::nullopt;
     return out;
-}
-
-Sweep average_sweeps(const SweepHistory& history, std::size_t window) {
-    Sweep out;
-    average_sweeps_into(history, window, out);
-    return out;
-}
-
-void average_sweeps_into(const SweepHistory& history, std::size_t window, Sweep& out) {
-    if (history.empty()) {
-        std::fputs("average requires one sweep\n", stderr);
-        std::abort();
-    }
-    const std::size_t m = std::min(window, history.size());
-    const std::size_t first = history.size() - m;
-    const std::vector<double>& axis = history.frequencies();
-    const std::size_t k = axis.size();
-    const double divisor = static_cast<double>(m);
-    // A buffer with room enough is written where it is, with only a grown
-    // size cleared first. Too small a one goes before the new storage is
-    // made, which is filled by appending a stretch at a time from a small
-    // buffer, so that it is written once and never cleared.
-    const bool room = out.capacity() >= k;
-    if (room) {
-        out.resize(k);
-    } else {
-        out = Sweep();
-        out.reserve(k);
-    }
-    // Each point's sum is taken in history order, oldest of the window first,
-    // from -0. The tiles are read front to back; a window whose entries all
-    // cover a tile, and all keep their levels in the block, sums it in vectors.
-    std::array<std::size_t, HISTORY_CAPACITY> slots{};
-    std::size_t shortest = k;
-    for (std::size_t s = 0; s < m; ++s) {
-        const std::size_t slot = history.slot_of(first + s);
-        slots[s] = slot * TILE_POINTS;
-        shortest = history.wide_[slot] ? 0 : std::min(shortest, history.points(first + s));
-    }
-    const std::size_t whole = shortest / TILE_POINTS * TILE_POINTS;
-    // The caller's buffer is written in one pass: each pass may leave the
-    // lines at its ends part written and must wait for streamed stores.
-    const bool stream = room && k >= STREAM_POINTS;
-    const std::size_t step = room ? k : STRETCH_POINTS;
-    std::array<Sample, STRETCH_POINTS> stretch;
-    for (std::size_t base = 0; base < k; base += step) {
-        const std::size_t end = std::min(k, base + step);
-        const std::size_t tiled = std::max(base, std::min(end, whole));
-        Sample* to = room ? out.data() + base : stretch.data();
-        average_tiles(history.levels_.get() + base / TILE_POINTS * TILE_VALUES, slots.data(), m,
-                      axis.data() + base, divisor, to, (tiled - base) / TILE_POINTS, stream);
-        for (std::size_t i = tiled; i < end; ++i) {
-            double sum = -0.0;
-            // A shorter sweep than the newest adds nothing past its end.
-            for (std::size_t s = first; s < history.size(); ++s) {
-                if (i < history.points(s)) sum += history.level(s, i);
-            }
-            to[i - base] = Sample{axis[i], sum / divisor};
-        }
-        if (!room) out.insert(out.end(), to, to + (end - base));
-    }
 }
 
 }  // namespace vorlix::workers

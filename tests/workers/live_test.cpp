@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "workers/history_sweeps.hpp"
 #include "workers/sim_fixture.hpp"
 
 using namespace vorlix::workers;
@@ -431,7 +432,7 @@ TEST(LiveSweepTake, RejectionFailsTheCaptureAtOnce) {
                 EXPECT_FALSE(r.error.has_value() || r.stop_requested);
                 EXPECT_EQ(r.sweep_count, sweeps_before + 1);
                 EXPECT_EQ(r.generation, generation_before + 1);
-                EXPECT_EQ(r.history.back(), c.sweep);
+                EXPECT_EQ(newest_entry(r.history), c.sweep);
                 EXPECT_EQ(r.status, "Live capture \u2014 " + std::to_string(sweeps_before + 1) + " sweeps");
             }
         });

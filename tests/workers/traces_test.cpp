@@ -7,16 +7,22 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <span>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "instrument/scanraw.hpp"
+#include "workers/history_sweeps.hpp"
 #include "workers/shared.hpp"
-#include "workers/trace_tiles.hpp"
 
 using namespace vorlix::workers;
+using namespace vorlix::workers::test;
+using vorlix::config::FrequencyAxis;
+using vorlix::instrument::decode_scanraw;
 using vorlix::instrument::Sample;
+using vorlix::instrument::ScanRequest;
 
 namespace {
 
@@ -124,21 +130,26 @@ TEST(Traces, AveragesGrowTheirWindowThenSlide) {
         EXPECT_EQ(visible(r, TraceMode::Average4), std::vector<double>{c.average4}) << c.sweeps;
         EXPECT_EQ(visible(r, TraceMode::Average16), std::vector<double>{c.average16}) << c.sweeps;
     }
-    EXPECT_EQ(r.history.front().front().level_dbm, -5.0);
+    EXPECT_EQ(history_entry(r.history, 0), sweep_of({-5.0}));
     EXPECT_EQ(visible(r, TraceMode::MaxHold), std::vector<double>{-1});
     EXPECT_EQ(visible(r, TraceMode::MinHold), std::vector<double>{-20});
     EXPECT_EQ(r.status, "Live capture \u2014 20 sweeps");
 }
 
 TEST(Traces, AverageSumsOldestFirstFromNegativeZero) {
-    SweepHistory history;
-    // Summed oldest first, 1e16 + 1 + 1 loses both ones; another order would not.
-    history.push_back(sweep_of({1e16, -0.0}));
-    history.push_back(sweep_of({1.0, -0.0}));
-    history.push_back(sweep_of({1.0, -0.0}));
-    const Sweep mean = average_sweeps(history, 16);
-    EXPECT_EQ(mean[0].level_dbm, 1e16 / 3.0);
-    EXPECT_TRUE(std::signbit(mean[1].level_dbm));  // -0 + -0 stays -0
+    LiveShared r;
+    // Summed oldest first, 2^53 + 1 + 1 loses both ones; another order would
+    // not. Every level here is one a float holds.
+    const double big = std::ldexp(1.0, 53);
+    apply_sweep(r, sweep_of({big, -0.0}));
+    apply_sweep(r, sweep_of({1.0, -0.0}));
+    apply_sweep(r, sweep_of({1.0, -0.0}));
+    for (const TraceMode mode : {TraceMode::Average4, TraceMode::Average16}) {
+        const std::vector<double> mean = visible(r, mode);
+        ASSERT_EQ(mean.size(), 2u);
+        EXPECT_EQ(mean[0], big / 3.0);
+        EXPECT_TRUE(std::signbit(mean[1]));  // -0 + -0 stays -0
+    }
 }
 
 TEST(Traces, FrequenciesComeFromTheNewestSweep) {
@@ -162,10 +173,6 @@ TEST(Traces, CountersSaturate) {
     EXPECT_EQ(r.generation, UINT64_MAX);
 }
 
-TEST(TracesDeathTest, AverageOfNothingAborts) {
-    EXPECT_DEATH(average_sweeps(SweepHistory{}, 4), "average requires one sweep");
-}
-
 namespace {
 
 // The C library's own fmax and fmin, called through a pointer: the compiler
@@ -175,12 +182,14 @@ using Extremum = double (*)(double, double);
 const volatile Extremum LIBRARY_FMAX = &::fmax;
 const volatile Extremum LIBRARY_FMIN = &::fmin;
 
-// The traces computed the plain way, one whole sweep kept per entry.
+// The traces computed the plain way, one whole sweep of doubles kept per
+// entry. With `as_float` the history keeps each level rounded to a float.
 struct ReferenceTraces {
+    bool as_float = false;
     std::vector<Sweep> history;
     std::vector<double> max_hold, max_decay, min_hold, min_decay;
 
-    void apply(const Sweep& sweep) {
+    void apply(Sweep sweep) {
         if (history.empty()) {
             for (const Sample& p : sweep) max_hold.push_back(p.level_dbm);
             max_decay = min_hold = min_decay = max_hold;
@@ -192,6 +201,9 @@ struct ReferenceTraces {
                 max_decay[i] = LIBRARY_FMAX(max_decay[i] - DECAY_STEP_DB, level);
                 min_decay[i] = LIBRARY_FMIN(min_decay[i] + DECAY_STEP_DB, level);
             }
+        }
+        if (as_float) {
+            for (Sample& p : sweep) p.level_dbm = double(float(p.level_dbm));
         }
         history.push_back(sweep);
         if (history.size() > HISTORY_CAPACITY) history.erase(history.begin());
@@ -219,19 +231,6 @@ struct ReferenceTraces {
     }
 };
 
-// Runs `body` through each vector path this processor has, which must all
-// give the same bits, then goes back to the widest.
-void through_each_path(void (*body)()) {
-    const std::vector<VectorPath> paths = available_vector_paths();
-    for (const VectorPath path : paths) {
-        use_vector_path(path);
-        SCOPED_TRACE(vorlix::base::vector_path_name(path));
-        body();
-        if (::testing::Test::HasFatalFailure()) break;
-    }
-    use_vector_path(paths.back());
-}
-
 std::vector<std::uint64_t> bits_of(const Sweep& sweep) {
     std::vector<std::uint64_t> out;
     for (const Sample& p : sweep) {
@@ -241,48 +240,16 @@ std::vector<std::uint64_t> bits_of(const Sweep& sweep) {
     return out;
 }
 
-}  // namespace
-
-namespace {
-
-void match_the_plain_computation() {
-    // Levels drawn from a small set so that ties, signed zeros, huge and tiny
-    // magnitudes meet at the same point across sweeps; a point count that is
-    // not a multiple of any vector width or block.
-    const double edges[] = {0.0,
-                            -0.0,
-                            1.0,
-                            -1.0,
-                            0.5,
-                            -0.5,
-                            1e300,
-                            -1e300,
-                            5e-324,
-                            -5e-324,
-                            std::numeric_limits<double>::max(),
-                            std::numeric_limits<double>::lowest(),
-                            -90.03125,
-                            -20.0,
-                            -21.0,
-                            1e16};
-    constexpr std::size_t points = 2053;
-    std::mt19937_64 random(12);
-    Sweep grid_sweep(points);
-    for (std::size_t i = 0; i < points; ++i)
-        grid_sweep[i].frequency_mhz = i == 0 ? 0.0 : 240.0 + double(i) * 0.37;
-
+// Applies `sweeps` to a record and to the reference, and after each one
+// compares every visible trace, built fresh and into a buffer reused from
+// the sweep before, and the stored levels, bit for bit. A copy of the
+// record must give the same.
+void expect_as_the_reference(const std::vector<Sweep>& sweeps, ReferenceTraces reference) {
     LiveShared r;
-    ReferenceTraces reference;
-    for (int s = 0; s < 37; ++s) {
-        Sweep sweep = grid_sweep;
-        for (Sample& p : sweep) {
-            p.level_dbm = random() % 3 == 0 ? edges[random() % std::size(edges)]
-                                            : std::ldexp(double(std::int64_t(random() % 4001) - 2000), -5);
-        }
-        // The first frequency flips the sign of its zero: equal values, other bits.
-        if (s == 20) sweep[0].frequency_mhz = -0.0;
-        apply_sweep(r, sweep);
-        reference.apply(sweep);
+    std::array<Sweep, TRACE_MODE_COUNT> reused;
+    for (std::size_t s = 0; s < sweeps.size(); ++s) {
+        apply_sweep(r, sweeps[s]);
+        reference.apply(sweeps[s]);
         if (s == 5) {
             // A NaN reached a trace some other way: the next level replaces it.
             const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -291,25 +258,112 @@ void match_the_plain_computation() {
                 nan;
             continue;
         }
+        const LiveShared copied = r;
         for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
             const TraceMode mode = *trace_mode_from_index(m);
-            auto points_now = trace_points(r, mode);
-            ASSERT_TRUE(points_now.has_value());
-            ASSERT_EQ(bits_of(*points_now), bits_of(reference.visible(mode)))
-                << "sweep " << s << ", " << trace_mode_label(mode);
+            SCOPED_TRACE("sweep " + std::to_string(s) + ", " + std::string(trace_mode_label(mode)));
+            const auto expected = bits_of(reference.visible(mode));
+            ASSERT_TRUE(trace_points_into(r, mode, reused[m]));
+            ASSERT_EQ(bits_of(reused[m]), expected) << "reused buffer";
+            ASSERT_EQ(bits_of(*trace_points(r, mode)), expected);
+            ASSERT_EQ(bits_of(*trace_points(copied, mode)), expected) << "copied record";
         }
+        // Each entry's levels; the frequencies are the newest sweep's.
         ASSERT_EQ(r.history.size(), reference.history.size());
-        EXPECT_EQ(bits_of(r.history.back()), bits_of(reference.history.back()));
+        for (std::size_t e = 0; e < r.history.size(); ++e) {
+            Sweep kept = reference.history[e];
+            for (std::size_t i = 0; i < kept.size(); ++i) kept[i].frequency_mhz = sweeps[s][i].frequency_mhz;
+            ASSERT_EQ(bits_of(history_entry(r.history, e)), bits_of(kept)) << "entry " << e;
+        }
     }
 }
 
+// `count` sweeps of `points` points on one grid whose first frequency is a
+// zero that flips its sign at sweep 20: equal values, other bits. Each level
+// is a count of 1/32 dB less a whole offset, as the decoder gives it, or
+// one of `edges`.
+std::vector<Sweep> sweeps_with(std::span<const double> edges, std::size_t points, std::size_t count) {
+    std::mt19937_64 random(12);
+    std::vector<Sweep> sweeps;
+    for (std::size_t s = 0; s < count; ++s) {
+        Sweep sweep(points);
+        const double offset = double(random() % 2048);
+        for (std::size_t i = 0; i < points; ++i) {
+            sweep[i].frequency_mhz = i == 0 ? (s == 20 ? -0.0 : 0.0) : 240.0 + double(i) * 0.37;
+            sweep[i].level_dbm =
+                random() % 3 == 0 ? edges[random() % edges.size()] : double(random() % 65536) / 32.0 - offset;
+        }
+        sweeps.push_back(sweep);
+    }
+    return sweeps;
+}
+
+// A point count that is not a multiple of any vector width, and more than
+// one stretch of a visible buffer.
+constexpr std::size_t POINTS = 2053;
+
 }  // namespace
 
-TEST(Traces, MatchThePlainComputationBitForBit) { through_each_path(match_the_plain_computation); }
+TEST(Traces, MatchThePlainComputationBitForBit) {
+    // Levels drawn from a small set as well, so that ties, signed zeros and
+    // the extremes a float holds meet at the same point across sweeps.
+    const double edges[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -1.0,
+                            0.5,
+                            -0.5,
+                            2047.96875,
+                            -2047.0,
+                            -65535.0,
+                            std::ldexp(1.0, 53),
+                            std::numeric_limits<float>::max(),
+                            std::numeric_limits<float>::lowest(),
+                            std::numeric_limits<float>::denorm_min(),
+                            -std::numeric_limits<float>::denorm_min(),
+                            -90.03125,
+                            -20.0,
+                            -21.0};
+    expect_as_the_reference(sweeps_with(edges, POINTS, 37), ReferenceTraces{});
+}
 
-namespace {
+TEST(Traces, HoldsKeepEveryDoubleAndTheHistoryItsNearestFloat) {
+    // Levels no decoder gives: the hold and decay traces keep them as they
+    // are, the averages take them rounded to a float.
+    const double edges[] = {0.1,
+                            -0.0,
+                            1e300,
+                            -1e300,
+                            5e-324,
+                            std::numeric_limits<double>::max(),
+                            std::numeric_limits<double>::lowest(),
+                            -90.0 + std::ldexp(1.0, -30),
+                            1e16};
+    ReferenceTraces rounded;
+    rounded.as_float = true;
+    expect_as_the_reference(sweeps_with(edges, POINTS, 21), rounded);
+}
 
-void built_into_a_buffer() {
+TEST(Traces, EveryDecodedLevelIsKeptExactly) {
+    // Every raw count at the offsets the instruments use and the extremes
+    // of the range, decoded as a live sweep is.
+    const ScanRequest request{240'000'000, 800'000'000, 65536, 1};
+    std::vector<std::uint8_t> frame{'{'};
+    for (std::uint32_t raw = 0; raw < 65536; ++raw) {
+        frame.insert(frame.end(), {std::uint8_t('x'), std::uint8_t(raw & 0xff), std::uint8_t(raw >> 8)});
+    }
+    frame.push_back('}');
+    for (const std::uint16_t offset : std::initializer_list<std::uint16_t>{0, 1, 128, 174, 1000, 2047}) {
+        SCOPED_TRACE("offset " + std::to_string(offset));
+        auto sweep = decode_scanraw(frame, request, offset, FrequencyAxis::Firmware);
+        ASSERT_TRUE(sweep.has_value());
+        LiveShared r;
+        apply_sweep(r, *sweep);
+        EXPECT_EQ(bits_of(newest_entry(r.history)), bits_of(*sweep));
+    }
+}
+
+TEST(Traces, BuiltIntoABufferAsIntoANewOne) {
     LiveShared r;
     Sweep untouched = sweep_of({7, 8});
     for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
@@ -317,10 +371,13 @@ void built_into_a_buffer() {
     }
     EXPECT_EQ(untouched, sweep_of({7, 8}));
 
-    // Five sweeps of 19 points: averages over partial tiles and a full window.
+    // Five sweeps: a full window for average 4, a partial one for average
+    // 16, and a last stretch of the buffer that is not full.
+    constexpr std::size_t points = 1100;
     for (int s = 0; s < 5; ++s) {
         std::vector<double> levels;
-        for (int i = 0; i < 19; ++i) levels.push_back(-50.0 + double((i * 7 + s * 3) % 11) - 0.25 * s);
+        for (std::size_t i = 0; i < points; ++i)
+            levels.push_back(-50.0 + double((i * 7 + std::size_t(s) * 3) % 11) - 0.25 * s);
         apply_sweep(r, sweep_of(levels));
     }
     struct Start {
@@ -330,17 +387,17 @@ void built_into_a_buffer() {
     const std::vector<Start> starts = {
         {"empty", {}},
         {"shorter", sweep_of({1, 2, 3})},
-        {"same size", Sweep(19, Sample{-1.0, 99.0})},
-        {"longer", Sweep(40, Sample{-1.0, 99.0})},
+        {"same size", Sweep(points, Sample{-1.0, 99.0})},
+        {"longer", Sweep(points + 600, Sample{-1.0, 99.0})},
     };
     for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
         const TraceMode mode = *trace_mode_from_index(m);
         const Sweep expected = *trace_points(r, mode);
-        ASSERT_EQ(expected.size(), 19u);
+        ASSERT_EQ(expected.size(), points);
         for (const Start& start : starts) {
             SCOPED_TRACE(std::string(trace_mode_label(mode)) + ", " + start.name);
             Sweep buffer = start.buffer;
-            buffer.reserve(19);
+            buffer.reserve(points);
             const Sample* storage = buffer.data();
             ASSERT_TRUE(trace_points_into(r, mode, buffer));
             EXPECT_EQ(bits_of(buffer), bits_of(expected));
@@ -350,127 +407,40 @@ void built_into_a_buffer() {
     }
 }
 
-}  // namespace
-
-TEST(Traces, BuiltIntoABufferAsIntoANewOne) { through_each_path(built_into_a_buffer); }
-
-TEST(Traces, HistoryKeepsSweepsOfOtherLengthsWhole) {
-    // Only a caller that skips the sweep check stores these; a longer sweep
-    // grows the storage and a shorter one adds nothing past its end.
-    SweepHistory history;
-    history.push_back(sweep_of({1, 2, 3}));
-    history.push_back(sweep_of({10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110}));
-    history.push_back(sweep_of({-4, -8}));
-    const SweepHistory copy = history;
-    const SweepHistory* both[] = {&history, &copy};
-    for (const SweepHistory* h : both) {
-        ASSERT_EQ(h->size(), 3u);
-        EXPECT_EQ(h->front(), sweep_of({1, 2}));  // paired with the newest sweep's two frequencies
-        EXPECT_EQ(h->back(), sweep_of({-4, -8}));
-        EXPECT_EQ(levels_of(average_sweeps(*h, 16)), (std::vector<double>{7.0 / 3.0, 14.0 / 3.0}));
-        EXPECT_EQ(levels_of(average_sweeps(*h, 2)), (std::vector<double>{3.0, 6.0}));
-    }
-    history.push_back(sweep_of({1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13}));
-    EXPECT_EQ(levels_of(average_sweeps(history, 3)),
-              (std::vector<double>{7.0 / 3, 14.0 / 3, 11, 44.0 / 3, 55.0 / 3, 22, 77.0 / 3, 88.0 / 3, 33,
-                                   110.0 / 3, 121.0 / 3, 12.0 / 3, 13.0 / 3}));
-}
-
-namespace {
-
-void levels_read_back_as_stored() {
-    // Sweeps whose levels are all counts of 1/32 dB less a whole offset, as
-    // the instrument reports them, mixed with sweeps where one level needs
-    // more than a float: at the first point, either side of a tile boundary,
-    // in the last whole tile and in the partial one past it. Enough points
-    // that an average is built in several stretches.
-    constexpr std::size_t tiles = 103;
-    constexpr std::size_t points = tiles * SweepHistory::TILE_POINTS + 5;
-    const struct {
-        std::size_t point;
-        double level;
-    } inexact[] = {
-        {0, 0.1},
-        {SweepHistory::TILE_POINTS - 1, 1e300},
-        {SweepHistory::TILE_POINTS, -5e-324},
-        {tiles * SweepHistory::TILE_POINTS - 1, -90.0 + std::ldexp(1.0, -30)},
-        {points - 1, -1e300},
-        {points - 3, std::numeric_limits<double>::max()},
-    };
-    std::mt19937_64 random(7);
+TEST(Traces, SweepsOfOtherLengthsAddNothingPastTheirEnd) {
+    // Only a caller that skips the sweep check stores these: a longer sweep
+    // is kept whole, a shorter one adds nothing past its end, the traces
+    // keep the first sweep's length and the frequencies are the newest's.
     LiveShared r;
-    ReferenceTraces reference;
-    std::array<Sweep, TRACE_MODE_COUNT> reused;  // the same buffers rebuilt after every sweep
-    for (std::size_t s = 0; s < 40; ++s) {
-        std::vector<double> levels(points);
-        const double offset = double(random() % 2048);
-        for (double& level : levels) level = double(random() % 65536) / 32.0 - offset;
-        // Every third sweep up to the 30th has one such level; the exact
-        // sweeps after those push the last of them out of the window.
-        if (s % 3 == 1 && s < 30) {
-            const auto& odd = inexact[s / 3 % std::size(inexact)];
-            levels[odd.point] = odd.level;
-        }
-        const Sweep sweep = sweep_of(levels);
-        apply_sweep(r, sweep);
-        reference.apply(sweep);
-        const LiveShared copied = r;
-        for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
-            const TraceMode mode = *trace_mode_from_index(m);
-            ASSERT_TRUE(trace_points_into(r, mode, reused[m]));
-            ASSERT_EQ(bits_of(reused[m]), bits_of(reference.visible(mode)))
-                << "sweep " << s << ", " << trace_mode_label(mode) << ", reused buffer";
-        }
-        const LiveShared* both[] = {&r, &copied};
-        for (const LiveShared* record : both) {
-            for (std::size_t m = 0; m < TRACE_MODE_COUNT; ++m) {
-                const TraceMode mode = *trace_mode_from_index(m);
-                auto now = trace_points(*record, mode);
-                ASSERT_TRUE(now.has_value());
-                ASSERT_EQ(bits_of(*now), bits_of(reference.visible(mode)))
-                    << "sweep " << s << ", " << trace_mode_label(mode) << (record == &r ? "" : ", copied");
-            }
-            for (std::size_t e = 0; e < record->history.size(); ++e) {
-                const Sweep& kept = reference.history[reference.history.size() - record->history.size() + e];
-                for (std::size_t i = 0; i < points; ++i) {
-                    ASSERT_EQ(std::bit_cast<std::uint64_t>(record->history.level(e, i)),
-                              std::bit_cast<std::uint64_t>(kept[i].level_dbm))
-                        << "sweep " << s << ", entry " << e << ", point " << i;
-                }
-            }
-        }
+    apply_sweep(r, sweep_of({1, 2, 3}));
+    const Sweep longer = sweep_of({10, 20, 30, 40, 50, 60, 70, 80, 90, 100, 110});
+    apply_sweep(r, longer);
+    EXPECT_EQ(newest_entry(r.history), longer);
+    apply_sweep(r, sweep_of({-4, -8}));
+    const LiveShared copy = r;
+    const LiveShared* both[] = {&r, &copy};
+    for (const LiveShared* record : both) {
+        EXPECT_EQ(visible(*record, TraceMode::Average16), (std::vector<double>{7.0 / 3.0, 14.0 / 3.0}));
+        EXPECT_EQ(visible(*record, TraceMode::MaxHold), (std::vector<double>{10, 20}));
+        EXPECT_EQ(history_entry(record->history, 0), sweep_of({1, 2}));
+        EXPECT_EQ(newest_entry(record->history), sweep_of({-4, -8}));
     }
-}
-
-}  // namespace
-
-TEST(Traces, LevelsAFloatDoesNotHoldReadBackAsStored) { through_each_path(levels_read_back_as_stored); }
-
-namespace {
-
-void large_averages_into_a_buffer() {
-    // Enough points that an average built into a buffer goes past the
-    // caches, and a partial tile at the end.
-    constexpr std::size_t points = STREAM_POINTS + 37;
-    std::mt19937_64 random(5);
-    LiveShared r;
-    ReferenceTraces reference;
-    Sweep reused;
-    for (std::size_t s = 0; s < 4; ++s) {
-        Sweep sweep(points);
-        const double offset = double(random() % 2048);
-        for (std::size_t i = 0; i < points; ++i)
-            sweep[i] = Sample{240.0 + double(i) * 0.001, double(random() % 65536) / 32.0 - offset};
-        apply_sweep(r, sweep);
-        reference.apply(sweep);
-        for (const TraceMode mode : {TraceMode::Average4, TraceMode::Average16}) {
-            ASSERT_TRUE(trace_points_into(r, mode, reused));
-            ASSERT_EQ(bits_of(reused), bits_of(reference.visible(mode)))
-                << "sweep " << s << ", " << trace_mode_label(mode);
-        }
+    std::vector<double> longest;
+    for (int i = 1; i <= 13; ++i) longest.push_back(100.0 * i);
+    apply_sweep(r, sweep_of(longest));
+    std::vector<double> mean;
+    for (int i = 1; i <= 13; ++i) {
+        const double sum = (i <= 3 ? i : 0) + (i <= 11 ? 10 * i : 0) +
+                           (i == 1   ? -4
+                            : i == 2 ? -8
+                                     : 0) +
+                           100 * i;
+        mean.push_back(sum / 4);
     }
+    EXPECT_EQ(visible(r, TraceMode::Average4), mean);
+    // The third point was last folded by the 11-point sweep; the short one
+    // did not reach it.
+    EXPECT_EQ(visible(r, TraceMode::MaxHold), (std::vector<double>{100, 200, 300}));
+    EXPECT_EQ(visible(r, TraceMode::MinHold), (std::vector<double>{-4, -8, 3}));
+    EXPECT_EQ(newest_entry(r.history), sweep_of(longest));
 }
-
-}  // namespace
-
-TEST(Traces, LargeAveragesIntoABufferMatchBitForBit) { through_each_path(large_averages_into_a_buffer); }
