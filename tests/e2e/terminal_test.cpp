@@ -4,9 +4,9 @@
 
 #include <signal.h>
 
-#include <cstring>
 #include <functional>
 
+#include "app/terminal/ending_signals.hpp"
 #include "e2e/e2e_fixture.hpp"
 
 namespace vorlix::e2e {
@@ -169,34 +169,34 @@ TEST_F(TerminalTest, AResizedTerminalIsDrawnAnewAtItsSize) {
             const std::size_t now = line_width(screen, "┌Status");
             return now > 0 && now < 100 && screen.find("11 points") != std::string::npos;
         },
-        60s))
+        test::PATIENCE))
         << run->screen();
     run->type("q");
     expect_given_back(*run, 0, true);
 }
 
-constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT, SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
-                                  SIGSEGV, SIGBUS, SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
+// Each screen is a test of its own, so a loaded machine runs them side by
+// side and none comes near a per-test time limit.
+struct Screen {
+    const char* name;
+    std::vector<std::string> args;
+    std::function<void(TmuxRun&)> reach;
+};
 
-TEST_F(TerminalTest, EverySignalOnEveryScreenRestoresAndEndsWithItsStatus) {
-    struct Screen {
-        const char* name;
-        std::vector<std::string> args;
-        std::function<void(TmuxRun&)> reach;
-    };
-    const std::vector<Screen> screens = {
-        {"port menu", {}, [](TmuxRun& run) { ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen(); }},
-        {"parameters",
+const std::vector<Screen>& screens() {
+    static const std::vector<Screen> all = {
+        {"PortMenu", {}, [](TmuxRun& run) { ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen(); }},
+        {"Parameters",
          {},
          [](TmuxRun& run) {
              ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen();
              run.keys({"Enter"});
              ASSERT_TRUE(run.wait_for("Start Frequency")) << run.screen();
          }},
-        {"viewer",
+        {"Viewer",
          {"scan.csv"},
          [](TmuxRun& run) { ASSERT_TRUE(run.wait_for("11 points")) << run.screen(); }},
-        {"live",
+        {"Live",
          {"--live"},
          [](TmuxRun& run) {
              ASSERT_TRUE(run.wait_for("COM Ports")) << run.screen();
@@ -206,29 +206,41 @@ TEST_F(TerminalTest, EverySignalOnEveryScreenRestoresAndEndsWithItsStatus) {
              ASSERT_TRUE(run.wait_for(" sweeps")) << run.screen();
          }},
     };
-    for (const Screen& screen : screens) {
-        for (int sig : ENDING_SIGNALS) {
-            SCOPED_TRACE(std::string(screen.name) + ", signal " + strsignal(sig));
-            for (const fs::path& f : csv_files(dir.path())) fs::remove(f);
-            write_text(dir.path() / "scan.csv", SCAN);
-            auto run = launch_with(options(screen.args));
-            screen.reach(*run);
-            const std::optional<pid_t> pid = run->program_pid();
-            ASSERT_TRUE(pid.has_value());
-            ASSERT_EQ(::kill(*pid, sig), 0);
-            expect_given_back(*run, 128 + sig);
-            // A live capture asked to end keeps its visible trace, whole.
-            const bool saves =
-                std::string_view(screen.name) == "live" && (sig == SIGHUP || sig == SIGINT || sig == SIGTERM);
-            std::vector<fs::path> files = csv_files(dir.path());
-            std::erase(files, dir.path() / "scan.csv");
-            ASSERT_EQ(files.size(), saves ? 1u : 0u);
-            if (saves) {
-                EXPECT_EQ(lines_of(slurp(files[0])).size(), 101u);
-            }
+    return all;
+}
+
+class TerminalSignalTest : public TerminalTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(TerminalSignalTest, EverySignalThatEndsTheProcessRestoresAndEndsWithItsStatus) {
+    const Screen& screen = screens()[GetParam()];
+    const std::vector<int> signals = test::signals_that_end_by_default();
+    ASSERT_EQ(signals.back(), SIGRTMAX);
+    for (int sig : signals) {
+        SCOPED_TRACE(std::string(screen.name) + ", " + test::signal_name(sig));
+        for (const fs::path& f : csv_files(dir.path())) fs::remove(f);
+        write_text(dir.path() / "scan.csv", SCAN);
+        auto run = launch_with(options(screen.args));
+        screen.reach(*run);
+        const std::optional<pid_t> pid = run->program_pid();
+        ASSERT_TRUE(pid.has_value());
+        ASSERT_EQ(::kill(*pid, sig), 0);
+        expect_given_back(*run, 128 + sig);
+        // A live capture asked to end keeps its visible trace, whole.
+        const bool saves =
+            std::string_view(screen.name) == "Live" && (sig == SIGHUP || sig == SIGINT || sig == SIGTERM);
+        std::vector<fs::path> files = csv_files(dir.path());
+        std::erase(files, dir.path() / "scan.csv");
+        ASSERT_EQ(files.size(), saves ? 1u : 0u);
+        if (saves) {
+            EXPECT_EQ(lines_of(slurp(files[0])).size(), 101u);
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(OnEveryScreen, TerminalSignalTest, ::testing::Range<std::size_t>(0, 4),
+                         [](const ::testing::TestParamInfo<std::size_t>& param) {
+                             return std::string(screens()[param.param].name);
+                         });
 
 // The window is closed while the live screen redraws: the frame that finds
 // the terminal gone must not end the run before the hang-up signal does, so

@@ -111,7 +111,9 @@ private:
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0 || fd_ < 0) return false;
         pollfd pfd{fd_, POLLIN, 0};
-        if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return false;
+        const int ready = ::poll(&pfd, 1, static_cast<int>(left.count()));
+        if (ready < 0 && errno == EINTR) return true;  // the deadline still holds
+        if (ready <= 0) return false;
         char buffer[65536];
         const ssize_t n = ::read(fd_, buffer, std::min(max, sizeof buffer));
         if (n <= 0) {

@@ -5,6 +5,7 @@
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -198,7 +199,8 @@ struct Child {
 };
 
 TEST(SimExecutable, ServesOverTcpUntilTerminated) {
-    const std::string log = VORLIX_BINARY_DIR "/sim_exe_test.log";
+    // One file per test process, so that runs side by side keep apart.
+    const std::string log = VORLIX_BINARY_DIR "/sim_exe_test." + std::to_string(::getpid()) + ".log";
     std::remove(log.c_str());
     Child child(
         {"--tcp", "0", "--model", "basic", "--seed", "5", "--fault", "zero-readback=99", "--log", log});
@@ -216,6 +218,7 @@ TEST(SimExecutable, ServesOverTcpUntilTerminated) {
     std::stringstream logged;
     logged << in.rdbuf();
     EXPECT_EQ(logged.str(), "zero\nversion\n");
+    std::remove(log.c_str());
 }
 
 TEST(SimExecutable, ServesOverAPtyAndRefusesBadOptions) {

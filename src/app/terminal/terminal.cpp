@@ -48,13 +48,53 @@ constexpr std::string_view CRASH_LEAVE_SEQUENCE = "\x18\x1b[0m\x1b[?7h\x1b[?25h\
 constexpr std::string_view RESUME_SEQUENCE = "\x1b[?1049h\x1b[?7l\x1b[0m\x1b[H\x1b[2J\x1b[?25l";
 
 std::terminate_handler g_previous_terminate = nullptr;
-// Every signal whose default action ends the process and that a user or the
-// system sends in practice. The first three are asked to end, not crashes.
-constexpr int ENDING_SIGNALS[] = {SIGHUP,  SIGINT, SIGTERM, SIGQUIT, SIGILL,  SIGTRAP, SIGSYS,
-                                  SIGSEGV, SIGBUS, SIGFPE,  SIGABRT, SIGXCPU, SIGXFSZ, SIGPIPE};
-struct sigaction g_previous_actions[std::size(ENDING_SIGNALS)];
+// Indexed by signal number: whether the signal's default action ends the
+// process (and so it is handled here), and the action it had before.
+bool g_ending[_NSIG]{};
+struct sigaction g_previous_actions[_NSIG];
 struct sigaction g_stop_action {};
 std::atomic<bool> g_hooks_installed{false};
+
+// Every signal up to the last real-time one whose default action ends the
+// process. Not KILL and STOP, which cannot be caught, nor those whose default
+// is to ignore, stop or continue. Nor the first real-time numbers: the C
+// library keeps them for its threads and timers, and SIGRTMIN, not a
+// constant, starts past them.
+bool ends_by_default(int sig) {
+    if (sig < 1 || sig >= _NSIG || sig > SIGRTMAX) return false;
+    if (sig >= __SIGRTMIN && sig < SIGRTMIN) return false;
+    switch (sig) {
+        case SIGKILL:
+        case SIGSTOP:
+        case SIGCHLD:
+        case SIGCONT:
+        case SIGURG:
+        case SIGWINCH:
+        case SIGTSTP:
+        case SIGTTIN:
+        case SIGTTOU: return false;
+        default: return true;
+    }
+}
+
+// Signals that a thread brings on itself, by a fault or by its own call
+// (abort, a write to a closed pipe or past the file size limit): the thread
+// that caused them must take them. Every other ending signal comes from
+// outside.
+bool own_thread_signal(int sig) {
+    switch (sig) {
+        case SIGSEGV:
+        case SIGBUS:
+        case SIGFPE:
+        case SIGILL:
+        case SIGTRAP:
+        case SIGSYS:
+        case SIGABRT:
+        case SIGPIPE:
+        case SIGXFSZ: return true;
+        default: return false;
+    }
+}
 
 bool is_exit_request(int sig) { return sig == SIGHUP || sig == SIGINT || sig == SIGTERM; }
 
@@ -131,10 +171,8 @@ void on_ending_signal(int sig, siginfo_t* info, void* context) {
         }
     }
     restore_after_crash();
-    std::size_t i = 0;
-    while (i < std::size(ENDING_SIGNALS) && ENDING_SIGNALS[i] != sig) ++i;
-    if (i == std::size(ENDING_SIGNALS)) return;
-    const struct sigaction& previous = g_previous_actions[i];
+    if (sig <= 0 || sig >= _NSIG || !g_ending[sig]) return;
+    const struct sigaction& previous = g_previous_actions[sig];
     if ((previous.sa_flags & SA_SIGINFO) != 0 && previous.sa_sigaction != nullptr) {
         previous.sa_sigaction(sig, info, context);
         return;
@@ -197,7 +235,10 @@ void install_hooks() {
     g_previous_terminate = std::set_terminate(on_terminate);
     sigset_t all;
     sigemptyset(&all);
-    for (int sig : ENDING_SIGNALS) sigaddset(&all, sig);
+    for (int sig = 1; sig < _NSIG; ++sig) {
+        g_ending[sig] = ends_by_default(sig);
+        if (g_ending[sig]) sigaddset(&all, sig);
+    }
     sigaddset(&all, SIGTSTP);
     sigaddset(&all, SIGWINCH);
 
@@ -205,8 +246,8 @@ void install_hooks() {
     ending.sa_sigaction = on_ending_signal;
     ending.sa_flags = SA_SIGINFO | SA_RESTART;
     ending.sa_mask = all;
-    for (std::size_t i = 0; i < std::size(ENDING_SIGNALS); ++i) {
-        handle(ENDING_SIGNALS[i], ending, &g_previous_actions[i]);
+    for (int sig = 1; sig < _NSIG; ++sig) {
+        if (g_ending[sig]) handle(sig, ending, &g_previous_actions[sig]);
     }
     g_stop_action.sa_handler = on_stop;
     g_stop_action.sa_flags = SA_RESTART;
@@ -285,8 +326,10 @@ void restore_terminal() {
 OutsideSignalsBlocked::OutsideSignalsBlocked() {
     sigset_t outside;
     sigemptyset(&outside);
-    for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGTSTP, SIGCONT, SIGWINCH, SIGXCPU})
-        sigaddset(&outside, sig);
+    for (int sig = 1; sig < _NSIG; ++sig) {
+        if (ends_by_default(sig) && !own_thread_signal(sig)) sigaddset(&outside, sig);
+    }
+    for (int sig : {SIGTSTP, SIGCONT, SIGWINCH}) sigaddset(&outside, sig);
     ::pthread_sigmask(SIG_BLOCK, &outside, &previous_);
 }
 

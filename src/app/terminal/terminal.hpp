@@ -79,9 +79,11 @@ std::expected<TerminalSession, base::IoError> setup_terminal();
 void restore_terminal();
 
 // While it lives, the calling thread blocks the signals that come from
-// outside (end requests, stop, resize), so threads it starts inherit that:
-// such a signal then always reaches the thread that handles the terminal,
-// and never cuts a worker's instrument read short.
+// outside (every ending signal that no thread brings on itself, stop,
+// continue, resize), so threads it starts inherit that: such a signal then
+// always reaches the thread that handles the terminal, so no frame is still
+// being written after a restore, and never cuts a worker's instrument read
+// short.
 class OutsideSignalsBlocked {
 public:
     OutsideSignalsBlocked();

@@ -23,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "patience.hpp"
+
 namespace vorlix::app::probe_run {
 
 using namespace std::chrono_literals;
@@ -73,6 +75,12 @@ public:
             }
             const rlimit no_core{0, 0};
             setrlimit(RLIMIT_CORE, &no_core);
+            // Whatever the test runner ignores or blocks (nohup, a CI
+            // runner), the probe starts as a program started from a shell.
+            for (int sig = 1; sig < _NSIG; ++sig) signal(sig, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
             if (job) run_as_job(mode, pid_pipe[1]);
             const pid_t self = getpid();
             (void)!write(pid_pipe[1], &self, sizeof self);
@@ -108,13 +116,15 @@ public:
     }
 
     // Reads until `text` appears at or after `from`; its position, or npos
-    // when the probe ended or went silent for minutes first.
+    // when the probe ended first or nothing showed it for minutes. A slow
+    // probe may stay silent for a long while before it draws.
     std::size_t read_until(std::string_view text, std::size_t from = 0) {
-        const auto deadline = std::chrono::steady_clock::now() + 120s;
+        const auto deadline = std::chrono::steady_clock::now() + ::vorlix::test::PATIENCE;
         for (;;) {
             const std::size_t found = run_.output.find(text, from);
             if (found != std::string::npos) return found;
-            if (std::chrono::steady_clock::now() >= deadline || !read_some(200)) return std::string::npos;
+            if (run_.finished || std::chrono::steady_clock::now() >= deadline) return std::string::npos;
+            read_some();
         }
     }
 
@@ -128,10 +138,8 @@ public:
     // Reads to the end and waits for the probe (the job's parent, which
     // ends as the job did).
     ProbeRun finish() {
-        const auto deadline = std::chrono::steady_clock::now() + 120s;
-        while (!run_.finished && std::chrono::steady_clock::now() < deadline) {
-            if (!read_some(200) && !run_.finished) std::this_thread::sleep_for(10ms);
-        }
+        const auto deadline = std::chrono::steady_clock::now() + ::vorlix::test::PATIENCE;
+        while (!run_.finished && std::chrono::steady_clock::now() < deadline) read_some();
         if (!run_.finished) {
             kill(child_, SIGKILL);
             waitpid(child_, &run_.status, 0);
@@ -173,27 +181,38 @@ private:
         _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 125);
     }
 
-    // False when nothing came within `timeout_ms` or the probe ended.
-    bool read_some(int timeout_ms) {
-        if (run_.finished) return false;
-        if (master_ < 0) {
-            if (waitpid(child_, &run_.status, WNOHANG) == child_) run_.finished = true;
-            return false;
+    // Takes what the probe wrote, or notes that it ended, waiting a little
+    // when neither happened: the callers' loops end only on their condition
+    // or their deadline, never on a silence.
+    void read_some() {
+        if (run_.finished) return;
+        bool waited = false;
+        if (master_ >= 0) {
+            pollfd p{master_, POLLIN, 0};
+            const int ready = poll(&p, 1, 100);
+            if (ready < 0 && errno == EINTR) return;
+            if (ready > 0 && take_output()) return;
+            // Ready without data is EIO: the probe closed the terminal.
+            waited = ready == 0;
         }
+        if (waitpid(child_, &run_.status, WNOHANG) == child_) {
+            run_.finished = true;
+            // What it wrote just before it ended.
+            while (master_ >= 0 && take_output()) {}
+            return;
+        }
+        if (!waited) std::this_thread::sleep_for(10ms);
+    }
+
+    // One read of what is there now; false when there is nothing.
+    bool take_output() {
         pollfd p{master_, POLLIN, 0};
-        const int ready = poll(&p, 1, timeout_ms);
-        if (ready < 0 && errno == EINTR) return true;
-        if (ready > 0) {
-            char buf[4096];
-            const ssize_t n = read(master_, buf, sizeof buf);
-            if (n > 0) {
-                run_.output.append(buf, static_cast<std::size_t>(n));
-                return true;
-            }
-        }
-        // Silent, or EIO once the probe has closed the terminal.
-        if (waitpid(child_, &run_.status, WNOHANG) == child_) run_.finished = true;
-        return false;
+        if (poll(&p, 1, 0) <= 0) return false;
+        char buf[4096];
+        const ssize_t n = read(master_, buf, sizeof buf);
+        if (n <= 0) return false;
+        run_.output.append(buf, static_cast<std::size_t>(n));
+        return true;
     }
 
     int master_ = -1;
@@ -220,7 +239,7 @@ inline char process_state(pid_t pid) {
 
 template <class Ready>
 bool eventually(Ready ready) {
-    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    const auto deadline = std::chrono::steady_clock::now() + ::vorlix::test::PATIENCE;
     while (!ready()) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(10ms);
