@@ -4,6 +4,7 @@
 
 #include <signal.h>
 
+#include <cstdint>
 #include <functional>
 
 #include "app/terminal/ending_signals.hpp"
@@ -241,6 +242,33 @@ INSTANTIATE_TEST_SUITE_P(OnEveryScreen, TerminalSignalTest, ::testing::Range<std
                          [](const ::testing::TestParamInfo<std::size_t>& param) {
                              return std::string(screens()[param.param].name);
                          });
+
+// A signal from outside is the terminal's thread's to handle: every other
+// thread of a live run (the worker and the log's flusher) blocks each one,
+// so none can restore the terminal while a frame is being written.
+TEST_F(TerminalTest, OnlyTheTerminalThreadTakesSignalsFromOutside) {
+    auto run = launch_with(options({"--live"}));
+    screens()[3].reach(*run);
+    const std::optional<pid_t> pid = run->program_pid();
+    ASSERT_TRUE(pid.has_value());
+    const fs::path tasks = "/proc/" + std::to_string(*pid) + "/task";
+    std::size_t others = 0;
+    for (const fs::directory_entry& task : fs::directory_iterator(tasks)) {
+        if (task.path().filename() == std::to_string(*pid)) continue;
+        ++others;
+        const std::string status = slurp(task.path() / "status");
+        const std::size_t at = status.find("SigBlk:");
+        ASSERT_NE(at, std::string::npos) << status;
+        const std::uint64_t blocked = std::stoull(status.substr(at + 7), nullptr, 16);
+        for (int sig : {SIGHUP, SIGINT, SIGTERM, SIGQUIT, SIGUSR1, SIGALRM, SIGRTMIN, SIGRTMAX}) {
+            EXPECT_NE(blocked & (std::uint64_t{1} << (sig - 1)), 0u)
+                << "thread " << task.path().filename() << " takes " << test::signal_name(sig);
+        }
+    }
+    EXPECT_GE(others, 2u);
+    run->type("q");
+    expect_given_back(*run, 0);
+}
 
 // The window is closed while the live screen redraws: the frame that finds
 // the terminal gone must not end the run before the hang-up signal does, so

@@ -132,7 +132,14 @@ std::expected<void, AppError> run_from_arguments(std::span<const std::string> ar
     }
 
     std::optional<LoggerHandle> logger;
-    if (auto started = init_logger(loaded->config.logging, program); !started) {
+    // The logging library starts its flusher thread here; started with the
+    // outside signals blocked, like the workers, it never takes one that the
+    // terminal's thread must handle.
+    auto started = [&] {
+        const OutsideSignalsBlocked blocked;
+        return init_logger(loaded->config.logging, program);
+    }();
+    if (!started) {
         return std::unexpected(AppError{AppError::Logger{std::move(started.error())}});
     } else {
         logger.emplace(std::move(*started));
