@@ -65,16 +65,16 @@ Field(std::string_view, T Rec::*, Kind) -> Field<Rec, T, Kind>;
 template <class Rec>
 struct Of;
 
-inline constexpr Enumeration<2> backend{{"serial", "tcp"}};
-inline constexpr Enumeration<3> device_model{{"auto", "basic", "ultra"}};
-inline constexpr Enumeration<2> frequency_axis{{"inclusive", "firmware"}};
+inline constexpr Enumeration<2> BACKEND{{"serial", "tcp"}};
+inline constexpr Enumeration<3> DEVICE_MODEL{{"auto", "basic", "ultra"}};
+inline constexpr Enumeration<2> FREQUENCY_AXIS{{"inclusive", "firmware"}};
 
 template <>
 struct Of<ConnectionConfig> {
     using R = ConnectionConfig;
     static constexpr std::string_view name = "ConnectionConfig";
     static constexpr std::tuple fields{
-        Field{"backend", &R::backend, backend},
+        Field{"backend", &R::backend, BACKEND},
         Field{"tcp_address", &R::tcp_address, Text{}},
         Field{"tcp_timeout_ms", &R::tcp_timeout_ms, U64},
     };
@@ -100,7 +100,7 @@ struct Of<ScanConfig> {
     using R = ScanConfig;
     static constexpr std::string_view name = "ScanConfig";
     static constexpr std::tuple fields{
-        Field{"device_model", &R::device_model, device_model},
+        Field{"device_model", &R::device_model, DEVICE_MODEL},
         Field{"enable_ultra_mode", &R::enable_ultra_mode, Boolean{}},
         Field{"auto_zero_offset", &R::auto_zero_offset, Boolean{}},
         Field{"zero_offset", &R::zero_offset, U16},
@@ -109,7 +109,7 @@ struct Of<ScanConfig> {
         Field{"min_points", &R::min_points, USIZE},
         Field{"max_points", &R::max_points, USIZE},
         Field{"max_repeat", &R::max_repeat, USIZE},
-        Field{"frequency_axis", &R::frequency_axis, frequency_axis},
+        Field{"frequency_axis", &R::frequency_axis, FREQUENCY_AXIS},
         Field{"legacy_pre_scan", &R::legacy_pre_scan, Boolean{}},
     };
 };
