@@ -25,24 +25,18 @@ protected:
         return launch_with(std::move(options));
     }
 
-    // The screen with its attributes, as tmux keeps it.
-    static std::string styled_screen(TmuxRun& run) {
-        const std::string socket = run.pane_flag("#{socket_path}");
-        return run_process({"tmux", "-S", socket, "capture-pane", "-e", "-p", "-t", "run"}, "/").out;
-    }
-
     // After `keys`, the screen shows the same text with other attributes.
     static bool restyled_by(TmuxRun& run, const std::vector<std::string>& keys) {
         const std::string text = run.screen();
-        const std::string before = styled_screen(run);
+        const std::string before = run.styled_screen();
         run.keys(keys);
-        if (!wait_until([&] { return styled_screen(run) != before; }, test::PATIENCE)) return false;
+        if (!wait_until([&] { return run.styled_screen() != before; }, test::PATIENCE)) return false;
         EXPECT_EQ(run.screen(), text);
         return true;
     }
     // The screen looks again exactly as it did.
     static bool back_to(TmuxRun& run, const std::string& styled) {
-        return wait_until([&] { return styled_screen(run) == styled; }, test::PATIENCE);
+        return wait_until([&] { return run.styled_screen() == styled; }, test::PATIENCE);
     }
 };
 
@@ -50,17 +44,17 @@ TEST_F(MenuLookTest, WithoutColoursMovingBetweenListsAndEditorsChangesTheScreen)
     auto run = launch_on("vt100");
     // The help line is drawn last: the frame is whole.
     ASSERT_TRUE(run->wait_for("Use ↓↑ to move")) << run->screen();
-    const std::string ports_active = styled_screen(*run);
+    const std::string ports_active = run->styled_screen();
     EXPECT_TRUE(restyled_by(*run, {"l"})) << "the baud list looks as the port list did";
     EXPECT_TRUE(restyled_by(*run, {"h"}));
     EXPECT_TRUE(back_to(*run, ports_active));
 
     run->keys({"Enter"});
     ASSERT_TRUE(run->wait_for("Use ↓↑ to change")) << run->screen();
-    const std::string start_active = styled_screen(*run);
+    const std::string start_active = run->styled_screen();
     EXPECT_TRUE(restyled_by(*run, {"Right"})) << "the stop editor looks as the start editor did";
     EXPECT_TRUE(restyled_by(*run, {"Right"})) << "the points editor looks as the stop editor did";
-    EXPECT_NE(styled_screen(*run), start_active);
+    EXPECT_NE(run->styled_screen(), start_active);
     EXPECT_TRUE(restyled_by(*run, {"Left"}));
     EXPECT_TRUE(restyled_by(*run, {"Left"}));
     EXPECT_TRUE(back_to(*run, start_active));

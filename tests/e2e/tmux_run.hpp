@@ -92,6 +92,8 @@ public:
     bool started() const { return started_; }
 
     std::string screen() { return tmux({"capture-pane", "-p", "-t", "run"}).out; }
+    // The screen with its attributes, as escape sequences.
+    std::string styled_screen() { return tmux({"capture-pane", "-e", "-p", "-t", "run"}).out; }
 
     // True once the screen shows `text`; false after `timeout`.
     bool wait_for(std::string_view text, std::chrono::milliseconds timeout = test::PATIENCE) {

@@ -49,9 +49,11 @@ std::filesystem::path resolve_link(const std::filesystem::path& path) {
 // write-back by another user (root, for the serial port) neither locks the
 // owner out of their file nor makes a private configuration readable by
 // others. The owner comes first: a change of owner may clear set-id bits.
-// Where the process may not give the file that owner or group, the old file
-// is left as it is rather than replaced by one its owner could no longer
-// read, or one whose group bits reach another group.
+// A user other than root cannot give a file away; their new file still
+// keeps the group where they belong to it, as on a configuration shared by a
+// group, and goes ahead where its owner can still read it through that
+// group or as anyone. Otherwise the old file is left as it is rather than
+// replaced by one its owner could no longer read.
 std::expected<void, base::IoError> keep_owner_and_mode(int fd, const std::filesystem::path& path) {
     struct stat old_file {};
     if (::stat(path.c_str(), &old_file) != 0 || !S_ISREG(old_file.st_mode)) return {};
@@ -60,8 +62,14 @@ std::expected<void, base::IoError> keep_owner_and_mode(int fd, const std::filesy
     if ((new_file.st_uid != old_file.st_uid || new_file.st_gid != old_file.st_gid) &&
         ::fchown(fd, old_file.st_uid, old_file.st_gid) != 0) {
         if (errno != EPERM) return std::unexpected(last_os_error());
-        return std::unexpected(base::IoError::custom(base::IoErrorKind::PermissionDenied,
-                                                     "cannot keep the owner and group of the file"));
+        const bool group_kept =
+            new_file.st_gid == old_file.st_gid || ::fchown(fd, static_cast<uid_t>(-1), old_file.st_gid) == 0;
+        const bool owner_reads =
+            (group_kept && (old_file.st_mode & S_IRGRP) != 0) || (old_file.st_mode & S_IROTH) != 0;
+        if (!owner_reads) {
+            return std::unexpected(base::IoError::custom(base::IoErrorKind::PermissionDenied,
+                                                         "cannot keep the owner and group of the file"));
+        }
     }
     (void)::fchmod(fd, old_file.st_mode & 07777);
     return {};

@@ -170,17 +170,25 @@ TEST_F(WriteBack, KeepsOwnerGroupAndPermissionBitsAlsoThroughALink) {
     }
 }
 
-// A user other than root cannot give a file away: rather than leave the
-// owner a file they can no longer read, the write-back refuses and the old
-// file stays as it was.
-TEST_F(WriteBack, RefusesWhenTheOwnerOrGroupCannotBeKept) {
+// A user other than root cannot give a file away. The new file keeps the
+// group where the user belongs to it and goes ahead where the owner can
+// still read it; otherwise the write-back refuses and the old file stays as
+// it was.
+TEST_F(WriteBack, AnotherUsersFileIsReplacedOnlyWhereItsOwnerCanStillReadIt) {
     if (::geteuid() != 0) GTEST_SKIP() << "needs root to run as another user";
     constexpr uid_t nobody = 65534;
     const struct {
         const char* name;
         uid_t owner;
         gid_t group;
-    } cases[] = {{"another_owner", 0, 0}, {"a_group_the_user_is_not_in", nobody, 0}};
+        fs::perms mode;
+        bool replaced;
+        gid_t group_after;
+    } cases[] = {
+        {"another_owner_and_group", 0, 0, fs::perms(0662), false, 0},
+        {"a_group_the_user_is_in", 0, nobody, fs::perms(0660), true, nobody},
+        {"readable_by_anyone", 0, 0, fs::perms(0666), true, nobody},
+    };
     const fs::path shared = root_ / "shared";
     const fs::path target = shared / "config.toml";
     for (const auto& c : cases) {
@@ -190,9 +198,7 @@ TEST_F(WriteBack, RefusesWhenTheOwnerOrGroupCannotBeKept) {
         fs::permissions(shared, fs::perms::all);
         write_text(target, "old = true\n");
         ASSERT_EQ(::chown(target.c_str(), c.owner, c.group), 0);
-        fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                    fs::perms::group_write | fs::perms::others_read |
-                                    fs::perms::others_write);
+        fs::permissions(target, c.mode);
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -202,16 +208,17 @@ TEST_F(WriteBack, RefusesWhenTheOwnerOrGroupCannotBeKept) {
                 !result &&
                 result.error() == base::IoError::custom(base::IoErrorKind::PermissionDenied,
                                                         "cannot keep the owner and group of the file");
-            ::_exit(refused ? 0 : 1);
+            ::_exit(result.has_value() == c.replaced && refused != c.replaced ? 0 : 1);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        EXPECT_EQ(read_all(target), "old = true\n");
+        EXPECT_EQ(read_all(target), c.replaced ? "new = 1\n" : "old = true\n");
         struct stat info {};
         ASSERT_EQ(::stat(target.c_str(), &info), 0);
-        EXPECT_EQ(info.st_uid, c.owner);
-        EXPECT_EQ(info.st_gid, c.group);
+        EXPECT_EQ(info.st_uid, c.replaced ? nobody : c.owner);
+        EXPECT_EQ(info.st_gid, c.replaced ? c.group_after : c.group);
+        EXPECT_EQ(fs::perms(info.st_mode & 0777), c.mode);
         EXPECT_EQ(listing(shared), std::set<std::string>{"config.toml"});
     }
 }
