@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -156,7 +157,7 @@ void plain_ring_average(const std::vector<std::vector<float>>& ring, const std::
 // Average 4 against that plain ring into a new buffer, or into the one
 // `reused` holds; average 16 against reading the sixteen stored level
 // arrays once, floats as the history keeps them; a hold trace against
-// copying a sweep of the same size into a new buffer.
+// copying a sweep of the same size into a new buffer, or into a kept one.
 void trace_floor(benchmark::State& state, bool reused) {
     const auto points = std::size_t(state.range(1));
     if (state.range(0) == 0) {
@@ -191,9 +192,16 @@ void trace_floor(benchmark::State& state, bool reused) {
         }
     } else {
         const auto source = sweep_of(points, 0);
+        std::vector<Sample> kept(points);
         for (auto _ : state) {
-            auto copy = source;
-            benchmark::DoNotOptimize(copy.data());
+            if (reused) {
+                std::copy(source.begin(), source.end(), kept.begin());
+                benchmark::DoNotOptimize(kept.data());
+            } else {
+                auto copy = source;
+                benchmark::DoNotOptimize(copy.data());
+            }
+            benchmark::ClobberMemory();
         }
     }
     count_points(state, points);

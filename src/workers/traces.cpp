@@ -19,8 +19,8 @@ constexpr std::array<std::string_view, TRACE_MODE_COUNT> LABELS = {
     "average 4", "average 16", "max hold", "max decay", "min hold", "min decay",
 };
 
-// Points of a visible buffer built at a time: a buffer without room is
-// appended to from a stretch this size, small enough to stay in the
+// Points of a visible buffer built at a time: the stretches of levels
+// padding a short window are this size, small enough to stay in the
 // first-level cache.
 constexpr std::size_t STRETCH_POINTS = 512;
 
@@ -60,24 +60,15 @@ std::uint64_t fold(const Sample* __restrict points, std::size_t n, const double*
 }
 
 // Writes the `n` points `make(base, count, to)` gives a stretch at a time
-// into `out`. A buffer with room is written where it is, only a grown size
-// cleared first; too small a one goes before the new storage is made, which
-// is appended to so that each point is written once and never cleared.
+// into `out`, where they stay: a buffer with room is written in place, only
+// a grown size cleared first; too small a one goes before the new storage
+// is made.
 template <class Make>
 void build(Sweep& out, std::size_t n, Make make) {
-    const bool room = out.capacity() >= n;
-    if (room) {
-        out.resize(n);
-    } else {
-        out = Sweep();
-        out.reserve(n);
-    }
-    std::array<Sample, STRETCH_POINTS> stretch;
+    if (out.capacity() < n) out = Sweep();
+    out.resize(n);
     for (std::size_t base = 0; base < n; base += STRETCH_POINTS) {
-        const std::size_t count = std::min(STRETCH_POINTS, n - base);
-        Sample* to = room ? out.data() + base : stretch.data();
-        make(base, count, to);
-        if (!room) out.insert(out.end(), to, to + count);
+        make(base, std::min(STRETCH_POINTS, n - base), out.data() + base);
     }
 }
 
